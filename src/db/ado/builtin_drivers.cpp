@@ -1,0 +1,12 @@
+// The drivers compiled into the program, in the order they are asked.
+
+#include "db/ado/driver.h"
+#include "db/ado/memory_driver.h"
+
+namespace qv::ado {
+
+void registerBuiltinDrivers(DriverRegistry& registry) {
+  registry.add(makeMemoryDriver());
+}
+
+}  // namespace qv::ado

@@ -1,0 +1,60 @@
+#include "db/ado/connection.h"
+
+#include "db/ado/error.h"
+#include "db/ado/recordset.h"
+
+namespace qv::ado {
+
+std::unique_ptr<Connection> Connection::Create() {
+  if (DriverRegistry::instance().empty()) {
+    throw Error(kErrProviderNotFound, QStringLiteral("Provider cannot be found. It may not be properly installed."));
+  }
+  return std::make_unique<Connection>();
+}
+
+Connection::~Connection() {
+  try {
+    Close();
+  } catch (...) {
+    // A destructor cannot report; Close() is called explicitly where failures matter.
+  }
+}
+
+void Connection::setCursorLocation(int location) {
+  if (location != adUseClient && location != adUseServer) {
+    throw Error(kErrUnspecified, QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another."));
+  }
+  cursorLocation_ = location;
+}
+
+void Connection::setMode(int mode) {
+  if (session_) throw Error(kErrUnspecified, QStringLiteral("Operation is not allowed when the object is open."));
+  mode_ = mode;
+}
+
+void Connection::Open(const QString& connectionString) {
+  if (session_) throw Error(kErrUnspecified, QStringLiteral("Operation is not allowed when the object is open."));
+  ado::ConnectionString cs(connectionString);
+  auto driver = DriverRegistry::instance().find(cs);
+  session_ = driver->open(cs, mode_);
+  connectionString_ = connectionString;
+}
+
+Session& Connection::session() {
+  if (!session_) throw Error(kErrObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
+  return *session_;
+}
+
+long Connection::Execute(const QString& statement) { return session().execute(statement); }
+
+std::unique_ptr<Recordset> Connection::OpenSchema(int schema) {
+  return std::make_unique<Recordset>(session().openSchema(schema));
+}
+
+void Connection::Close() {
+  if (!session_) return;
+  auto s = std::move(session_);
+  s->close();
+}
+
+}  // namespace qv::ado

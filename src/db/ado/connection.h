@@ -1,0 +1,49 @@
+#pragma once
+// ADO's Connection with the members the program uses.
+
+#include <QString>
+#include <memory>
+
+#include "db/ado/data_type.h"
+#include "db/ado/driver.h"
+
+namespace qv::ado {
+
+class Recordset;
+
+class Connection {
+ public:
+  // Creating a connection object fails (3706, "Provider cannot be found ...") when the
+  // layer has no driver at all: that is what the start-up provider check looks for.
+  static std::unique_ptr<Connection> Create();
+
+  Connection() = default;
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  int CursorLocation() const { return cursorLocation_; }
+  void setCursorLocation(int location);
+  int Mode() const { return mode_; }
+  void setMode(int mode);
+
+  void Open(const QString& connectionString);
+  // Runs one statement at once; returns the number of rows affected (or -1).
+  long Execute(const QString& statement);
+  std::unique_ptr<Recordset> OpenSchema(int schema);
+  void Close();
+
+  int State() const { return session_ ? adStateOpen : adStateClosed; }
+  const QString& ConnectionString() const { return connectionString_; }
+
+  // The open session; throws 3704 when the connection is closed.
+  Session& session();
+
+ private:
+  int cursorLocation_ = adUseServer;
+  int mode_ = adModeUnknown;
+  QString connectionString_;
+  std::unique_ptr<Session> session_;
+};
+
+}  // namespace qv::ado

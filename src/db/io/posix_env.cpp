@@ -1,0 +1,132 @@
+// The real file system behind the I/O seam.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "db/io/env.h"
+
+namespace qv::io {
+namespace {
+
+[[noreturn]] void throwErrno(const std::string& path, const char* what, int err) {
+  int number = kErrIo;
+  if (err == ENOSPC || err == EDQUOT) number = kErrDiskFull;
+  if (err == ENOENT) number = kErrNotFound;
+  throw DbError(number, "'" + path + "': " + what + ": " + std::strerror(err));
+}
+
+class PosixFile final : public File {
+ public:
+  PosixFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~PosixFile() override { ::close(fd_); }
+
+  size_t readAt(uint64_t offset, void* buffer, size_t n) override {
+    auto* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < n) {
+      ssize_t r = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        throwErrno(path_, "cannot read", errno);
+      }
+      if (r == 0) break;
+      done += static_cast<size_t>(r);
+    }
+    return done;
+  }
+
+  void writeAt(uint64_t offset, const void* data, size_t n) override {
+    const auto* in = static_cast<const char*>(data);
+    size_t done = 0;
+    while (done < n) {
+      ssize_t w = ::pwrite(fd_, in + done, n - done, static_cast<off_t>(offset + done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        throwErrno(path_, "cannot write", errno);
+      }
+      if (w == 0) throwErrno(path_, "cannot write", ENOSPC);
+      done += static_cast<size_t>(w);
+    }
+  }
+
+  uint64_t size() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) throwErrno(path_, "cannot query size", errno);
+    return static_cast<uint64_t>(st.st_size);
+  }
+
+  void truncate(uint64_t length) override {
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) throwErrno(path_, "cannot truncate", errno);
+  }
+
+  void sync() override {
+    if (::fdatasync(fd_) != 0) throwErrno(path_, "cannot flush to disk", errno);
+  }
+
+  const std::string& path() const override { return path_; }
+
+ private:
+  std::string path_;
+  int fd_;
+};
+
+class PosixEnv final : public Env {
+ public:
+  std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+      case OpenMode::kRead: flags |= O_RDONLY; break;
+      case OpenMode::kReadWrite: flags |= O_RDWR; break;
+      case OpenMode::kCreateExclusive: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+      case OpenMode::kCreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    }
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) throwErrno(path, "cannot open", errno);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      throw DbError(kErrIo, "'" + path + "': is a folder, not a file");
+    }
+    return std::make_unique<PosixFile>(path, fd);
+  }
+
+  bool exists(const std::string& path) override {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+  }
+
+  void remove(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throwErrno(path, "cannot remove", errno);
+  }
+
+  void rename(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) throwErrno(from, "cannot rename", errno);
+  }
+};
+
+Env* g_default = nullptr;
+
+}  // namespace
+
+void File::readExact(uint64_t offset, void* buffer, size_t n) {
+  if (readAt(offset, buffer, n) != n) {
+    throw DbError(kErrFormat, "'" + path() + "': file ends early (wanted " + std::to_string(n) +
+                                  " bytes at offset " + std::to_string(offset) + ")");
+  }
+}
+
+Env& posixEnv() {
+  static PosixEnv env;
+  return env;
+}
+
+Env& defaultEnv() { return g_default ? *g_default : posixEnv(); }
+
+ScopedDefaultEnv::ScopedDefaultEnv(Env& env) : previous_(g_default) { g_default = &env; }
+ScopedDefaultEnv::~ScopedDefaultEnv() { g_default = previous_; }
+
+}  // namespace qv::io

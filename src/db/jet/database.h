@@ -1,0 +1,122 @@
+#pragma once
+// The Jet 4 / ACE database engine's public face: open or create a database file, read
+// its catalogue, create and drop tables, insert and scan rows. The SQL front end drives
+// it; the ADO layer's Access provider owns one Database per open connection.
+//
+// Every operation either completes and is in the file when it returns (written through
+// the I/O seam, not necessarily synced; Close syncs) or throws qv::DbError and leaves
+// the file as it was or at least openable with everything that returned before.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "db/io/env.h"
+#include "db/jet/value.h"
+
+namespace qv::jet {
+
+// Column data types with Jet's on-disk type codes.
+enum class ColumnType : uint8_t {
+  kBoolean = 0x01,   // Yes/No
+  kByte = 0x02,
+  kInteger = 0x03,   // 16-bit
+  kLong = 0x04,      // 32-bit (AutoNumber when autoIncrement)
+  kCurrency = 0x05,
+  kSingle = 0x06,
+  kDouble = 0x07,
+  kDateTime = 0x08,
+  kBinary = 0x09,    // fixed-size binary, up to 255 bytes
+  kText = 0x0A,      // Text(n), n <= 255 characters
+  kOle = 0x0B,       // OLE Object (long binary)
+  kMemo = 0x0C,      // Long Text
+  kGuid = 0x0F,
+  kNumeric = 0x10,   // Decimal(precision, scale)
+};
+
+struct ColumnDef {
+  std::string name;            // UTF-8
+  ColumnType type = ColumnType::kText;
+  int length = 255;            // Text: characters; Binary: bytes; ignored otherwise
+  int precision = 18;          // Decimal only
+  int scale = 0;               // Decimal only
+  bool notNull = false;
+  bool autoIncrement = false;  // Long only
+};
+
+enum class ObjectKind : uint8_t { kUserTable, kSystemTable, kLinkedTable, kQuery, kOther };
+
+struct CatalogEntry {
+  std::string name;
+  ObjectKind kind = ObjectKind::kOther;
+  int32_t objectId = 0;
+  int16_t type = 0;     // MSysObjects.Type
+  int32_t flags = 0;    // MSysObjects.Flags
+};
+
+enum class Format : uint8_t {
+  kJet3,     // Access 97 .mdb
+  kJet4,     // Access 2000-2003 .mdb
+  kAce12,    // Access 2007 .accdb
+  kAce14,    // Access 2010+ .accdb
+  kAce15,
+  kAce16,
+  kAce17,
+};
+
+// Forward-only reader over a table's rows.
+class RowCursor {
+ public:
+  virtual ~RowCursor() = default;
+  // Fills row with one value per column (in column order); false at the end.
+  virtual bool next(std::vector<Value>& row) = 0;
+};
+
+class Table {
+ public:
+  virtual ~Table() = default;
+  virtual const std::string& name() const = 0;
+  virtual const std::vector<ColumnDef>& columns() const = 0;
+  virtual int64_t rowCount() const = 0;
+  // values holds one entry per column, in column order (Null for an omitted column;
+  // an AutoNumber column given Null gets the next number). Values must already have
+  // the column's kind (the SQL front end converts); the engine checks ranges and
+  // lengths and throws DbError(kErrSql, ...) for a value that does not fit.
+  virtual void insert(std::span<const Value> values) = 0;
+  virtual std::unique_ptr<RowCursor> scan() = 0;
+};
+
+class Database {
+ public:
+  virtual ~Database() = default;
+
+  virtual Format format() const = 0;
+  virtual const std::string& path() const = 0;
+  virtual std::vector<CatalogEntry> catalog() = 0;
+  // Case-insensitive lookup of a user table; nullptr when there is none.
+  virtual Table* table(const std::string& name) = 0;
+  virtual Table& createTable(const std::string& name, const std::vector<ColumnDef>& columns) = 0;
+  virtual void dropTable(const std::string& name) = 0;
+  // Makes everything durable and releases the file. Further calls throw.
+  virtual void close() = 0;
+};
+
+struct OpenOptions {
+  std::string password;  // empty: none
+  bool readOnly = false;
+  io::Env* env = nullptr;  // nullptr: io::defaultEnv()
+};
+
+// Opens an existing database. Throws DbError naming the file when it is missing, not an
+// Access database, damaged, of an unknown version, or the password is wrong
+// ("Not a valid password.").
+std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOptions& options = {});
+
+// Creates a new, empty database (the file must not exist).
+std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
+                                         const OpenOptions& options = {});
+
+}  // namespace qv::jet
