@@ -17,4 +17,6 @@ for config in release asan; do
   echo "== $config tests"
   (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 900) || status=1
 done
+echo "== fuzzing"
+./scripts/fuzz.sh "${QV_FUZZ_SECONDS:-60}" || status=1
 exit $status
