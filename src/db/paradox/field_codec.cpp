@@ -182,7 +182,7 @@ void decodeField(const FieldDef& f, const uint8_t* p, Transcoder& decoder, Value
       out.integer = (p[0] & 0x7F) != 0 ? 1 : 0;
       return;
     case FieldType::kBcd:
-      if (p[0] == 0) {
+      if ((p[0] & 0x40) == 0) {  // the 0x40 bit marks a value; without it the field is blank
         out.kind = Value::Kind::kNull;
         return;
       }

@@ -48,7 +48,8 @@
 //   complement; Money, Number and Timestamp (milliseconds, day 1 as for Date) as IEEE
 //   doubles, whose bytes are all inverted when negative. Logical is 0x80 false, 0x81
 //   true. Alpha is text padded with zero bytes. Bytes is raw. BCD is 17 bytes: the first
-//   has the sign (0x80 set = positive) and the decimals count, then 32 four-bit digits,
+//   has the sign (0x80 set = positive), 0x40 (set for a value, clear for a blank) and
+//   the decimals count (low 6 bits), then 32 four-bit digits,
 //   the last "decimals" of them after the point; a negative value has every digit
 //   inverted (15 - d). Blob fields are a leader (the first bytes of the value) and
 //   10 bytes: u32 place in the .mb file, u32 length, u16 modification number
