@@ -25,7 +25,16 @@ struct Value {
   std::string text;
 
   bool isNull() const { return kind == Kind::kNull; }
-  bool operator==(const Value&) const = default;
+  // Equal kinds and equal content (members a kind does not use are ignored).
+  bool operator==(const Value& o) const {
+    if (kind != o.kind) return false;
+    switch (kind) {
+      case Kind::kNull: return true;
+      case Kind::kDouble: return real == o.real;
+      case Kind::kBcd: case Kind::kText: case Kind::kBytes: return text == o.text;
+      default: return integer == o.integer;
+    }
+  }
 };
 
 struct CivilDate {
