@@ -190,12 +190,16 @@ class Parser {
           expect(TokenKind::kRightParen, "')' after the precision and scale");
           break;
         case SizeRule::kSeed: {
+          // The engine numbers from 1 in steps of 1; other seeds are refused, not ignored.
           advance();
-          int seed = parseSize("the first number", 1, 1);
-          expect(TokenKind::kComma, "',' after the first number");
-          int step = parseSize("the increment", 1, 1);
-          (void)seed;
-          (void)step;
+          const bool ok = cur_.kind == TokenKind::kNumber && cur_.text == "1";
+          if (ok) advance();
+          const bool comma = ok && cur_.kind == TokenKind::kComma;
+          if (comma) advance();
+          if (!ok || !comma || cur_.kind != TokenKind::kNumber || cur_.text != "1") {
+            throwSqlError("AutoNumber column " + quoteForMessage(name.text) + " may only start at 1 and count by 1: found " + found());
+          }
+          advance();
           expect(TokenKind::kRightParen, "')' after the increment");
           break;
         }

@@ -156,6 +156,8 @@ TEST(Parser, ErrorsSayWhatAndWhere) {
             "SQL error: Constraints, indexes and defaults are not supported in CREATE TABLE: found 'PRIMARY' at character 25.");
   EXPECT_EQ(errorOf("CREATE TABLE T ()"),
             "SQL error: Syntax error in CREATE TABLE statement: expected a column name but found ')' at character 17.");
+  EXPECT_EQ(errorOf("CREATE TABLE T (id COUNTER(1, 1), n AUTOINCREMENT(100,5))"),
+            "SQL error: AutoNumber column 'n' may only start at 1 and count by 1: found '100' at character 51.");
   EXPECT_EQ(errorOf("DROP TABLE a b"), "SQL error: Syntax error in DROP TABLE statement: expected the end of the statement but "
                                        "found 'b' at character 14.");
   // Positions count characters, not bytes.
