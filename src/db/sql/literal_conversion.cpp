@@ -298,7 +298,7 @@ class Converter {
     std::string& bytes = out_.s;
     bytes.clear();
     const std::string& t = text_;
-    bool hex = t.size() >= 4 && t.size() % 2 == 0 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X');
+    bool hex = t.size() >= 2 && t.size() % 2 == 0 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X');
     if (hex) {
       bytes.reserve((t.size() - 2) / 2);
       for (size_t i = 2; i < t.size(); i += 2) {

@@ -11,7 +11,8 @@
 //              characters); into a number, Yes/No, Date/Time or GUID column when it reads
 //              as one (blanks around it allowed); into an OLE Object or Binary column:
 //              "0x" followed by an even number of hexadecimal digits becomes those bytes
-//              (that is how binary fields are handed over as text), any other text its
+//              (that is how binary fields are handed over as text; "0x" alone is an
+//              empty value), any other text its
 //              characters as UTF-16LE bytes, which is how Jet stores a text there.
 //   #date#     into Date/Time; into a number column its day count; into Text its text.
 //

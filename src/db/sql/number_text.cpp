@@ -125,6 +125,15 @@ bool scaledDigits(const DecimalNumber& n, int scale, size_t maxDigits, std::stri
 }
 
 bool scaledInteger(const DecimalNumber& n, int scale, int64_t low, int64_t high, int64_t& out) {
+  const int64_t shift = n.exponent + scale;
+  if (shift >= 0 && n.count + shift <= 18) {
+    // Fits in 63 bits without rounding: the common case of a plain integer.
+    int64_t v = 0;
+    for (int k = 0; k < n.count; ++k) v = v * 10 + (n.digits[k] - '0');
+    for (int64_t k = 0; k < shift; ++k) v *= 10;
+    out = n.negative ? -v : v;
+    return out >= low && out <= high;
+  }
   std::string digits;
   digits.reserve(24);
   if (!scaledDigits(n, scale, 20, digits)) return false;

@@ -124,6 +124,7 @@ TEST(Conversion, IntoOtherColumns) {
   jet::Value bytes = convert("'0x00FFa0'", ole);
   EXPECT_EQ(bytes.kind, Kind::kBinary);
   EXPECT_EQ(bytes.s, std::string("\x00\xff\xa0", 3));
+  EXPECT_EQ(convert("'0x'", ole).s, "");
   EXPECT_EQ(convert("'0x0'", ole).s, std::string("0\0x\0" "0\0", 6));   // odd digit count: characters
   EXPECT_EQ(convert("'0xZZ'", ole).s, std::string("0\0x\0Z\0Z\0", 8));  // not hex: characters
   EXPECT_EQ(convert("'é'", ole).s, std::string("\xe9\0", 2));            // UTF-16LE

@@ -76,6 +76,7 @@ std::vector<jet::CatalogEntry> MemoryDatabase::catalog() {
   out.push_back({"MSysObjects", jet::ObjectKind::kSystemTable, 1, 1, static_cast<int32_t>(0x80000002)});
   int32_t id = 100;
   for (const auto& t : tables_) out.push_back({t->name(), jet::ObjectKind::kUserTable, id++, 1, 0});
+  out.insert(out.end(), extraCatalog.begin(), extraCatalog.end());
   return out;
 }
 
@@ -91,7 +92,6 @@ jet::Table& MemoryDatabase::createTable(const std::string& name, const std::vect
   if (table(name)) throw DbError(kErrSql, "Table '" + name + "' already exists.");
   if (columns.empty()) throw DbError(kErrSql, "a table needs a column");
   tables_.push_back(std::make_unique<MemoryTable>(name, columns));
-  ++tablesCreated;
   return *tables_.back();
 }
 

@@ -36,6 +36,7 @@ class MemoryTable final : public jet::Table {
 class MemoryDatabase final : public jet::Database {
  public:
   jet::Format format() const override { return jet::Format::kJet4; }
+  void setPath(std::string path) { path_ = std::move(path); }
   const std::string& path() const override { return path_; }
   std::vector<jet::CatalogEntry> catalog() override;
   jet::Table* table(const std::string& name) override;
@@ -44,7 +45,9 @@ class MemoryDatabase final : public jet::Database {
   void close() override { closed_ = true; }
 
   MemoryTable* memoryTable(const std::string& name) { return static_cast<MemoryTable*>(table(name)); }
-  int tablesCreated = 0;
+  bool isClosed() const { return closed_; }
+  // Catalogue entries besides MSysObjects and the tables (linked tables, queries, ...).
+  std::vector<jet::CatalogEntry> extraCatalog;
 
  private:
   std::string path_ = ":memory:";
