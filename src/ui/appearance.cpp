@@ -29,6 +29,7 @@ void setBackground(QWidget* widget, const QColor& colour) {
   QPalette palette = widget->palette();
   palette.setColor(QPalette::Window, colour);
   widget->setPalette(palette);
+  widget->setBackgroundRole(QPalette::Window);  // buttons would fill with their Button colour
   widget->setAutoFillBackground(true);
 }
 
