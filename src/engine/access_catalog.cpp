@@ -5,6 +5,7 @@
 #include "db/ado/connection.h"
 #include "db/ado/error.h"
 #include "db/ado/recordset.h"
+#include "engine/connection_strings.h"
 #include "shell/error_report.h"
 #include "shell/main_helpers.h"
 #include "shell/messages.h"
@@ -51,10 +52,7 @@ QString GetAccessConnString(const QString& path, const QString& password, const 
     dbPath = fields.path;
     dbPassword = fields.password;
   }
-  const bool ace = dbPath.right(5).toLower() == QStringLiteral("accdb");
-  const QString prefix = ace ? QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=")
-                             : QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=");
-  return prefix + dbPath + QStringLiteral(";JET OLEDB:Database Password=") + dbPassword;
+  return AccessConnString(dbPath, dbPassword);
 }
 
 std::optional<QStringList> GetAccessTables(const QString& databasePath, const AccessFields& fields) {

@@ -15,6 +15,7 @@
 
 #include <QString>
 #include <exception>
+#include <functional>
 #include <utility>
 
 #include "shell/error_report.h"
@@ -23,7 +24,11 @@ namespace qv::shell {
 
 class StepTrap {
  public:
-  explicit StepTrap(QString location) : location_(std::move(location)) {}
+  // Shows a failure; by default the Application Error report.
+  using Reporter = std::function<void(const QString& location, int step, const QString& description)>;
+
+  explicit StepTrap(QString location, Reporter reporter = {})
+      : location_(std::move(location)), reporter_(std::move(reporter)) {}
 
   const QString& location() const { return location_; }
   // The step number last started (what a report would quote).
@@ -82,10 +87,16 @@ class StepTrap {
  private:
   void report(const std::exception_ptr& failure) {
     ++failures_;
-    reportApplicationError(location_, step_, describeException(failure));
+    QString description = describeException(failure);
+    if (reporter_) {
+      reporter_(location_, step_, description);
+    } else {
+      reportApplicationError(location_, step_, description);
+    }
   }
 
   QString location_;
+  Reporter reporter_;
   int step_ = 0;
   int failures_ = 0;
 };
