@@ -1,0 +1,236 @@
+#include "engine/conversion_run.h"
+
+#include "db/ado/error.h"
+#include "db/ado/recordset.h"
+#include "engine/connection_strings.h"
+#include "engine/row_literal.h"
+#include "shell/error_report.h"
+#include "shell/main_helpers.h"
+#include "shell/messages.h"
+#include "shell/step_trap.h"
+
+namespace qv::engine {
+
+// A StepTrap whose reports go to the host with the run's table and row.
+class StepTrapAdapter : public shell::StepTrap {
+ public:
+  StepTrapAdapter(ConversionHost& host, const ConversionRun& run)
+      : shell::StepTrap(shell::locationString(QStringLiteral("Form1"), QStringLiteral("PushButton7_Click")),
+                        [&host, &run](const QString& location, int step, const QString& description) {
+                          host.reportFailure(location, step, description, run.currentTable(), run.currentRow());
+                        }) {}
+};
+
+ConversionRun::ConversionRun(ConversionHost& host, const QLocale& locale) : host_(host), rules_(locale) {}
+
+void ConversionRun::start() {
+  StepTrapAdapter trap(host_, *this);
+  if (trap.test(100, [&] { return running_; })) return;
+  trap.run(102, [&] { running_ = true; });
+  ConnectionSlots& conns = host_.connections();
+  trap.run(104, [&] { conns.paradox = ado::Connection::Create(); });
+  std::unique_ptr<ado::Recordset> rs;
+  trap.run(106, [&] { rs = std::make_unique<ado::Recordset>(); });
+  trap.run(108, [&] { conns.access = ado::Connection::Create(); });
+  trap.run(114, [&] { host_.copyDB(); });
+  bool hasTables = true;  // a failed check goes on with the run
+  trap.run(116, [&] { hasTables = host_.hasParadoxTables(); });
+  if (!hasTables) {
+    running_ = false;
+    return;
+  }
+  trap.run(118, [&] { host_.setBusyPointer(true); });
+  trap.run(120, [&] { list1_.clear(); });
+  trap.run(122, [&] { list2_.clear(); });
+  trap.run(124, [&] { list1_ = host_.loadParadoxTables(); });
+  trap.run(126, [&] { list2_ = host_.loadAccessTables(); });
+  auto requireConn = [](const std::unique_ptr<ado::Connection>& c) -> ado::Connection& {
+    if (!c) throw ado::Error(91, QStringLiteral("Object variable not set"));
+    return *c;
+  };
+  trap.run(128, [&] { requireConn(conns.access).setCursorLocation(ado::adUseClient); });
+  trap.run(130, [&] { requireConn(conns.access).setMode(ado::adModeReadWrite); });
+  trap.run(132, [&] { requireConn(conns.access).Open(host_.accessConnectionString()); });
+  trap.run(134, [&] { requireConn(conns.paradox).setCursorLocation(ado::adUseClient); });
+  trap.run(136, [&] { requireConn(conns.paradox).Open(ParadoxConnString(host_.paradoxFolder())); });
+  bool connectionsOpen = false;
+  trap.run(138, [&] { connectionsOpen = true; });
+
+  int index = 0;
+  auto start = trap.loopHead(140, [&] {
+    index = static_cast<int>(static_cast<int16_t>(list1_.size() - 1));
+    return index >= 0;
+  });
+  if (start != shell::StepTrap::LoopStart::kSkip) {
+    bool firstTable = true;
+    do {
+      bool leave = false;
+      copyTable(trap, rs, index, firstTable, &leave);
+      firstTable = false;
+      if (leave || start == shell::StepTrap::LoopStart::kOnce) break;
+    } while (trap.advance(426, [&] { return --index >= 0; }));
+  }
+
+  PreviewFlags& flags = host_.previewFlags();
+  if (trap.test(428, [&] { return host_.previewMode(); })) {
+    if (trap.test(430, [&] { return host_.perFilePreview(); })) {
+      trap.run(432, [&] { flags.sqlFormOK = false; });
+      trap.run(434, [&] { host_.showPreview(); });
+      if (trap.test(436, [&] { return !flags.sqlFormOK; })) {
+        trap.run(438, [&] { requireConn(conns.paradox).Close(); });
+        trap.run(440, [&] { requireConn(conns.access).Close(); });
+        trap.run(442, [&] { connectionsOpen = false; });
+        trap.run(444, [&] { host_.setProgressText(QString()); });
+      }
+    }
+  }
+  if (trap.test(446, [&] { return connectionsOpen; })) {
+    trap.run(448, [&] { requireConn(conns.paradox).Close(); });
+    trap.run(450, [&] { requireConn(conns.access).Close(); });
+  }
+  trap.run(452, [&] { host_.setBusyPointer(false); });
+  trap.run(454, [&] { host_.setProgressValue(0); });
+  trap.run(456, [&] { host_.setProgressText(QStringLiteral("Progress Bar")); });
+  trap.run(458, [&] { shell::msgBox(QStringLiteral("Done.")); });
+  trap.run(460, [&] { running_ = false; });
+}
+
+void ConversionRun::deliver(StepTrapAdapter& trap, int previewStep, int appendStep, int executeStep,
+                            const QString& statement) {
+  if (trap.test(previewStep, [&] { return host_.previewMode(); })) {
+    trap.run(appendStep, [&] { host_.appendPreviewLine(statement); });
+  } else {
+    trap.run(executeStep, [&] {
+      ado::Connection* access = host_.connections().access.get();
+      if (!access) throw ado::Error(91, QStringLiteral("Object variable not set"));
+      access->Execute(statement);
+      host_.executed(statement);
+    });
+  }
+}
+
+void ConversionRun::copyTable(StepTrapAdapter& trap, std::unique_ptr<ado::Recordset>& recordset, int index,
+                              bool firstTable, bool* leaveLoop) {
+  rowCounter_ = 0;
+  if (firstTable) {
+    trap.run(142, [&] { host_.clearPreviewScript(); });
+    trap.run(144, [&] { host_.clearDatatypeRecord(); });
+  }
+  trap.run(146, [&] { host_.yield(); });
+  trap.run(148, [&] { currentTable_ = list1_.at(index); });
+  Answer answer = Answer::kNotAsked;
+  if (trap.test(150, [&] { return shell::ListContains(list2_, currentTable_); })) {
+    trap.run(152, [&] {
+      shell::MsgAnswer a = shell::askYesNo(QStringLiteral("Would you like to overwrite ") + currentTable_ + u'?',
+                                           QStringLiteral("Overwrite?"));
+      answer = a == shell::MsgAnswer::Yes ? Answer::kYes : Answer::kNo;
+    });
+  } else {
+    trap.run(154, [&] { answer = Answer::kNotAsked; });
+  }
+  if (!trap.test(156, [&] { return answer == Answer::kNo; })) {
+    if (trap.test(158, [&] { return host_.perTablePreview(); })) {
+      trap.run(160, [&] { host_.clearPreviewScript(); });
+      trap.run(162, [&] { host_.clearDatatypeRecord(); });
+    }
+    if (trap.test(164, [&] { return answer == Answer::kYes; })) {
+      deliver(trap, 166, 168, 170, QStringLiteral("DROP TABLE `") + currentTable_ + QStringLiteral("`;"));
+      trap.run(172, [&] { shell::RemoveFromList(list2_, currentTable_.toLower()); });
+    }
+    trap.run(174, [&] { host_.setProgressText(QStringLiteral("Please wait.. Processing table ") + currentTable_); });
+
+    // The record set made at the start of the run serves every table.
+    static ado::Recordset unset;
+    ado::Recordset& rs = recordset ? *recordset : unset;
+    trap.run(176, [&] {
+      ado::Connection* paradox = host_.connections().paradox.get();
+      if (!paradox || !recordset) throw ado::Error(91, QStringLiteral("Object variable not set"));
+      rs.Open(QStringLiteral("SELECT * FROM [") + list1_.at(index) + u']', *paradox, ado::adOpenStatic,
+              ado::adLockOptimistic);
+    });
+
+    // The CREATE TABLE statement, one field at a time.
+    CreateTableBuilder create;
+    trap.run(178, [&] { create.begin(currentTable_); });
+    QString fieldName;
+    trap.run(182, [&] { fieldName.clear(); });
+    int fieldCount = 0, k = 0;
+    auto fieldsStart = trap.loopHead(184, [&] {
+      fieldCount = rs.Fields().Count();
+      return fieldCount > 0;
+    });
+    if (fieldsStart != shell::StepTrap::LoopStart::kSkip) {
+      do {
+        trap.run(186, [&] { host_.yield(); });
+        DatatypeRow row{currentTable_, QString(), QString(), QString()};
+        int type = 0;
+        trap.run(190, [&] { row.field = rs.Fields()(k).name(); });
+        trap.run(192, [&] { fieldName = rs.Fields()(k).name(); });
+        trap.run(194, [&] { type = rs.Fields()(k).Type(); });
+        trap.run(196, [&] {
+          DatatypeRow mapped = create.addField(k, fieldName, type);
+          row.paradoxType = mapped.paradoxType;
+          row.accessType = mapped.accessType;
+        });
+        trap.run(188, [&] { host_.appendDatatypeRow(row); });
+        if (fieldsStart == shell::StepTrap::LoopStart::kOnce) break;
+      } while (trap.advance(184, [&] { return ++k < fieldCount; }));
+    }
+    QString createStatement;
+    trap.run(294, [&] { createStatement = create.finish(); });
+    deliver(trap, 298, 300, 302, createStatement);
+
+    copyRows(trap, rs, create.numericFields());
+
+    trap.run(412, [&] { rs.Close(); });
+    trap.run(414, [&] { host_.previewFlags().stopAfterTable = true; });
+    if (trap.test(416, [&] { return host_.previewMode(); })) {
+      if (trap.test(418, [&] { return host_.perTablePreview(); })) {
+        trap.run(420, [&] { host_.showPreview(); });
+        if (trap.test(422, [&] { return host_.previewFlags().stopAfterTable; })) {
+          *leaveLoop = true;
+          return;
+        }
+      }
+    }
+  }
+  trap.run(424, [&] { host_.setProgressText(QString()); });
+}
+
+void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const std::vector<bool>& numeric) {
+  bool noRows = false;  // a failed test goes on with the rows
+  trap.run(306, [&] { noRows = rs.eof() || rs.bof(); });
+  if (noRows) return;
+  long recordCount = 0;
+  trap.run(308, [&] { recordCount = rs.recordcount(); });
+  InsertBuilder insert(rules_);
+  ado::Value value;
+  do {
+    trap.run(310, [&] { host_.yield(); });
+    trap.run(314, [&] { ++rowCounter_; });
+    trap.run(316, [&] {
+      if (recordCount + 1 == 0) throw ado::Error(11, QStringLiteral("Division by zero"));
+      host_.setProgressValue((static_cast<double>(rowCounter_) + 1.0) / (static_cast<double>(recordCount) + 1.0) * 100.0);
+    });
+    trap.run(318, [&] { insert.begin(currentTable_, &numeric); });
+    int fieldCount = 0, k = 0;
+    auto start = trap.loopHead(320, [&] {
+      fieldCount = rs.Fields().Count();
+      return fieldCount > 0;
+    });
+    if (start != shell::StepTrap::LoopStart::kSkip) {
+      do {
+        trap.run(322, [&] { host_.yield(); });
+        trap.run(324, [&] { value = shell::NullToDefault(rs.Fields()(k).Value(), ado::Value::null()); });
+        trap.run(326, [&] { insert.appendValue(k, value); });
+        if (start == shell::StepTrap::LoopStart::kOnce) break;
+      } while (trap.advance(320, [&] { return ++k < fieldCount; }));
+    }
+    QString statement;
+    trap.run(390, [&] { statement = insert.finish(); });
+    deliver(trap, 394, 396, 406, statement);
+    trap.run(408, [&] { rs.MoveNext(); });
+  } while (trap.advance(410, [&] { return !rs.eof(); }));
+}
+
+}  // namespace qv::engine

@@ -1,0 +1,50 @@
+#pragma once
+// The conversion run ("Start Converting"): for every Paradox table of the folder, from
+// the last one listed to the first, it may drop the Access table of the same name, creates
+// it with mapped column types and copies every row with one INSERT statement; in direct
+// mode each statement is executed at once, in preview mode it goes to the preview script.
+// Every step is numbered and runs under a StepTrap: a failure is reported and the run
+// goes on with the next step, so one bad row or table never ends the run.
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include "db/ado/recordset.h"
+#include "engine/conversion_host.h"
+#include "engine/value_text.h"
+
+namespace qv::engine {
+
+class ConversionRun {
+ public:
+  ConversionRun(ConversionHost& host, const QLocale& locale);
+
+  // The click of "Start Converting". Returns at once when a run is already under way.
+  void start();
+
+  bool running() const { return running_; }
+  const QString& currentTable() const { return currentTable_; }
+  long currentRow() const { return rowCounter_; }
+  // List1 and List2 as the run last filled them.
+  const QStringList& paradoxTables() const { return list1_; }
+  const QStringList& accessTables() const { return list2_; }
+
+ private:
+  enum class Answer { kNotAsked, kYes, kNo };
+
+  void copyTable(class StepTrapAdapter& trap, std::unique_ptr<ado::Recordset>& recordset, int index, bool firstTable,
+                 bool* leaveLoop);
+  void copyRows(class StepTrapAdapter& trap, ado::Recordset& rs, const std::vector<bool>& numeric);
+  void deliver(class StepTrapAdapter& trap, int previewStep, int appendStep, int executeStep, const QString& statement);
+
+  ConversionHost& host_;
+  LocaleRules rules_;
+  bool running_ = false;
+  QString currentTable_;
+  long rowCounter_ = 0;
+  QStringList list1_;
+  QStringList list2_;
+};
+
+}  // namespace qv::engine

@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+
+#include "db/ado/data_type.h"
+#include "db/ado/memory_driver.h"
+#include "engine/connection_strings.h"
+#include "engine/conversion_run.h"
+#include "shell/messages.h"
+
+namespace qv::engine {
+namespace {
+
+using ado::FieldInfo;
+using ado::Value;
+
+// Stands in for the Paradox driver: the run's Paradox string reaches the store "paradox".
+class FakeParadoxDriver final : public ado::Driver {
+ public:
+  QString name() const override { return QStringLiteral("FakeParadox"); }
+  bool accepts(const ado::ConnectionString& cs) const override {
+    return cs.valueOr(QStringLiteral("Driver")) == QLatin1String("{Microsoft Paradox Driver (*.db )}");
+  }
+  std::unique_ptr<ado::Session> open(const ado::ConnectionString& cs, int mode) override {
+    lastFolder = cs.valueOr(QStringLiteral("Dbq"));
+    return ado::makeMemoryDriver()->open(ado::ConnectionString(QStringLiteral("Provider=Memory;Data Source=paradox")), mode);
+  }
+  QString lastFolder;
+};
+
+struct Failure {
+  int step;
+  QString description;
+  QString table;
+  long row;
+};
+
+class TestHost final : public ConversionHost {
+ public:
+  QString folder = QStringLiteral("/data/px");
+  bool preview = false, perFile = true, perTable = false;
+  QStringList tables;
+  std::function<void(PreviewFlags&, const QStringList& script)> onPreview;
+  std::function<void()> onYield;
+
+  QString paradoxFolder() const override { return folder; }
+  bool previewMode() const override { return preview; }
+  bool perFilePreview() const override { return perFile; }
+  bool perTablePreview() const override { return perTable; }
+  QString accessConnectionString() const override { return QStringLiteral("Provider=Memory;Data Source=access"); }
+  void copyDB() override { ++copyDBCalls; }
+  bool hasParadoxTables() override { return !folder.isEmpty() && !tables.isEmpty(); }
+  QStringList loadParadoxTables() override { return tables; }
+  QStringList loadAccessTables() override {
+    QStringList names;
+    for (const auto& t : ado::memoryStore(QStringLiteral("access")).tables) names << t.name;
+    return names;
+  }
+  ConnectionSlots& connections() override { return conns; }
+  PreviewFlags& previewFlags() override { return flags; }
+  void setBusyPointer(bool busy) override { busyChanges.push_back(busy); }
+  void setProgressText(const QString& text) override { progressTexts << text; }
+  void setProgressValue(double value) override { progressValues.push_back(value); }
+  void clearPreviewScript() override { script.clear(); }
+  void appendPreviewLine(const QString& statement) override { script << statement; }
+  void clearDatatypeRecord() override { record.clear(); }
+  void appendDatatypeRow(const DatatypeRow& row) override { record.push_back(row); }
+  void showPreview() override {
+    previews.push_back(script);
+    if (onPreview) onPreview(flags, script);
+  }
+  void yield() override {
+    if (onYield) onYield();
+  }
+  void executed(const QString&) override { ++executedCount; }
+  void reportFailure(const QString&, int step, const QString& description, const QString& table, long row) override {
+    failures.push_back({step, description, table, row});
+  }
+
+  ConnectionSlots conns;
+  PreviewFlags flags;
+  int copyDBCalls = 0;
+  int executedCount = 0;
+  std::vector<bool> busyChanges;
+  QStringList progressTexts;
+  std::vector<double> progressValues;
+  QStringList script;
+  std::vector<DatatypeRow> record;
+  std::vector<QStringList> previews;
+  std::vector<Failure> failures;
+};
+
+class ConversionRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ado::resetMemoryStores();
+    auto& registry = ado::DriverRegistry::instance();
+    registry.clear();
+    registry.add(ado::makeMemoryDriver());
+    registry.add(paradoxDriver);
+    addParadoxTable(QStringLiteral("A"), 3);
+    addParadoxTable(QStringLiteral("B"), 1);
+    addParadoxTable(QStringLiteral("C"), 0);
+    host.tables = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
+  }
+  void TearDown() override {
+    ado::DriverRegistry::instance().restoreBuiltins();
+    ado::resetMemoryStores();
+  }
+
+  void addParadoxTable(const QString& name, int rows) {
+    ado::MemoryTable t;
+    t.name = name;
+    t.fields = {FieldInfo{QStringLiteral("ID"), ado::adInteger, 4}, FieldInfo{QStringLiteral("NAME"), ado::adVarChar, 20},
+                FieldInfo{QStringLiteral("WHEN"), ado::adDBDate, 8}};
+    for (int i = 0; i < rows; ++i) {
+      t.rows.push_back({Value::integer(i + 1), i == 1 ? Value::null() : Value::text(QStringLiteral("O'Row %1").arg(i)),
+                        Value::dateTime(QDate(2021, 1, 3 + i))});
+    }
+    ado::memoryStore(QStringLiteral("paradox")).tables.push_back(t);
+  }
+
+  QStringList executed() const {
+    QStringList out;
+    for (const auto& s : ado::memoryStore(QStringLiteral("access")).executed) out << s;
+    return out;
+  }
+
+  std::shared_ptr<FakeParadoxDriver> paradoxDriver = std::make_shared<FakeParadoxDriver>();
+  TestHost host;
+  shell::RecordingMessages box;
+};
+
+TEST_F(ConversionRunTest, DirectModeCopiesTablesLastFirstAndSaysDone) {
+  ConversionRun run(host, QLocale(QStringLiteral("en_US")));
+  run.start();
+  EXPECT_TRUE(host.failures.empty());
+  const QStringList want{
+      QStringLiteral("CREATE TABLE `C` ([ID] INT,[NAME] TEXT,[WHEN] TEXT);"),
+      QStringLiteral("CREATE TABLE `B` ([ID] INT,[NAME] TEXT,[WHEN] TEXT);"),
+      QStringLiteral("INSERT INTO `B` VALUES (1, 'O''Row 0', '01/03/2021');"),
+      QStringLiteral("CREATE TABLE `A` ([ID] INT,[NAME] TEXT,[WHEN] TEXT);"),
+      QStringLiteral("INSERT INTO `A` VALUES (1, 'O''Row 0', '01/03/2021');"),
+      QStringLiteral("INSERT INTO `A` VALUES (2,NULL, '01/04/2021');"),
+      QStringLiteral("INSERT INTO `A` VALUES (3, 'O''Row 2', '01/05/2021');")};
+  EXPECT_EQ(executed(), want);
+  EXPECT_EQ(host.executedCount, 7);
+  // B's single row shows 100; A's three rows 50, 75, 100; then the reset.
+  EXPECT_EQ(host.progressValues, (std::vector<double>{100, 50, 75, 100, 0}));
+  EXPECT_EQ(host.progressTexts.first(), QStringLiteral("Please wait.. Processing table C"));
+  EXPECT_EQ(host.progressTexts.last(), QStringLiteral("Progress Bar"));
+  ASSERT_EQ(box.shown.size(), 1u);
+  EXPECT_EQ(box.shown[0].text, QStringLiteral("Done."));
+  EXPECT_EQ(paradoxDriver->lastFolder, QStringLiteral("/data/px/"));
+  EXPECT_EQ(host.record.size(), 9u);
+  EXPECT_EQ(host.record[0], (DatatypeRow{"C", "ID", "int", "INT"}));
+  EXPECT_EQ(host.copyDBCalls, 1);
+  EXPECT_FALSE(run.running());
+  EXPECT_EQ(ado::memoryStore(QStringLiteral("access")).closes, 1);
+}
+
+TEST_F(ConversionRunTest, NothingHappensWithoutTablesInTheFolder) {
+  host.folder.clear();
+  ConversionRun run(host, QLocale::c());
+  run.start();
+  EXPECT_TRUE(box.shown.empty());
+  EXPECT_TRUE(executed().isEmpty());
+  EXPECT_FALSE(run.running());
+}
+
+TEST_F(ConversionRunTest, OverwriteQuestionDropsOrSkipsTablesOfAnyCase) {
+  ado::memoryStore(QStringLiteral("access")).tables.push_back({QStringLiteral("c"), QStringLiteral("TABLE"), {}, {}});
+  ado::memoryStore(QStringLiteral("access")).tables.push_back({QStringLiteral("a"), QStringLiteral("TABLE"), {}, {}});
+  box.answer(shell::MsgAnswer::Yes);  // C
+  box.answer(shell::MsgAnswer::No);   // A
+  ConversionRun run(host, QLocale::c());
+  run.start();
+  ASSERT_GE(box.shown.size(), 3u);
+  EXPECT_EQ(box.shown[0].title, QStringLiteral("Overwrite?"));
+  EXPECT_EQ(box.shown[0].text, QStringLiteral("Would you like to overwrite C?"));
+  EXPECT_EQ(box.shown[1].text, QStringLiteral("Would you like to overwrite A?"));
+  QStringList ex = executed();
+  EXPECT_EQ(ex.value(0), QStringLiteral("DROP TABLE `C`;"));
+  EXPECT_EQ(ex.value(1), QStringLiteral("CREATE TABLE `C` ([ID] INT,[NAME] TEXT,[WHEN] TEXT);"));
+  EXPECT_FALSE(ex.join(u'\n').contains(QStringLiteral("`A`")));
+  // The list of existing tables is updated by the exact lower-case name only.
+  EXPECT_TRUE(run.accessTables().contains(QStringLiteral("a")));
+  EXPECT_FALSE(run.accessTables().contains(QStringLiteral("c")));
+}
+
+TEST_F(ConversionRunTest, PerFilePreviewGathersEveryTableAndExecutesNothing) {
+  host.preview = true;
+  ConversionRun run(host, QLocale::c());
+  run.start();
+  EXPECT_TRUE(executed().isEmpty());
+  ASSERT_EQ(host.previews.size(), 1u);
+  EXPECT_EQ(host.previews[0].size(), 7);
+  EXPECT_TRUE(host.previews[0][0].startsWith(QStringLiteral("CREATE TABLE `C`")));
+  EXPECT_TRUE(host.previews[0][6].startsWith(QStringLiteral("INSERT INTO `A`")));
+  // Left without executing: the connections are closed at once, and the run says Done.
+  EXPECT_EQ(ado::memoryStore(QStringLiteral("access")).closes, 1);
+  EXPECT_EQ(box.shown.back().text, QStringLiteral("Done."));
+}
+
+TEST_F(ConversionRunTest, PerTablePreviewSkipGoesOnAndAnythingElseStops) {
+  host.preview = true;
+  host.perFile = false;
+  host.perTable = true;
+  host.onPreview = [](PreviewFlags& f, const QStringList&) { f.stopAfterTable = false; };  // Skip Table
+  ConversionRun run(host, QLocale::c());
+  run.start();
+  ASSERT_EQ(host.previews.size(), 3u);
+  EXPECT_EQ(host.previews[2].size(), 4);  // only A's statements: the script is emptied per table
+  host.previews.clear();
+  host.onPreview = nullptr;  // closed without skipping
+  run.start();
+  EXPECT_EQ(host.previews.size(), 1u);
+}
+
+TEST_F(ConversionRunTest, AFailingRowIsReportedWithTableAndRowAndTheRunGoesOn) {
+  ado::memoryStore(QStringLiteral("access")).failWhen = [](const QString& s) -> std::optional<QString> {
+    if (s.contains(QStringLiteral("(2,NULL"))) return QStringLiteral("SQL error: value out of range");
+    return std::nullopt;
+  };
+  ConversionRun run(host, QLocale::c());
+  run.start();
+  ASSERT_EQ(host.failures.size(), 1u);
+  EXPECT_EQ(host.failures[0].step, 406);
+  EXPECT_EQ(host.failures[0].table, QStringLiteral("A"));
+  EXPECT_EQ(host.failures[0].row, 2);
+  EXPECT_EQ(host.executedCount, 6);
+  EXPECT_TRUE(executed().last().startsWith(QStringLiteral("INSERT INTO `A` VALUES (3,")));
+}
+
+TEST_F(ConversionRunTest, AnUnopenedDatabaseFailsEachStatementButPreviewStillFills) {
+  ado::memoryStore(QStringLiteral("access")).failOpen = true;
+  ConversionRun run(host, QLocale::c());
+  run.start();
+  ASSERT_FALSE(host.failures.empty());
+  EXPECT_EQ(host.failures[0].step, 132);
+  // One report per statement that could not be executed (3 CREATE + 4 INSERT), and the
+  // two closes at the end.
+  int executes = 0;
+  for (const auto& f : host.failures) executes += (f.step == 302 || f.step == 406);
+  EXPECT_EQ(executes, 7);
+  EXPECT_EQ(box.shown.back().text, QStringLiteral("Done."));
+
+  host.failures.clear();
+  host.preview = true;
+  run.start();
+  EXPECT_EQ(host.previews.back().size(), 7);
+}
+
+TEST_F(ConversionRunTest, ASecondStartWhileRunningIsIgnored) {
+  ConversionRun run(host, QLocale::c());
+  int nested = 0;
+  host.onYield = [&] {
+    if (nested++ == 0) run.start();
+  };
+  run.start();
+  long creates = executed().filter(QRegularExpression(QStringLiteral("^CREATE"))).size();
+  EXPECT_EQ(creates, 3);
+  EXPECT_EQ(box.shown.size(), 1u);
+}
+
+TEST(ConnectionStrings, ParadoxAndAccessStrings) {
+  EXPECT_EQ(ParadoxConnString(QStringLiteral("/data")),
+            QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=/data/;Dbq=/data/;CollatingSequence=ASCII;"));
+  EXPECT_EQ(AccessConnString(QStringLiteral("/d/Shop.ACCDB"), QString()),
+            QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/Shop.ACCDB;JET OLEDB:Database Password="));
+  EXPECT_EQ(AccessConnString(QStringLiteral("/d/old.mdb"), QStringLiteral("a;b")),
+            QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/old.mdb;JET OLEDB:Database Password=a;b"));
+  EXPECT_TRUE(AccessConnString(QStringLiteral("/db/myaccdb"), QString()).startsWith(QStringLiteral("Provider=Microsoft.ACE")));
+  EXPECT_TRUE(AccessConnString(QStringLiteral("/d/x.accdb "), QString()).startsWith(QStringLiteral("PROVIDER=Microsoft.Jet")));
+  EXPECT_EQ(AccessConnString(QString(), QStringLiteral("pw")), QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=;JET OLEDB:Database Password=pw"));
+}
+
+}  // namespace
+}  // namespace qv::engine

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "engine/row_literal.h"
+
+namespace qv::engine {
+namespace {
+
+using ado::Value;
+
+QString row(const LocaleRules& rules, const std::vector<bool>& numeric, const std::vector<Value>& values,
+            const QString& table = QStringLiteral("STOCK")) {
+  InsertBuilder b(rules);
+  b.begin(table, &numeric);
+  for (size_t k = 0; k < values.size(); ++k) b.appendValue(static_cast<int>(k), values[k]);
+  return b.finish();
+}
+
+TEST(RowLiteral, WorkedExamples) {
+  LocaleRules en(QLocale(QStringLiteral("en_US")));
+  std::vector<bool> numeric{true, false, false};
+  EXPECT_EQ(row(en, numeric, {Value::integer(7), Value::text("O'Brien"), Value::dateTime(QDate(2021, 1, 3))}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES (7, 'O''Brien', '01/03/2021');"));
+  EXPECT_EQ(row(en, numeric, {Value::integer(7), Value::null(), Value::dateTime(QDate(2021, 1, 3), QTime(14, 5, 9))}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES (7,NULL, '01/03/2021 14:05:09');"));
+}
+
+TEST(RowLiteral, NullsEmptyTextsAndTheOpeningParenthesis) {
+  LocaleRules en(QLocale(QStringLiteral("en_US")));
+  // A first value that is Null keeps the "(" so the row is not lost.
+  EXPECT_EQ(row(en, {true, false}, {Value::null(), Value::text("")}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES (NULL,NULL);"));
+  EXPECT_EQ(row(en, {false, false}, {Value::text(""), Value::text("x")}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES (NULL, 'x');"));
+  // Blanks are not empty.
+  EXPECT_EQ(row(en, {false}, {Value::text("   ")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('   ');"));
+  // Non-finite numbers are written NULL rather than as a broken literal.
+  EXPECT_EQ(row(en, {true, true, true}, {Value::real(std::nan("")), Value::real(std::numeric_limits<double>::infinity()),
+                                         Value::real(-std::numeric_limits<double>::infinity())}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES (NULL,NULL,NULL);"));
+}
+
+TEST(RowLiteral, NumericPathUnderEachLocale) {
+  for (const char* name : {"en_US", "de_DE", "fr_FR", "C"}) {
+    SCOPED_TRACE(name);
+    LocaleRules rules{QLocale(QLatin1String(name))};
+    std::vector<bool> numeric(8, true);
+    EXPECT_EQ(row(rules, numeric,
+                  {Value::real(3.25), Value::real(-1234567.5), Value::real(1e20), Value::real(-2.5e-9),
+                   Value::boolean(true), Value::boolean(false), Value::decimal("-12.3400"), Value::integer(-42)}),
+              QStringLiteral("INSERT INTO `STOCK` VALUES (3.25, -1234567.5, 1E+20, -2.5E-09, 1, 0, -12.3400, -42);"));
+    // Doubles keep every bit: the shortest text that reads back as the same double.
+    EXPECT_EQ(row(rules, {true}, {Value::real(0.1 + 0.2)}), QStringLiteral("INSERT INTO `STOCK` VALUES (0.30000000000000004);"));
+  }
+}
+
+TEST(RowLiteral, TextPathsDifferOnlyInTheCommaOfNumbers) {
+  LocaleRules de(QLocale(QStringLiteral("de_DE")));
+  // With numeric fields, a text field's "3,25" keeps its comma.
+  EXPECT_EQ(row(de, {true, false}, {Value::integer(1), Value::text("3,25")}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES (1, '3,25');"));
+  // Without numeric fields it becomes a point.
+  EXPECT_EQ(row(de, {false}, {Value::text("3,25")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('3.25');"));
+  // A numeric field whose text is 3,25 is written 3.25; a text that is no number stays as it is.
+  EXPECT_EQ(row(de, {true, true}, {Value::text("3,25"), Value::text("abc")}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES (3.25, abc);"));
+  // "True"/"False" texts in a numeric field are 1/0; case matters.
+  EXPECT_EQ(row(de, {true, true, true}, {Value::text("True"), Value::text("False"), Value::text("true")}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES (1, 0, true);"));
+}
+
+TEST(RowLiteral, DatesAndTimesReadBackTheSameInEveryLocale) {
+  for (const char* name : {"en_US", "de_DE", "fr_FR", "C", "ko_KR", "hu_HU", "sv_SE"}) {
+    SCOPED_TRACE(name);
+    LocaleRules rules{QLocale(QLatin1String(name))};
+    std::vector<bool> none(4, false);
+    EXPECT_EQ(row(rules, none,
+                  {Value::dateTime(QDate(2021, 1, 3)), Value::dateTime(QDate(1850, 7, 14), QTime(23, 59, 58)),
+                   Value::timeOnly(QTime(10, 30)), Value::dateTime(QDate(1, 1, 1))}),
+              QStringLiteral("INSERT INTO `STOCK` VALUES ('01/03/2021', '07/14/1850 23:59:58', '12/30/1899 10:30:00', '01/01/0001');"));
+    // The value text of a date reads back as the same date (two-digit years would not).
+    QString text = rules.valueText(Value::dateTime(QDate(2021, 12, 31), QTime(8, 0, 1)));
+    auto back = rules.readsAsDateTime(text);
+    ASSERT_TRUE(back.has_value()) << text.toStdString();
+    EXPECT_EQ(back->year, 2021);
+    EXPECT_EQ(back->month, 12);
+    EXPECT_EQ(back->day, 31);
+    EXPECT_EQ(back->hour * 3600 + back->minute * 60 + back->second, 8 * 3600 + 1);
+  }
+}
+
+TEST(RowLiteral, TextsThatReadAsDatesAreRewritten) {
+  LocaleRules en(QLocale(QStringLiteral("en_US")));
+  LocaleRules de(QLocale(QStringLiteral("de_DE")));
+  std::vector<bool> none(1, false);
+  EXPECT_EQ(row(en, none, {Value::text("10:30")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('12/30/1899 10:30:00');"));
+  EXPECT_EQ(row(en, none, {Value::text("2:05 PM")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('12/30/1899 14:05:00');"));
+  EXPECT_EQ(row(en, none, {Value::text("1/3/21")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('01/03/2021');"));
+  EXPECT_EQ(row(de, none, {Value::text("03.01.2021 7:08")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('01/03/2021 07:08:00');"));
+  EXPECT_EQ(row(en, none, {Value::text("2021-01-03")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('01/03/2021');"));
+  // Not dates: impossible days, numbers, words, a day and month without a year.
+  for (const char* t : {"2/30/2021", "1.5", "Main St. 5", "25:00", "12/2021", "O'Brien 1/2/3"}) {
+    EXPECT_FALSE(en.readsAsDateTime(QString::fromUtf8(t)).has_value()) << t;
+  }
+  EXPECT_FALSE(de.readsAsDateTime(QStringLiteral("1.5")).has_value());
+}
+
+TEST(RowLiteral, ReadsAsNumberFollowsTheLocaleSeparator) {
+  LocaleRules en(QLocale(QStringLiteral("en_US")));
+  LocaleRules de(QLocale(QStringLiteral("de_DE")));
+  for (const char* t : {"7", "-7", "+3.5", " 12 ", ".5", "1e10", "-2.5E-9"}) EXPECT_TRUE(en.readsAsNumber(QString::fromUtf8(t))) << t;
+  for (const char* t : {"", "-", "1,000", "1.2.3", "e5", "1e", "0x1F", "12a"}) EXPECT_FALSE(en.readsAsNumber(QString::fromUtf8(t))) << t;
+  EXPECT_TRUE(de.readsAsNumber(QStringLiteral("3,25")));
+  EXPECT_FALSE(de.readsAsNumber(QStringLiteral("3.25")));
+}
+
+TEST(RowLiteral, BinaryValuesTravelAsHex) {
+  LocaleRules c{QLocale::c()};
+  EXPECT_EQ(row(c, {false}, {Value::bytes(QByteArray("\x00\x01\xff", 3))}), QStringLiteral("INSERT INTO `STOCK` VALUES ('0x0001ff');"));
+  EXPECT_EQ(c.valueText(Value::bytes(QByteArray())), QStringLiteral("0x"));
+}
+
+}  // namespace
+}  // namespace qv::engine
