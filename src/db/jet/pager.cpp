@@ -55,7 +55,7 @@ const uint8_t* Pager::read(uint32_t page) { return load(page).data(); }
 uint8_t* Pager::modify(uint32_t page, uint32_t offset, uint32_t length) {
   auto& p = load(page);
   if (length > 0) {
-    if (!dirty_.empty()) {
+    if (!dirty_.empty() && mergeable_) {
       Range& last = dirty_.back();
       uint32_t lastEnd = last.offset + last.length;
       if (last.page == page && offset <= lastEnd && offset + length >= last.offset) {
@@ -67,6 +67,7 @@ uint8_t* Pager::modify(uint32_t page, uint32_t offset, uint32_t length) {
       }
     }
     dirty_.push_back({page, offset, length});
+    mergeable_ = true;
   }
   return p.data();
 }

@@ -49,6 +49,10 @@ class Pager {
   // Replaces a page's whole content (a reused page).
   uint8_t* overwrite(uint32_t page);
 
+  // Ends the current range: the next change is written separately, after it (so a
+  // torn write of one range cannot carry a later change with it).
+  void barrier() { mergeable_ = false; }
+
   void flush();
   void sync();
   // Drops cached pages once the cache holds more than about limit pages.
@@ -69,6 +73,7 @@ class Pager {
   uint32_t pageCount_ = 0;
   std::unordered_map<uint32_t, std::unique_ptr<std::vector<uint8_t>>> cache_;
   std::vector<Range> dirty_;
+  bool mergeable_ = true;
 };
 
 }  // namespace qv::jet

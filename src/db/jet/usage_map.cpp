@@ -46,8 +46,8 @@ std::vector<uint32_t> readUsageMap(Pager& pager, uint32_t pointer, const std::st
     uint32_t per = bitsPerMapPage(pager);
     for (uint32_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
       uint32_t mapPage = get32(row.data(), 1 + slot * 4);
-      if (mapPage == 0) continue;
-      if (mapPage >= pager.pageCount()) throw DbError(kErrFormat, what + " is damaged (a usage bitmap page is missing)");
+      // Access leaves pointers to bitmap pages a compaction cut off: nothing there.
+      if (mapPage == 0 || mapPage >= pager.pageCount()) continue;
       const uint8_t* p = pager.read(mapPage);
       if (p[0] != kPageUsageMap) throw DbError(kErrFormat, what + " is damaged (a usage bitmap page has the wrong type)");
       for (uint32_t i = 4; i < pager.pageSize(); ++i) {
@@ -154,6 +154,7 @@ void setUsageBit(Pager& pager, uint32_t pointer, uint32_t page, bool value, bool
   if (1 + slot * 4 + 4 > m.length)
     throw DbError(kErrGeneric, "'" + pager.path() + "' has grown beyond what its usage maps can describe");
   uint32_t mapPage = get32(row, 1 + slot * 4);
+  if (mapPage >= pager.pageCount() || (mapPage != 0 && pager.read(mapPage)[0] != kPageUsageMap)) mapPage = 0;
   if (mapPage == 0) {
     if (value == fill) return;
     mapPage = allocate();

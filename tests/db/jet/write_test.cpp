@@ -161,7 +161,7 @@ TEST(JetWrite, TableAddedToAccessDatabasesLeavesTheRestAsItWas) {
     options.password = probe.password;
     {
       auto db = openDatabase(path, options);
-      fill(db->createTable("Quorvane Neu", everyType()), 300);
+      fill(db->createTable("Quorvane Neu", everyType()), 150);
       db->close();
     }
     std::vector<std::string> after = before;
@@ -182,7 +182,7 @@ TEST(JetWrite, TableAddedToAccessDatabasesLeavesTheRestAsItWas) {
       }
       plain.push_back("Quorvane Neu");
       EXPECT_EQ(test::compareWithMdbReader(path, *db, plain, options.password), "");
-      EXPECT_EQ(test::mdbtoolsCount(path, "Quorvane Neu"), 300);
+      EXPECT_EQ(test::mdbtoolsCount(path, "Quorvane Neu"), 150);
       db->dropTable("Quorvane Neu");
       db->close();
     }
