@@ -145,13 +145,20 @@ int Form2::selectedLine() const {
 
 void Form2::selectLine(int line) {
   if (line < 1 || line > script().count()) throw std::out_of_range("Index out of bounds");
+  script().publish();
   const QModelIndex at = script().index(line - 1, 0);
   ListView1->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void Form2::showLine(int line) {
   if (line < 1 || line > script().count()) throw std::out_of_range("Index out of bounds");
+  script().publish();
   ListView1->scrollTo(script().index(line - 1, 0), QAbstractItemView::EnsureVisible);
+}
+
+void Form2::showEvent(QShowEvent* event) {
+  if (script_) script_->publish();
+  QDialog::showEvent(event);
 }
 
 void Form2::done(int result) {

@@ -72,6 +72,7 @@ class Form2 : public QDialog {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Form_Load();

@@ -72,6 +72,11 @@ void Form5::Form_Load(const QString& programFolder) {
 
 ReportListModel& Form5::record() const { return *record_; }
 
+void Form5::showEvent(QShowEvent* event) {
+  record_->publish();
+  QDialog::showEvent(event);
+}
+
 bool Form5::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
     if (watched == PushButton5) {

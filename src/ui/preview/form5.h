@@ -30,6 +30,7 @@ class Form5 : public QDialog {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Form_Load(const QString& programFolder);

@@ -1,5 +1,6 @@
 #include "ui/preview/report_list_model.h"
 
+#include <QTimer>
 #include <stdexcept>
 
 namespace qv::ui {
@@ -14,7 +15,7 @@ void ReportListModel::addColumn(const QString& heading) {
   endInsertColumns();
 }
 
-int ReportListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : count(); }
+int ReportListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : published_; }
 
 int ReportListModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(headings_.size());
@@ -32,7 +33,7 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const {
 }
 
 bool ReportListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (!index.isValid() || index.row() >= count()) return false;
+  if (!index.isValid() || index.row() >= published_) return false;
   if (role == Qt::CheckStateRole && checkable_ && index.column() == 0) {
     setChecked(index.row(), value.toInt() == Qt::Checked);
     return true;
@@ -59,12 +60,24 @@ void ReportListModel::clear() {
   beginResetModel();
   for (auto& column : columns_) std::vector<QString>().swap(column);
   std::vector<unsigned char>().swap(checked_);
+  published_ = 0;
   endResetModel();
 }
 
+void ReportListModel::publish() {
+  publishPending_ = false;
+  if (published_ >= count()) return;
+  // The new rows are stored already; rowCount() reports them from endInsertRows on.
+  beginInsertRows(QModelIndex(), published_, count() - 1);
+  published_ = count();
+  endInsertRows();
+}
+
 void ReportListModel::append(const QString& text, const QStringList& subItems) {
-  const int row = count();
-  beginInsertRows(QModelIndex(), row, row);
+  if (!publishPending_) {
+    publishPending_ = true;
+    QTimer::singleShot(0, this, &ReportListModel::publish);
+  }
   for (size_t c = 0; c < columns_.size(); ++c) {
     if (c == 0) {
       columns_[c].push_back(text);
@@ -74,7 +87,6 @@ void ReportListModel::append(const QString& text, const QStringList& subItems) {
     }
   }
   checked_.push_back(0);
-  endInsertRows();
 }
 
 void ReportListModel::requireRow(int row) const {
@@ -91,6 +103,7 @@ void ReportListModel::setText(int row, int column, const QString& value) {
   requireRow(row);
   if (column < 0 || static_cast<size_t>(column) >= columns_.size()) throw std::out_of_range("column out of range");
   columns_[static_cast<size_t>(column)][static_cast<size_t>(row)] = value;
+  if (row >= published_) return;
   const QModelIndex at = index(row, column);
   emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
 }
@@ -103,6 +116,7 @@ bool ReportListModel::isChecked(int row) const {
 void ReportListModel::setChecked(int row, bool checked) {
   requireRow(row);
   checked_[static_cast<size_t>(row)] = checked ? 1 : 0;
+  if (row >= published_) return;
   const QModelIndex at = index(row, 0);
   emit dataChanged(at, at, {Qt::CheckStateRole});
 }

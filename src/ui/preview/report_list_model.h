@@ -4,6 +4,9 @@
 // Rows are numbered from 1 in the windows' code; the model's own rows count from 0.
 // Each column's texts are kept in one vector, so a million rows cost a few pointers each
 // and every row has the same height, which lets the views lay out and scroll instantly.
+// Rows appended are shown to the views in batches: the program sees them at once (count,
+// text), the views the next time events are processed or when publish() is called, so
+// appending a row costs no more than storing it.
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -34,6 +37,8 @@ class ReportListModel : public QAbstractTableModel {
 
   // The number of rows.
   int count() const { return static_cast<int>(checked_.size()); }
+  // Tells the views about every row appended since the last time.
+  void publish();
   // Removes every row.
   void clear();
   // Adds one row at the end: its text (column 1) and its sub-items (columns 2 ...).
@@ -51,6 +56,8 @@ class ReportListModel : public QAbstractTableModel {
   bool checkable_;
   std::vector<std::vector<QString>> columns_;
   std::vector<unsigned char> checked_;
+  int published_ = 0;  // rows the views know of
+  bool publishPending_ = false;
 };
 
 }  // namespace qv::ui
