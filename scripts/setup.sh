@@ -7,11 +7,14 @@ SUDO=""
 packages=(build-essential cmake ninja-build clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  pxlib-dev mdbtools nodejs npm xvfb xauth)
+  pxlib-dev mdbtools xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# Node.js may come from elsewhere with its own npm; take Debian's only when there is none.
+command -v node >/dev/null 2>&1 || missing+=(nodejs)
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"

@@ -2,11 +2,13 @@
 
 #include "db/ado/driver.h"
 #include "db/ado/memory_driver.h"
+#include "db/ado/paradox_driver.h"
 
 namespace qv::ado {
 
 void registerBuiltinDrivers(DriverRegistry& registry) {
   registry.add(makeMemoryDriver());
+  registry.add(makeParadoxDriver());
 }
 
 }  // namespace qv::ado

@@ -1,0 +1,1 @@
+insert into t (c, a, n) values (+ 5, 'yes', '  -1e2 ')

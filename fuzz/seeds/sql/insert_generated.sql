@@ -1,0 +1,1 @@
+INSERT INTO `STOCK` VALUES (7, 'O''Brien', '01/03/2021');

@@ -1,0 +1,234 @@
+#include "db/ado/paradox_driver.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <deque>
+
+#include "db/ado/data_type.h"
+#include "db/ado/error.h"
+#include "db/io/error.h"
+#include "db/paradox/table_reader.h"
+
+namespace qv::ado {
+namespace {
+
+const QString kDriverName = QStringLiteral("Microsoft Paradox Driver (*.db )");
+
+[[noreturn]] void rethrow(const DbError& e) { throw Error(e.number(), QString::fromStdString(e.what())); }
+
+QDate toQDate(int64_t dayNumber) {
+  const auto c = paradox::civilFromDayNumber(dayNumber);
+  return QDate(c.year, static_cast<int>(c.month), static_cast<int>(c.day));
+}
+
+QTime toQTime(int64_t ms) {
+  if (ms < 0 || ms >= paradox::kMillisPerDay) return QTime();
+  return QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
+}
+
+class ParadoxCursor final : public Cursor {
+ public:
+  explicit ParadoxCursor(const QString& path) : reader_(path.toStdString()) {
+    for (const auto& f : reader_.header().fields) {
+      FieldInfo info;
+      std::string utf8;
+      paradox::Transcoder names(reader_.charset(), "UTF-8");
+      names.convert(f.name.data(), f.name.size(), utf8);
+      info.name = QString::fromStdString(utf8);
+      info.type = adoTypeOf(f.type);
+      info.definedSize = paradox::isBlobType(f.type) ? 0 : static_cast<int>(f.type == paradox::FieldType::kAlpha ? f.sizeByte : f.width);
+      fields_.push_back(std::move(info));
+    }
+  }
+
+  const std::vector<FieldInfo>& fields() const override { return fields_; }
+
+  long recordCount() override {
+    if (count_ < 0) {
+      try {
+        count_ = static_cast<long>(reader_.recordCount());
+      } catch (const DbError& e) {
+        rethrow(e);
+      }
+    }
+    return count_;
+  }
+
+  bool fetch(std::vector<Value>& row) override {
+    try {
+      if (!reader_.next(values_)) return false;
+    } catch (const DbError& e) {
+      rethrow(e);
+    }
+    row.resize(values_.size());
+    for (size_t i = 0; i < values_.size(); ++i) row[i] = toAdoValue(values_[i]);
+    return true;
+  }
+
+ private:
+  paradox::TableReader reader_;
+  std::vector<FieldInfo> fields_;
+  std::vector<paradox::Value> values_;
+  long count_ = -1;
+};
+
+class SchemaCursor final : public Cursor {
+ public:
+  explicit SchemaCursor(std::vector<std::vector<Value>> rows) : rows_(std::move(rows)) {
+    fields_ = {{QStringLiteral("TABLE_NAME"), adVarWChar, 64}, {QStringLiteral("TABLE_TYPE"), adVarWChar, 64}};
+  }
+  const std::vector<FieldInfo>& fields() const override { return fields_; }
+  long recordCount() override { return static_cast<long>(rows_.size()); }
+  bool fetch(std::vector<Value>& row) override {
+    if (next_ >= rows_.size()) return false;
+    row = rows_[next_++];
+    return true;
+  }
+
+ private:
+  std::vector<FieldInfo> fields_;
+  std::vector<std::vector<Value>> rows_;
+  size_t next_ = 0;
+};
+
+bool isTableFile(const QFileInfo& fi) {
+  return fi.isFile() && fi.fileName().endsWith(QStringLiteral(".db"), Qt::CaseInsensitive);
+}
+
+bool matches(const QFileInfo& fi, const QString& table) {
+  if (!isTableFile(fi)) return false;
+  const QString name = fi.fileName();
+  return name.left(name.size() - 3).compare(table, Qt::CaseInsensitive) == 0 ||
+         paradoxTableName(name).compare(table, Qt::CaseInsensitive) == 0;
+}
+
+class ParadoxSession final : public Session {
+ public:
+  explicit ParadoxSession(QString folder) : folder_(std::move(folder)) {}
+
+  long execute(const QString& statement) override {
+    throw Error(kErrUnspecified, QStringLiteral("SQL error: the Paradox driver only reads tables: ") + statement);
+  }
+
+  std::unique_ptr<Cursor> query(const QString& source) override {
+    static const QRegularExpression re(QStringLiteral("^\\s*SELECT\\s+\\*\\s+FROM\\s+\\[([^\\]]*)\\]\\s*;?\\s*$"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(source);
+    if (!m.hasMatch()) throw Error(kErrUnspecified, QStringLiteral("SQL error: unsupported query: ") + source);
+    const QString table = m.captured(1);
+    const QString path = findParadoxTable(folder_, table);
+    if (path.isEmpty())
+      throw Error(kErrNotFound, QStringLiteral("The Paradox table '%1' was not found in '%2' or the folders below it.").arg(table, folder_));
+    try {
+      return std::make_unique<ParadoxCursor>(path);
+    } catch (const DbError& e) {
+      rethrow(e);
+    }
+  }
+
+  std::unique_ptr<Cursor> openSchema(int schema) override {
+    if (schema != adSchemaTables)
+      throw Error(kErrUnspecified, QStringLiteral("Object or provider is not capable of performing requested operation."));
+    std::vector<std::vector<Value>> rows;
+    const auto entries = QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const auto& fi : entries) {
+      if (isTableFile(fi)) rows.push_back({Value::text(paradoxTableName(fi.fileName())), Value::text(QStringLiteral("TABLE"))});
+    }
+    return std::make_unique<SchemaCursor>(std::move(rows));
+  }
+
+  void close() override {}
+
+ private:
+  QString folder_;
+};
+
+class ParadoxDriver final : public Driver {
+ public:
+  QString name() const override { return kDriverName; }
+
+  bool accepts(const ConnectionString& cs) const override {
+    QString d = cs.valueOr(QStringLiteral("Driver")).trimmed();
+    if (d.startsWith(u'{') && d.endsWith(u'}')) d = d.mid(1, d.size() - 2);
+    return d.compare(kDriverName, Qt::CaseInsensitive) == 0;
+  }
+
+  std::unique_ptr<Session> open(const ConnectionString& cs, int) override {
+    QString folder = cs.value(QStringLiteral("Dbq")).value_or(cs.valueOr(QStringLiteral("DefaultDir")));
+    // The connection string puts a separator after the folder; on this platform a
+    // backslash there is a separator too.
+    if (folder.size() > 1 && (folder.endsWith(u'/') || folder.endsWith(u'\\'))) folder.chop(1);
+    if (folder.isEmpty()) throw Error(kErrUnspecified, QStringLiteral("The Paradox connection string names no folder (Dbq=)."));
+    if (!QFileInfo(folder).isDir()) throw Error(kErrNotFound, QStringLiteral("'%1' is not a folder.").arg(folder));
+    return std::make_unique<ParadoxSession>(folder);
+  }
+};
+
+}  // namespace
+
+int adoTypeOf(paradox::FieldType type) {
+  using paradox::FieldType;
+  switch (type) {
+    case FieldType::kAlpha: return adVarChar;
+    case FieldType::kDate: return adDBDate;
+    case FieldType::kShort: return adSmallInt;
+    case FieldType::kLong: case FieldType::kAutoInc: return adInteger;
+    case FieldType::kMoney: case FieldType::kNumber: case FieldType::kBcd: return adDouble;
+    case FieldType::kLogical: return adBoolean;
+    case FieldType::kMemo: return adLongVarChar;
+    case FieldType::kBlob: case FieldType::kFmtMemo: case FieldType::kOle: case FieldType::kGraphic: return adLongVarBinary;
+    case FieldType::kTime: case FieldType::kTimestamp: return adDBTimeStamp;
+    case FieldType::kBytes: return adBinary;
+  }
+  return adEmpty;
+}
+
+QString paradoxTableName(const QString& fileName) {
+  QString name = fileName.toUpper();
+  name.remove(QStringLiteral(".DB"), Qt::CaseSensitive);
+  return name;
+}
+
+QString findParadoxTable(const QString& folder, const QString& table) {
+  std::deque<QString> pending{folder};
+  while (!pending.empty()) {
+    const QDir dir(pending.front());
+    pending.pop_front();
+    const auto files = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    // An exact "NAME.db" first, then any file whose table name is NAME.
+    for (const auto& fi : files) {
+      if (isTableFile(fi) && fi.fileName().left(fi.fileName().size() - 3).compare(table, Qt::CaseInsensitive) == 0)
+        return fi.filePath();
+    }
+    for (const auto& fi : files) {
+      if (matches(fi, table)) return fi.filePath();
+    }
+    for (const auto& sub : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name)) pending.push_back(sub.filePath());
+  }
+  return {};
+}
+
+Value toAdoValue(const paradox::Value& v) {
+  using K = paradox::Value::Kind;
+  switch (v.kind) {
+    case K::kNull: return Value::null();
+    case K::kLogical: return Value::boolean(v.integer != 0);
+    case K::kInteger: return Value::integer(v.integer);
+    case K::kDouble: return Value::real(v.real);
+    case K::kBcd: return Value::decimal(QString::fromStdString(v.text));
+    case K::kText: return Value::text(QString::fromUtf8(v.text.data(), static_cast<qsizetype>(v.text.size())));
+    case K::kDate: return Value::dateTime(toQDate(v.integer));
+    case K::kTime: return Value::timeOnly(toQTime(v.integer));
+    case K::kTimestamp: {
+      const int64_t day = v.integer >= 0 ? v.integer / paradox::kMillisPerDay : -((-v.integer + paradox::kMillisPerDay - 1) / paradox::kMillisPerDay);
+      return Value::dateTime(toQDate(day), toQTime(v.integer - day * paradox::kMillisPerDay));
+    }
+    case K::kBytes: return Value::bytes(QByteArray(v.text.data(), static_cast<qsizetype>(v.text.size())));
+  }
+  return Value::null();
+}
+
+std::shared_ptr<Driver> makeParadoxDriver() { return std::make_shared<ParadoxDriver>(); }
+
+}  // namespace qv::ado

@@ -1,0 +1,168 @@
+#include "db/paradox/table_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "db/io/error.h"
+#include "db/paradox/bytes.h"
+#include "db/paradox/crypt.h"
+#include "db/paradox/field_codec.h"
+
+namespace qv::paradox {
+
+TableReader::TableReader(const std::string& path, io::Env& env) : path_(path), env_(env) {
+  file_ = env.open(path, io::OpenMode::kRead);
+  fileSize_ = file_->size();
+  std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(fileSize_, 0xFFFF)));
+  if (!head.empty()) file_->readExact(0, head.data(), head.size());
+  header_ = TableHeader::decode(head.data(), head.size(), path_);
+  if (header_.headerSize > fileSize_) damaged("the file ends inside its header");
+  decoder_ = std::make_unique<Transcoder>(tableCharset(header_.versionId, header_.codePage, header_.sortOrderName), "UTF-8");
+  block_.resize(header_.blockSize);
+}
+
+TableReader::~TableReader() = default;
+
+void TableReader::damaged(const std::string& what) const {
+  throw DbError(kErrFormat, "'" + path_ + "': damaged Paradox table: " + what);
+}
+
+uint32_t TableReader::blocksInFile() const {
+  const uint64_t data = fileSize_ - header_.headerSize;
+  return static_cast<uint32_t>(std::min<uint64_t>((data + header_.blockSize - 1) / header_.blockSize, 0xFFFF));
+}
+
+void TableReader::checkChainStep(uint32_t n, std::vector<bool>& seen) const {
+  if (n > blocksInFile())
+    damaged("the block chain leads to block " + std::to_string(n) + " but the file has " + std::to_string(blocksInFile()) + " blocks");
+  if (seen[n]) damaged("the block chain runs in a loop at block " + std::to_string(n));
+  seen[n] = true;
+}
+
+uint32_t TableReader::recordsIn(uint32_t n, int16_t lastOffset) const {
+  if (lastOffset < 0) return 0;  // an empty block
+  const uint32_t records = static_cast<uint32_t>(lastOffset) / header_.recordSize + 1;
+  const uint64_t end = header_.blockOffset(n) + kDataBlockHeaderSize + uint64_t{records} * header_.recordSize;
+  if (kDataBlockHeaderSize + uint64_t{records} * header_.recordSize > header_.blockSize)
+    damaged("block " + std::to_string(n) + " claims " + std::to_string(records) + " records, more than fit in it");
+  if (end > fileSize_) damaged("block " + std::to_string(n) + " claims records past the end of the file");
+  return records;
+}
+
+void TableReader::peekBlock(uint32_t n, uint32_t* next, uint32_t* records) {
+  // Only the first 256 bytes are needed: an encrypted block is unscrambled 256 at a time.
+  uint8_t head[256] = {};
+  const size_t want = encrypted() ? sizeof head : kDataBlockHeaderSize;
+  if (file_->readAt(header_.blockOffset(n), head, want) < want) damaged("block " + std::to_string(n) + " is cut short");
+  if (encrypted()) decryptDataBlock(head, sizeof head, header_.encryption, n);
+  *next = getU16(head);
+  *records = recordsIn(n, static_cast<int16_t>(getU16(head + 4)));
+}
+
+uint32_t TableReader::loadBlock(uint32_t n) {
+  const uint64_t at = header_.blockOffset(n);
+  const size_t got = file_->readAt(at, block_.data(), block_.size());
+  if (got < (encrypted() ? size_t{256} : kDataBlockHeaderSize)) damaged("block " + std::to_string(n) + " is cut short");
+  std::fill(block_.begin() + static_cast<std::ptrdiff_t>(got), block_.end(), uint8_t{0});
+  if (encrypted()) decryptDataBlock(block_.data(), block_.size(), header_.encryption, n);
+  return recordsIn(n, static_cast<int16_t>(getU16(block_.data() + 4)));
+}
+
+uint64_t TableReader::recordCount() {
+  uint64_t total = 0;
+  if (fileSize_ <= header_.headerSize) return 0;
+  std::vector<bool> seen(blocksInFile() + 1u, false);
+  for (uint32_t n = header_.firstBlock; n != 0;) {
+    checkChainStep(n, seen);
+    uint32_t next = 0, records = 0;
+    peekBlock(n, &next, &records);
+    total += records;
+    n = next;
+  }
+  return total;
+}
+
+void TableReader::rewind() {
+  started_ = false;
+  finished_ = false;
+  current_ = 0;
+  nextBlock_ = 0;
+  recordsInBlock_ = 0;
+  recordInBlock_ = 0;
+  recordNumber_ = 0;
+}
+
+BlobFile& TableReader::blobFile(const FieldDef& f) {
+  if (!blobsLooked_) {
+    blobsLooked_ = true;
+    const std::string mb = findBlobFile(path_, env_);
+    if (!mb.empty()) blobs_ = std::make_unique<BlobFile>(env_.open(mb, io::OpenMode::kRead), header_.encryption);
+  }
+  if (!blobs_) {
+    std::string expected = path_.substr(0, path_.size() - std::min<size_t>(path_.size(), 3)) + ".MB";
+    throw DbError(kErrNotFound, "'" + expected + "': the blob file of table '" + path_ + "' is missing; field '" + f.name +
+                                    "' of record " + std::to_string(recordNumber_ + 1) + " keeps its value there");
+  }
+  return *blobs_;
+}
+
+void TableReader::readBlob(const FieldDef& f, const uint8_t* p, Value& out) {
+  const uint32_t leader = f.width - 10;
+  const uint32_t place = getU32(p + leader);
+  const uint32_t length = getU32(p + leader + 4);
+  if (length == 0) {
+    out.kind = Value::Kind::kNull;
+    return;
+  }
+  std::string& raw = f.type == FieldType::kMemo ? scratch_ : out.text;
+  if (length <= leader) {
+    raw.assign(reinterpret_cast<const char*>(p), length);
+  } else {
+    blobFile(f).read(place, length, raw);
+  }
+  if (f.type == FieldType::kGraphic && raw.size() >= kGraphicPrefixSize &&
+      getU32(reinterpret_cast<const uint8_t*>(raw.data()) + 4) == raw.size() - kGraphicPrefixSize) {
+    raw.erase(0, kGraphicPrefixSize);
+  }
+  if (f.type == FieldType::kMemo) {
+    out.kind = Value::Kind::kText;
+    decoder_->convert(raw.data(), raw.size(), out.text);
+  } else {
+    out.kind = Value::Kind::kBytes;
+  }
+}
+
+bool TableReader::next(std::vector<Value>& row) {
+  if (finished_) return false;
+  if (!started_) {
+    started_ = true;
+    seen_.assign(fileSize_ > header_.headerSize ? blocksInFile() + 1u : 1u, false);
+    nextBlock_ = fileSize_ > header_.headerSize ? header_.firstBlock : 0;
+  }
+  while (recordInBlock_ >= recordsInBlock_) {
+    if (nextBlock_ == 0) {
+      finished_ = true;
+      return false;
+    }
+    checkChainStep(nextBlock_, seen_);
+    current_ = nextBlock_;
+    recordsInBlock_ = loadBlock(current_);
+    nextBlock_ = getU16(block_.data());
+    recordInBlock_ = 0;
+  }
+  const uint8_t* rec = block_.data() + kDataBlockHeaderSize + size_t{recordInBlock_} * header_.recordSize;
+  row.resize(header_.fields.size());
+  for (size_t i = 0; i < header_.fields.size(); ++i) {
+    const FieldDef& f = header_.fields[i];
+    if (isBlobType(f.type)) {
+      readBlob(f, rec + f.offset, row[i]);
+    } else {
+      decodeField(f, rec + f.offset, *decoder_, row[i]);
+    }
+  }
+  ++recordInBlock_;
+  ++recordNumber_;
+  return true;
+}
+
+}  // namespace qv::paradox

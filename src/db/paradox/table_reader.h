@@ -1,0 +1,76 @@
+#pragma once
+// Reads a Paradox table (.db, with its .mb for blob values) record by record. Memory
+// does not grow with the table: one data block is held at a time.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/io/env.h"
+#include "db/paradox/blob_file.h"
+#include "db/paradox/table_header.h"
+#include "db/paradox/text_codec.h"
+#include "db/paradox/value.h"
+
+namespace qv::paradox {
+
+class TableReader {
+ public:
+  // Opens the table and reads its header. Throws qv::DbError naming the file when it is
+  // not a Paradox table or its header is damaged.
+  explicit TableReader(const std::string& path, io::Env& env = io::defaultEnv());
+  ~TableReader();
+
+  const TableHeader& header() const { return header_; }
+  const std::string& path() const { return path_; }
+  // The iconv name of the table's character set.
+  const std::string& charset() const { return decoder_->from(); }
+  bool encrypted() const { return header_.encryption != 0; }
+
+  // The number of records, counted in the data blocks (the header's count may be stale).
+  // Walks the block chain once, reading only block headers.
+  uint64_t recordCount();
+
+  // Fills row (one value per field) with the next record; false after the last one.
+  // Throws qv::DbError naming the .db or .mb file when the data is damaged or the
+  // .mb file a value needs is missing.
+  bool next(std::vector<Value>& row);
+  // Starts again from the first record.
+  void rewind();
+
+ private:
+  uint32_t blocksInFile() const;
+  // Reads data block n into block_ (unscrambled) and returns its record count.
+  uint32_t loadBlock(uint32_t n);
+  // Reads block n's header only: next block and record count.
+  void peekBlock(uint32_t n, uint32_t* next, uint32_t* records);
+  uint32_t recordsIn(uint32_t n, int16_t lastOffset) const;
+  void checkChainStep(uint32_t n, std::vector<bool>& seen) const;
+  void readBlob(const FieldDef& f, const uint8_t* p, Value& out);
+  BlobFile& blobFile(const FieldDef& f);
+  [[noreturn]] void damaged(const std::string& what) const;
+
+  std::string path_;
+  io::Env& env_;
+  std::unique_ptr<io::File> file_;
+  uint64_t fileSize_ = 0;
+  TableHeader header_;
+  std::unique_ptr<Transcoder> decoder_;
+  std::unique_ptr<BlobFile> blobs_;
+  bool blobsLooked_ = false;
+
+  // Position in the chain.
+  std::vector<uint8_t> block_;
+  std::vector<bool> seen_;
+  uint32_t current_ = 0;       // block loaded in block_ (0: none yet)
+  uint32_t nextBlock_ = 0;     // block after current_
+  uint32_t recordsInBlock_ = 0;
+  uint32_t recordInBlock_ = 0;
+  uint64_t recordNumber_ = 0;  // records delivered so far
+  bool started_ = false;
+  bool finished_ = false;
+  std::string scratch_;
+};
+
+}  // namespace qv::paradox

@@ -1,0 +1,170 @@
+#include "db/paradox/text_codec.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+
+#include "db/io/error.h"
+
+namespace qv::paradox {
+namespace {
+
+std::string lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+bool isWindowsPage(unsigned cp) {
+  return (cp >= 1250 && cp <= 1258) || cp == 874 || cp == 932 || cp == 936 || cp == 949 || cp == 950;
+}
+
+// The Windows code page for the script of a DOS code page.
+unsigned windowsPageFor(unsigned dosPage) {
+  switch (dosPage) {
+    case 437: case 850: case 858: case 860: case 861: case 863: case 865: return 1252;
+    case 852: return 1250;
+    case 855: case 866: return 1251;
+    case 737: case 869: return 1253;
+    case 857: return 1254;
+    case 862: return 1255;
+    case 720: case 864: return 1256;
+    case 775: return 1257;
+    default: return dosPage;
+  }
+}
+
+// The Windows code page a Windows driver's name implies (0: none in particular).
+unsigned windowsPageOfDriver(const std::string& name) {
+  if (startsWith(name, "ancyr")) return 1251;
+  if (startsWith(name, "angreek")) return 1253;
+  if (startsWith(name, "anhun") || startsWith(name, "anpol") || startsWith(name, "anczech") || startsWith(name, "anslov") ||
+      startsWith(name, "ansislov"))
+    return 1250;
+  if (startsWith(name, "anturk")) return 1254;
+  if (startsWith(name, "anheb")) return 1255;
+  if (startsWith(name, "anarab")) return 1256;
+  return 1252;
+}
+
+// The DOS code page a DOS driver's name implies, for headers without a code page.
+std::string dosCharsetOfDriver(const std::string& name) {
+  if (startsWith(name, "blrom8")) return "HP-ROMAN8";
+  if (name == "intl850" || startsWith(name, "ascii850")) return "CP850";
+  if (startsWith(name, "nordan")) return "CP865";
+  if (name == "cyrr") return "CP866";
+  if (name == "china") return "CP936";
+  if (name == "japan") return "CP932";
+  if (name == "korea") return "CP949";
+  if (name == "taiwan") return "CP950";
+  if (name == "turk") return "CP857";
+  if (name == "hebrew") return "CP862";
+  if (name == "czech" || startsWith(name, "hun852") || startsWith(name, "pol852") || startsWith(name, "slov")) return "CP852";
+  return "CP437";
+}
+
+bool usable(const std::string& charset) {
+  iconv_t cd = iconv_open("UTF-8", charset.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  iconv_close(cd);
+  return true;
+}
+
+bool isUtf8Name(const std::string& s) { return lower(s) == "utf-8" || lower(s) == "utf8"; }
+
+}  // namespace
+
+bool isWindowsDriver(const std::string& sortOrderName) {
+  const std::string n = lower(sortOrderName);
+  return startsWith(n, "ansi") || startsWith(n, "dbwin") || startsWith(n, "ancyr") || startsWith(n, "angreek") ||
+         startsWith(n, "anhun") || startsWith(n, "anpol") || startsWith(n, "anczech") || startsWith(n, "anslov") ||
+         startsWith(n, "anturk") || startsWith(n, "anheb") || startsWith(n, "anarab");
+}
+
+std::string tableCharset(unsigned versionId, unsigned codePage, const std::string& sortOrderName) {
+  if (versionId < 5) return "CP437";  // 3.x tables have no code page
+  const std::string name = lower(sortOrderName);
+  std::string charset;
+  if (isWindowsDriver(name)) {
+    unsigned cp = codePage == 0 ? windowsPageOfDriver(name) : codePage;
+    if (!isWindowsPage(cp)) cp = windowsPageFor(cp);
+    charset = "CP" + std::to_string(cp);
+  } else if (codePage == 0) {
+    charset = dosCharsetOfDriver(name);
+  } else {
+    charset = "CP" + std::to_string(codePage);
+  }
+  if (!usable(charset)) charset = "CP437";
+  return charset;
+}
+
+Transcoder::Transcoder(const std::string& from, const std::string& to)
+    : from_(from), to_(to), toUtf8_(isUtf8Name(to)), fromUtf8_(isUtf8Name(from)) {
+  iconv_t cd = iconv_open(to.c_str(), from.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    throw DbError(kErrGeneric, "cannot convert text from " + from + " to " + to + ": the character set is unknown");
+  cd_ = cd;
+}
+
+Transcoder::~Transcoder() { iconv_close(static_cast<iconv_t>(cd_)); }
+
+void Transcoder::convert(const char* data, size_t n, std::string& out) {
+  // Plain ASCII reads the same in every character set the tables use: copy it as it is.
+  bool ascii = true;
+  for (size_t i = 0; i < n; ++i) {
+    if (static_cast<unsigned char>(data[i]) >= 0x80) {
+      ascii = false;
+      break;
+    }
+  }
+  if (ascii) {
+    out.assign(data, n);
+    return;
+  }
+  iconv_t cd = static_cast<iconv_t>(cd_);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  out.resize(n * 4 + 16);
+  char* in = const_cast<char*>(data);
+  size_t inLeft = n;
+  size_t done = 0;
+  while (inLeft > 0) {
+    char* dst = out.data() + done;
+    size_t outLeft = out.size() - done;
+    size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
+    done = out.size() - outLeft;
+    if (r != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    // An invalid or incomplete sequence: put a replacement for one byte and go on.
+    const char* repl = toUtf8_ ? "\xEF\xBF\xBD" : "?";
+    const size_t replLen = toUtf8_ ? 3 : 1;
+    if (out.size() - done < replLen + 16) out.resize(out.size() * 2 + replLen);
+    out.replace(done, replLen, repl, replLen);
+    done += replLen;
+    if (fromUtf8_) {
+      // Skip the whole broken UTF-8 sequence's first byte and its continuation bytes.
+      ++in;
+      --inLeft;
+      while (inLeft > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80) {
+        ++in;
+        --inLeft;
+      }
+    } else {
+      ++in;
+      --inLeft;
+    }
+  }
+  // Flush any shift state.
+  char* dst = out.data() + done;
+  size_t outLeft = out.size() - done;
+  iconv(cd, nullptr, nullptr, &dst, &outLeft);
+  done = out.size() - outLeft;
+  out.resize(done);
+}
+
+}  // namespace qv::paradox

@@ -1,0 +1,137 @@
+#include "db/sql/executor.h"
+
+#include "db/sql/literal_conversion.h"
+#include "db/sql/parser.h"
+#include "db/sql/sql_error.h"
+#include "db/sql/text_utils.h"
+
+namespace qv::sql {
+namespace {
+
+// An engine failure that rejects the statement becomes an SQL error; others pass as they are.
+[[noreturn]] void rethrowEngineError(const DbError& e) {
+  std::string_view what = e.what();
+  if (e.number() != kErrSql || what.substr(0, kSqlErrorPrefix.size()) == kSqlErrorPrefix) throw;
+  throwSqlError(what);
+}
+
+}  // namespace
+
+long Executor::execute(std::string_view sql) {
+  if (size_t bad = findInvalidUtf8(sql); bad != std::string_view::npos) {
+    throwSqlError("The statement is not valid UTF-8 text" + atCharacter(sql, bad) + ".");
+  }
+  parseStatement(sql, statement_);
+  switch (statement_.kind) {
+    case Statement::Kind::kCreateTable: return createTable(sql);
+    case Statement::Kind::kDropTable: return dropTable(sql);
+    case Statement::Kind::kInsert: return insert(sql);
+    case Statement::Kind::kNone: break;
+  }
+  throwSqlError("Invalid SQL statement.");
+}
+
+long Executor::createTable(std::string_view sql) {
+  lastTable_ = nullptr;
+  nameBuffer_.assign(statement_.table.text);
+  if (db_.table(nameBuffer_) != nullptr) {
+    throwSqlError("Table " + quoteForMessage(statement_.table.text) + " already exists" +
+                  atCharacter(sql, statement_.table.offset) + ".");
+  }
+  std::vector<jet::ColumnDef> columns;
+  columns.reserve(statement_.columns.size());
+  for (auto& c : statement_.columns) columns.push_back(std::move(c.def));
+  try {
+    db_.createTable(nameBuffer_, columns);
+  } catch (const DbError& e) {
+    rethrowEngineError(e);
+  }
+  return 0;
+}
+
+long Executor::dropTable(std::string_view sql) {
+  lastTable_ = nullptr;
+  nameBuffer_.assign(statement_.table.text);
+  if (db_.table(nameBuffer_) == nullptr) {
+    throwSqlError("Table " + quoteForMessage(statement_.table.text) + " does not exist" +
+                  atCharacter(sql, statement_.table.offset) + ".");
+  }
+  try {
+    db_.dropTable(nameBuffer_);
+  } catch (const DbError& e) {
+    rethrowEngineError(e);
+  }
+  return 0;
+}
+
+jet::Table& Executor::insertTarget(std::string_view sql) {
+  const std::string_view name = statement_.table.text;
+  if (lastTable_ != nullptr && name == lastTableName_) return *lastTable_;
+  lastTable_ = nullptr;
+  nameBuffer_.assign(name);
+  jet::Table* table = db_.table(nameBuffer_);
+  if (table == nullptr) {
+    throwSqlError("Could not find output table " + quoteForMessage(name) + atCharacter(sql, statement_.table.offset) + ".");
+  }
+  lastTable_ = table;
+  lastTableName_.assign(name);
+  return *table;
+}
+
+long Executor::insert(std::string_view sql) {
+  jet::Table& table = insertTarget(sql);
+  const std::vector<jet::ColumnDef>& columns = table.columns();
+  const size_t columnCount = columns.size();
+  const auto& values = statement_.values;
+  if (row_.size() != columnCount) row_.resize(columnCount);
+
+  if (!statement_.hasColumnList) {
+    if (values.size() != columnCount) {
+      throwSqlError("Number of query values and destination fields are not the same: " + std::to_string(values.size()) +
+                    " values for the " + std::to_string(columnCount) + " columns of table " +
+                    quoteForMessage(table.name()) + atCharacter(sql, statement_.valuesOffset) + ".");
+    }
+    for (size_t i = 0; i < columnCount; ++i) convertLiteral(sql, values[i], columns[i], row_[i]);
+  } else {
+    const auto& names = statement_.insertColumns;
+    if (values.size() != names.size()) {
+      throwSqlError("Number of query values and destination fields are not the same: " + std::to_string(values.size()) +
+                    " values for " + std::to_string(names.size()) + " listed columns" +
+                    atCharacter(sql, statement_.valuesOffset) + ".");
+    }
+    columnGiven_.assign(columnCount, false);
+    for (size_t v = 0; v < names.size(); ++v) {
+      size_t c = 0;
+      while (c < columnCount && !namesEqual(columns[c].name, names[v].text)) ++c;
+      if (c == columnCount) {
+        throwSqlError("The INSERT INTO statement contains the unknown field name " + quoteForMessage(names[v].text) +
+                      atCharacter(sql, names[v].offset) + ".");
+      }
+      if (columnGiven_[c]) {
+        throwSqlError("Duplicate output destination " + quoteForMessage(names[v].text) + atCharacter(sql, names[v].offset) + ".");
+      }
+      columnGiven_[c] = true;
+      convertLiteral(sql, values[v], columns[c], row_[c]);
+    }
+    // Columns not listed take Null (or No for Yes/No; AutoNumber draws its number).
+    Literal null;
+    null.offset = statement_.valuesOffset;
+    for (size_t c = 0; c < columnCount; ++c) {
+      if (columnGiven_[c]) continue;
+      if (columns[c].notNull && !columns[c].autoIncrement && columns[c].type != jet::ColumnType::kBoolean) {
+        throwSqlError("The column " + quoteForMessage(columns[c].name) +
+                      " cannot contain a Null value (it is NOT NULL) and is not in the column list" +
+                      atCharacter(sql, statement_.table.offset) + ".");
+      }
+      convertLiteral(sql, null, columns[c], row_[c]);
+    }
+  }
+  try {
+    table.insert(row_);
+  } catch (const DbError& e) {
+    rethrowEngineError(e);
+  }
+  return 1;
+}
+
+}  // namespace qv::sql

@@ -1,0 +1,136 @@
+// Numbers and dates in text: exact reading, rounding, and the date forms Jet reads.
+
+#include <gtest/gtest.h>
+
+#include "db/jet/date.h"
+#include "db/sql/date_text.h"
+#include "db/sql/number_text.h"
+
+namespace qv::sql {
+namespace {
+
+std::string scaled(std::string_view text, int scale, size_t maxDigits = 40) {
+  DecimalNumber n;
+  EXPECT_TRUE(parseDecimal(text, true, n)) << text;
+  std::string out;
+  if (!scaledDigits(n, scale, maxDigits, out)) return "overflow";
+  return (n.negative && !out.empty() ? "-" : "") + out;
+}
+
+TEST(NumberText, ReadsAndRoundsExactly) {
+  EXPECT_EQ(scaled("123.456", 2), "12346");
+  EXPECT_EQ(scaled("0.125", 2), "12");      // half to even
+  EXPECT_EQ(scaled("0.135", 2), "14");
+  EXPECT_EQ(scaled("0.1250001", 2), "13");
+  EXPECT_EQ(scaled("2.5", 0), "2");
+  EXPECT_EQ(scaled("3.5", 0), "4");
+  EXPECT_EQ(scaled("-0.5", 0), "");
+  EXPECT_EQ(scaled("9.999", 2), "1000");
+  EXPECT_EQ(scaled("1.5e3", 0), "1500");
+  EXPECT_EQ(scaled(".5e1", 0), "5");
+  EXPECT_EQ(scaled("  +007.10  ", 1), "71");
+  EXPECT_EQ(scaled("0.0000", 4), "");
+  EXPECT_EQ(scaled("1e30", 0, 20), "overflow");
+  EXPECT_EQ(scaled("1e-99999", 4), "");
+  EXPECT_EQ(scaled("12345678901234567890123456789012345678901234567890", 0, 60),
+            "12345678901234567890123456789012345678900000000000");
+
+  DecimalNumber n;
+  for (std::string_view bad : {"", "-", ".", "1e", "1e+", "1.2.3", "12a", "0x10", "1 2", "--1"}) {
+    EXPECT_FALSE(parseDecimal(bad, true, n)) << bad;
+  }
+  int64_t v = 0;
+  ASSERT_TRUE(parseDecimal("-9223372036854775808", false, n));
+  EXPECT_TRUE(scaledInteger(n, 0, INT64_MIN, INT64_MAX, v));
+  EXPECT_EQ(v, INT64_MIN);
+  ASSERT_TRUE(parseDecimal("9223372036854775808", false, n));
+  EXPECT_FALSE(scaledInteger(n, 0, INT64_MIN, INT64_MAX, v));
+  ASSERT_TRUE(parseDecimal("32767.4", false, n));
+  EXPECT_TRUE(scaledInteger(n, 0, INT16_MIN, INT16_MAX, v));
+  ASSERT_TRUE(parseDecimal("32767.5", false, n));
+  EXPECT_FALSE(scaledInteger(n, 0, INT16_MIN, INT16_MAX, v));
+}
+
+TEST(NumberText, FormatsLikeJet) {
+  auto text = [](std::string_view literal) {
+    DecimalNumber n;
+    EXPECT_TRUE(parseDecimal(literal, false, n));
+    double d = 0;
+    std::string_view body = literal;
+    if (!body.empty() && body[0] == '-') body.remove_prefix(1);
+    EXPECT_TRUE(toDouble(n, body, d));
+    std::string out;
+    formatNumberText(n, d, out);
+    return out;
+  };
+  EXPECT_EQ(text("42"), "42");
+  EXPECT_EQ(text("-0042"), "-42");
+  EXPECT_EQ(text("-0"), "0");
+  EXPECT_EQ(text("12345678901234567890"), "12345678901234567890");
+  EXPECT_EQ(text("1.50"), "1.5");
+  EXPECT_EQ(text("0.0001"), "0.0001");
+  EXPECT_EQ(text("0.00001"), "1E-05");
+  EXPECT_EQ(text("1e15"), "1E+15");
+  EXPECT_EQ(text("0.1e1"), "1");
+  EXPECT_EQ(text("3.14159265358979323846"), "3.14159265358979");
+}
+
+double date(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+  jet::DateParts p;
+  p.year = y;
+  p.month = mo;
+  p.day = d;
+  p.hour = h;
+  p.minute = mi;
+  p.second = s;
+  return jet::oleDateFromParts(p);
+}
+
+TEST(DateText, ReadsTheFormsJetReads) {
+  struct Case {
+    const char* text;
+    double expected;
+  } cases[] = {
+      {"01/03/2021", date(2021, 1, 3)},
+      {"01/03/2021 14:05:09", date(2021, 1, 3, 14, 5, 9)},
+      {"1/3/21", date(2021, 1, 3)},
+      {"1/3/30", date(1930, 1, 3)},
+      {"13/01/2021", date(2021, 1, 13)},  // day first when the month cannot be 13
+      {"2021-01-03", date(2021, 1, 3)},
+      {"2021-01-03T14:05:09", date(2021, 1, 3, 14, 5, 9)},
+      {"1.3.2021", date(2021, 1, 3)},
+      {"3 Jan 2021", date(2021, 1, 3)},
+      {"January 3, 2021 2:05 PM", date(2021, 1, 3, 14, 5)},
+      {"10:30", date(1899, 12, 30, 10, 30)},
+      {"12:00:01 AM", date(1899, 12, 30, 0, 0, 1)},
+      {"  2/29/2020  ", date(2020, 2, 29)},
+      {"12/31/9999 23:59:59", date(9999, 12, 31, 23, 59, 59)},
+      {"1/1/100", date(100, 1, 1)},
+      {"1/1/1800", date(1800, 1, 1)},
+  };
+  for (const auto& c : cases) {
+    double d = 0;
+    ASSERT_TRUE(parseDateText(c.text, d)) << c.text;
+    EXPECT_DOUBLE_EQ(d, c.expected) << c.text;
+  }
+  for (const char* bad : {"", "abc", "2/30/2021", "13/13/2021", "1/2", "25:00", "10:61", "1/1/10000", "0/1/2021",
+                          "1/1/2021 10:00 XM", "13:00 PM", "1//2021", "hello 1/1/2021", "1/1/2021 1/1/2021", "3.5"}) {
+    double d = 0;
+    EXPECT_FALSE(parseDateText(bad, d)) << bad;
+  }
+}
+
+TEST(DateText, WritesGeneralDates) {
+  std::string s;
+  formatDateText(date(2021, 1, 3), s);
+  EXPECT_EQ(s, "1/3/2021");
+  formatDateText(date(2021, 1, 3, 14, 5, 9), s);
+  EXPECT_EQ(s, "1/3/2021 2:05:09 PM");
+  formatDateText(date(1899, 12, 30, 0, 30), s);
+  EXPECT_EQ(s, "12:30:00 AM");
+  formatDateText(date(1899, 12, 30), s);
+  EXPECT_EQ(s, "12/30/1899");
+}
+
+}  // namespace
+}  // namespace qv::sql
