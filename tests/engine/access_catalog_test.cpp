@@ -13,6 +13,7 @@
 #include "shell/url_opener.h"
 #include "support/sandbox_home.h"
 #include "support/temp_dir.h"
+#include "support/testdata.h"
 
 namespace qv::engine {
 namespace {
@@ -261,6 +262,37 @@ TEST_F(ProviderCheck, NoOpensNothing) {
   EXPECT_FALSE(CheckProvider());
   EXPECT_EQ(messages_.shown.size(), 1u);
   EXPECT_TRUE(opened.isEmpty());
+}
+
+}  // namespace
+}  // namespace qv::engine
+
+namespace qv::engine {
+namespace {
+
+// Real databases through the real provider: the user tables are those mdbtools lists.
+TEST(AccessCatalogCorpus, UserTablesAreThoseMdbToolsLists) {
+  QV_REQUIRE_TESTDATA();
+  QV_REQUIRE_TOOL(test::runCommand("command -v mdb-tables", nullptr) == 0, "mdb-tables (mdbtools)");
+  for (const char* file : {"access/mdbtools-mdbtestdata/nwind.mdb", "access/mdbtools-mdbtestdata/ASampleDatabase.accdb"}) {
+    const std::string path = test::testdataDir() + "/" + file;
+    std::string listing;
+    ASSERT_EQ(test::runCommand("mdb-tables -1 '" + path + "'", &listing), 0);
+    QStringList expected = QString::fromStdString(listing).split(u'\n', Qt::SkipEmptyParts);
+    const QString qpath = QString::fromStdString(path);
+    std::optional<QStringList> tables;
+    try {
+      tables = GetAccessTables(qpath, AccessFields{qpath, QString()});
+    } catch (const ado::Error& e) {
+      if (e.number() == ado::kErrProviderNotFound) GTEST_SKIP() << "no Access provider is registered in this build";
+      throw;
+    }
+    ASSERT_TRUE(tables.has_value()) << file;
+    QStringList found = *tables;
+    expected.sort();
+    found.sort();
+    EXPECT_EQ(found, expected) << file;
+  }
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include "engine/paradox_discovery.h"
 #include "shell/messages.h"
 #include "support/temp_dir.h"
+#include "support/testdata.h"
+
+#include <filesystem>
 
 namespace qv::engine {
 namespace {
@@ -58,6 +61,35 @@ TEST_F(Discovery, TheCheckLooksOnlyAtTheFolderTheListBelowItToo) {
   // A trailing separator in the folder text changes nothing.
   EXPECT_EQ(LoadParadoxTables(folder() + u'/').size(), 4);
   EXPECT_TRUE(messages_.shown.empty());
+}
+
+}  // namespace
+}  // namespace qv::engine
+
+namespace qv::engine {
+namespace {
+
+// The whole Paradox corpus: every .db file below the folder is found once, by name.
+TEST(DiscoveryCorpus, FindsEveryTableFileOfTheCorpus) {
+  QV_REQUIRE_TESTDATA();
+  namespace fs = std::filesystem;
+  const std::string root = test::testdataDir() + "/paradox";
+  QStringList expected;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    const QString name = QString::fromStdString(entry.path().filename().string());
+    if (name.endsWith(QStringLiteral(".db"), Qt::CaseInsensitive) && !name.startsWith(u'~')) {
+      expected.push_back(ParadoxTableName(name));
+    }
+  }
+  ASSERT_GT(expected.size(), 20);
+  shell::RecordingMessages messages;
+  QStringList found = LoadParadoxTables(QString::fromStdString(root));
+  EXPECT_TRUE(messages.shown.empty());
+  expected.sort();
+  found.sort();
+  EXPECT_EQ(found, expected);
+  EXPECT_FALSE(HasParadoxTables(QString::fromStdString(root)));  // the tables lie in sub-folders
 }
 
 }  // namespace
