@@ -20,8 +20,11 @@ namespace qv::paradox {
 namespace {
 
 std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::string data(static_cast<size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  in.read(data.data(), static_cast<std::streamsize>(data.size()));
+  return data;
 }
 
 void spit(const std::string& path, const std::string& data) {
