@@ -63,6 +63,9 @@ class ConversionHost {
   // Lets the user interface process pending events (hosts make this cheap when called often).
   virtual void yield() = 0;
 
+  // A statement the database accepted in direct mode (for counts; nothing to do by default).
+  virtual void executed(const QString& statement) { (void)statement; }
+
   // A failed step. The default shows the Application Error report; table and row tell
   // where the run was (row 0 before the first row of a table).
   virtual void reportFailure(const QString& location, int step, const QString& description,

@@ -104,6 +104,7 @@ void ConversionRun::deliver(StepTrapAdapter& trap, int previewStep, int appendSt
       ado::Connection* access = host_.connections().access.get();
       if (!access) throw ado::Error(91, QStringLiteral("Object variable not set"));
       access->Execute(statement);
+      host_.executed(statement);
     });
   }
 }

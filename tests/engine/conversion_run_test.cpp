@@ -72,6 +72,7 @@ class TestHost final : public ConversionHost {
   void yield() override {
     if (onYield) onYield();
   }
+  void executed(const QString&) override { ++executedCount; }
   void reportFailure(const QString&, int step, const QString& description, const QString& table, long row) override {
     failures.push_back({step, description, table, row});
   }
@@ -79,6 +80,7 @@ class TestHost final : public ConversionHost {
   ConnectionSlots conns;
   PreviewFlags flags;
   int copyDBCalls = 0;
+  int executedCount = 0;
   std::vector<bool> busyChanges;
   QStringList progressTexts;
   std::vector<double> progressValues;
@@ -142,6 +144,7 @@ TEST_F(ConversionRunTest, DirectModeCopiesTablesLastFirstAndSaysDone) {
       QStringLiteral("INSERT INTO `A` VALUES (2,NULL, '01/04/2021');"),
       QStringLiteral("INSERT INTO `A` VALUES (3, 'O''Row 2', '01/05/2021');")};
   EXPECT_EQ(executed(), want);
+  EXPECT_EQ(host.executedCount, 7);
   // B's single row shows 100; A's three rows 50, 75, 100; then the reset.
   EXPECT_EQ(host.progressValues, (std::vector<double>{100, 50, 75, 100, 0}));
   EXPECT_EQ(host.progressTexts.first(), QStringLiteral("Please wait.. Processing table C"));
@@ -225,6 +228,7 @@ TEST_F(ConversionRunTest, AFailingRowIsReportedWithTableAndRowAndTheRunGoesOn) {
   EXPECT_EQ(host.failures[0].step, 406);
   EXPECT_EQ(host.failures[0].table, QStringLiteral("A"));
   EXPECT_EQ(host.failures[0].row, 2);
+  EXPECT_EQ(host.executedCount, 6);
   EXPECT_TRUE(executed().last().startsWith(QStringLiteral("INSERT INTO `A` VALUES (3,")));
 }
 

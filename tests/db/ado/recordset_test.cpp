@@ -24,7 +24,10 @@ class RecordsetTest : public ::testing::Test {
     conn->setCursorLocation(adUseClient);
     conn->Open(QStringLiteral("Provider=memory;Data Source=s"));
   }
-  void TearDown() override { resetMemoryStores(); }
+  void TearDown() override {
+    conn.reset();  // its session refers to the store
+    resetMemoryStores();
+  }
   std::unique_ptr<Connection> conn;
 };
 

@@ -1,0 +1,20 @@
+#pragma once
+// The text that copying the checked rows of a list view puts on the clipboard: the
+// checked rows, one per line (CR LF), their cells padded with blanks to the width of
+// their column over ALL rows (checked or not), separated by a tab; the last cell of a
+// row and the row's trailing blanks are not padded.
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace qv::shell {
+
+struct ListRow {
+  bool checked = false;
+  QStringList cells;  // column 1 first; a missing cell counts as empty
+};
+
+QString CheckedRowsText(const std::vector<ListRow>& rows, int columnCount);
+
+}  // namespace qv::shell
