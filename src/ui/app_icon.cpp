@@ -6,6 +6,8 @@
 namespace qv::ui {
 
 QIcon applicationIcon() {
+  // The installed icon of the desktop entry when the theme has it, else a drawn one.
+  if (QIcon::hasThemeIcon(QStringLiteral("quorvane"))) return QIcon::fromTheme(QStringLiteral("quorvane"));
   QIcon icon;
   for (int size : {16, 32, 48}) {
     QPixmap pixmap(size, size);

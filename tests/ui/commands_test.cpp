@@ -120,8 +120,11 @@ TEST_F(Commands, FolderBrowseWithABlankAsksAndNoKeepsTheChoice) {
 TEST_F(Commands, TestConnectionLooksForTablesInTheFolderOnly) {
   form->Text1->setText(makeFolder(QStringLiteral("empty")));
   form->PushButton3->click();
-  form->Text1->setText(makeFolder(QStringLiteral("one"), {QStringLiteral("Orders.db")}));
+  form->Text1->setText(makeFolder(QStringLiteral("one"), {QStringLiteral("Orders.db"), QStringLiteral("~Lock.db")}));
   form->PushButton3->click();
+  form->LoadParadoxTables(form->List1);
+  ASSERT_EQ(form->List1->count(), 1);
+  EXPECT_EQ(form->List1->item(0)->text(), QStringLiteral("ORDERS"));
   EXPECT_EQ(texts(), (QStringList{"Could not connect.", "Connection successful."}));
   for (const auto& m : messages.shown) {
     EXPECT_EQ(m.buttons, shell::MsgButtons::Ok);

@@ -231,6 +231,13 @@ void Form1::CopyDB(bool sample) {
   engine::CopyDB(sample, Text1->text(), [this](const QString& folder) { Text1->setText(folder); });
 }
 
+bool Form1::HasParadoxTables() const { return engine::HasParadoxTables(Text1->text()); }
+
+void Form1::LoadParadoxTables(QListWidget* list) const {
+  list->clear();
+  list->addItems(engine::LoadParadoxTables(Text1->text()));
+}
+
 void Form1::LoadAccessTables(QListWidget* list, const QString& databasePath) {
   list->clear();
   std::optional<QStringList> tables = engine::GetAccessTables(databasePath, accessFields());
@@ -281,7 +288,7 @@ void Form1::PushButton3_Click() {
   bool found = false;
   // A check that fails (an unreadable folder) is reported and then counts as no tables:
   // it must not be followed by "Connection successful.".
-  trap.run(106, [&] { found = engine::HasParadoxTables(Text1->text()); });
+  trap.run(106, [&] { found = HasParadoxTables(); });
   if (found) {
     trap.run(108, [&] { shell::msgBox(QStringLiteral("Connection successful.")); });
   } else {

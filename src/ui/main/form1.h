@@ -57,6 +57,9 @@ class Form1 : public QWidget {
   QString GetAccessConnString(const QString& path = QString(), const QString& password = QString()) const;
   // CopyDB on Text1 (replacing Text1, and so its setting, when the copy is made).
   void CopyDB(bool sample);
+  // HasParadoxTables / LoadParadoxTables on Text1; the list gets the table names.
+  bool HasParadoxTables() const;
+  void LoadParadoxTables(QListWidget* list) const;
   // Fills the list with the user tables of the database; "Unable to access the database"
   // when the file does not exist.
   void LoadAccessTables(QListWidget* list, const QString& databasePath);
