@@ -40,7 +40,10 @@ void ConversionRun::start() {
     return;
   }
   trap.run(118, [&] { host_.setBusyPointer(true); });
-  trap.run(120, [&] { list1_.clear(); });
+  trap.run(120, [&] {
+    list1_.clear();
+    tablesSeen_.clear();
+  });
   trap.run(122, [&] { list2_.clear(); });
   trap.run(124, [&] { list1_ = host_.loadParadoxTables(); });
   trap.run(126, [&] { list2_ = host_.loadAccessTables(); });
@@ -117,7 +120,18 @@ void ConversionRun::copyTable(StepTrapAdapter& trap, std::unique_ptr<ado::Record
     trap.run(144, [&] { host_.clearDatatypeRecord(); });
   }
   trap.run(146, [&] { host_.yield(); });
-  trap.run(148, [&] { currentTable_ = list1_.at(index); });
+  bool seenBefore = false;
+  trap.run(148, [&] {
+    currentTable_ = list1_.at(index);
+    const QString key = currentTable_.toCaseFolded();
+    seenBefore = tablesSeen_.contains(key);
+    tablesSeen_.insert(key);
+  });
+  if (seenBefore) {
+    trap.run(148, [&] { shell::msgBox(duplicateTableMessage(currentTable_)); });
+    trap.run(424, [&] { host_.setProgressText(QString()); });
+    return;
+  }
   Answer answer = Answer::kNotAsked;
   if (trap.test(150, [&] { return shell::ListContains(list2_, currentTable_); })) {
     trap.run(152, [&] {
@@ -231,6 +245,12 @@ void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const st
     deliver(trap, 394, 396, 406, statement);
     trap.run(408, [&] { rs.MoveNext(); });
   } while (trap.advance(410, [&] { return !rs.eof(); }));
+}
+
+QString duplicateTableMessage(const QString& table) {
+  return QStringLiteral("The Paradox table ") + table +
+         QStringLiteral(" was found more than once in the folder and its sub-folders. It is converted once, from the "
+                        "table found first; the table found again is skipped.");
 }
 
 }  // namespace qv::engine

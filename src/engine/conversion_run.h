@@ -5,8 +5,14 @@
 // mode each statement is executed at once, in preview mode it goes to the preview script.
 // Every step is numbered and runs under a StepTrap: a failure is reported and the run
 // goes on with the next step, so one bad row or table never ends the run.
+//
+// A table name found twice (Orders.db in the folder and ORDERS.DB in a folder below it)
+// is converted once: both entries would open the same table through the Paradox driver,
+// and converting the second would add its rows a second time or, after the first made the
+// Access table, into that table. The second entry is skipped with a message.
 
 #include <QLocale>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -45,6 +51,13 @@ class ConversionRun {
   long rowCounter_ = 0;
   QStringList list1_;
   QStringList list2_;
+  // The table names this run has come to, compared without regard to case.
+  QSet<QString> tablesSeen_;
 };
+
+// What the run says when a table name comes up a second time (the same file name in the
+// folder and in a folder below it): the name is converted once, from the table the
+// Paradox driver opens under it; the entry found again is skipped.
+QString duplicateTableMessage(const QString& table);
 
 }  // namespace qv::engine

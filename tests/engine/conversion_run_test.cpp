@@ -263,6 +263,28 @@ TEST_F(ConversionRunTest, ASecondStartWhileRunningIsIgnored) {
   EXPECT_EQ(box.shown.size(), 1u);
 }
 
+TEST_F(ConversionRunTest, ATableNameFoundTwiceIsConvertedOnce) {
+  // ORDERS.DB in the folder and orders.db in a folder below it: both entries name the
+  // same table, so converting both would add its rows twice.
+  host.tables = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("a")};
+  for (bool preview : {false, true}) {
+    SCOPED_TRACE(preview);
+    ado::memoryStore(QStringLiteral("access")) = ado::MemoryStore();
+    box.shown.clear();
+    host.preview = preview;
+    ConversionRun run(host, QLocale::c());
+    run.start();
+    const QStringList statements = preview ? host.previews.back() : executed();
+    EXPECT_EQ(statements.filter(QRegularExpression(QStringLiteral("^CREATE TABLE `[aA]`"))).size(), 1);
+    EXPECT_EQ(statements.filter(QRegularExpression(QStringLiteral("^INSERT INTO `[aA]`"))).size(), 3);
+    EXPECT_EQ(statements.filter(QRegularExpression(QStringLiteral("^CREATE TABLE `B`"))).size(), 1);
+    ASSERT_EQ(box.shown.size(), 2u);
+    EXPECT_EQ(box.shown[0].text, duplicateTableMessage(QStringLiteral("A")));
+    EXPECT_EQ(box.shown[1].text, QStringLiteral("Done."));
+    EXPECT_TRUE(host.failures.empty());
+  }
+}
+
 TEST(ConnectionStrings, ParadoxAndAccessStrings) {
   EXPECT_EQ(ParadoxConnString(QStringLiteral("/data")),
             QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=/data/;Dbq=/data/;CollatingSequence=ASCII;"));
