@@ -1,7 +1,7 @@
 # Every target of the project builds with these warnings, and a warning is an error.
 function(qv_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
-    -Wold-style-cast -Wcast-align -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough
+    -Wold-style-cast -Wcast-align -Woverloaded-virtual -Wimplicit-fallthrough
     -Werror)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     # GCC 12 reports false positives for these in std::variant and std::string inlines under -O2.

@@ -1,0 +1,100 @@
+// quorvane-cli convert: the conversion of the desktop program's direct mode (or, with
+// --sql, its per-file preview written to a file), run by the same engine.
+
+#include <QFileInfo>
+#include <QLocale>
+#include <cstdio>
+#include <unistd.h>
+
+#include "app/cli/command.h"
+#include "app/cli/convert_host.h"
+#include "db/io/error.h"
+#include "db/jet/database.h"
+#include "engine/conversion_run.h"
+
+namespace qv::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "convert PARADOX_FOLDER DATABASE [--password P] [--create mdb|accdb] [--overwrite ask|yes|no] [--sql FILE]";
+
+int usage(const char* problem) {
+  std::fprintf(stderr, "quorvane-cli convert: %s\nUsage: quorvane-cli %s\n", problem, kUsage);
+  return kExitUsage;
+}
+
+int runConvert(const std::vector<std::string>& args) {
+  ConvertOptions options;
+  std::string create;
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](const char* name) -> const std::string* {
+      if (i + 1 >= args.size()) {
+        std::fprintf(stderr, "quorvane-cli convert: %s needs a value\n", name);
+        return nullptr;
+      }
+      return &args[++i];
+    };
+    if (a == "--password") {
+      auto v = value("--password");
+      if (!v) return kExitUsage;
+      options.password = QString::fromStdString(*v);
+    } else if (a == "--create") {
+      auto v = value("--create");
+      if (!v) return kExitUsage;
+      if (*v != "mdb" && *v != "accdb") return usage("--create takes mdb or accdb");
+      create = *v;
+    } else if (a == "--overwrite") {
+      auto v = value("--overwrite");
+      if (!v) return kExitUsage;
+      if (*v == "ask") options.overwrite = OverwriteMode::kAsk;
+      else if (*v == "yes") options.overwrite = OverwriteMode::kYes;
+      else if (*v == "no") options.overwrite = OverwriteMode::kNo;
+      else return usage("--overwrite takes ask, yes or no");
+    } else if (a == "--sql") {
+      auto v = value("--sql");
+      if (!v) return kExitUsage;
+      options.sqlFile = QString::fromStdString(*v);
+    } else if (a.size() > 1 && a[0] == '-') {
+      return usage(("unknown option " + a).c_str());
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 2) return usage("give the Paradox folder and the database");
+  options.paradoxFolder = QString::fromStdString(positional[0]);
+  options.database = QString::fromStdString(positional[1]);
+
+  if (!QFileInfo(options.paradoxFolder).isDir()) {
+    std::fprintf(stderr, "quorvane-cli convert: '%s' is not a folder\n", positional[0].c_str());
+    return kExitFailure;
+  }
+  if (!create.empty() && !QFileInfo::exists(options.database)) {
+    try {
+      jet::OpenOptions open;
+      open.password = options.password.toStdString();
+      jet::createDatabase(positional[1], create == "mdb" ? jet::Format::kJet4 : jet::Format::kAce12, open)->close();
+      std::fprintf(stderr, "Created %s\n", positional[1].c_str());
+    } catch (const DbError& e) {
+      std::fprintf(stderr, "quorvane-cli convert: %s\n", e.what());
+      return kExitFailure;
+    }
+  }
+
+  std::FILE* progress = ::isatty(STDERR_FILENO) ? stderr : nullptr;
+  ConvertHost host(options, progress);
+  engine::ConversionRun run(host, QLocale::system());
+  host.attach(&run);
+  run.start();
+  return host.finish(stdout);
+}
+
+const CommandRegistration kRegistration{Command{
+    "convert", kUsage,
+    "copies every Paradox table of the folder and its sub-folders into the Access database, as the desktop program's "
+    "direct mode does (--sql: writes the statements to FILE instead)",
+    runConvert}};
+
+}  // namespace
+}  // namespace qv::cli

@@ -1,0 +1,180 @@
+#include "app/cli/convert_host.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <string>
+
+#include "db/ado/error.h"
+#include "engine/connection_strings.h"
+#include "engine/conversion_run.h"
+#include "engine/paradox_discovery.h"
+
+namespace qv::cli {
+namespace {
+
+const QString kTablePrefix = QStringLiteral("Please wait.. Processing table ");
+
+bool isDatabaseStatement(int step) { return step == 170 || step == 302 || step == 406; }
+
+std::string oneLine(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral(" | "));
+  text.replace(u'\r', QStringLiteral(" | "));
+  text.replace(u'\n', QStringLiteral(" | "));
+  return text.toStdString();
+}
+
+}  // namespace
+
+ConvertHost::ConvertHost(const ConvertOptions& options, std::FILE* progressOut)
+    : options_(options), progressOut_(progressOut) {
+  shell::setMessages(this);
+  drawClock_.start();
+}
+
+ConvertHost::~ConvertHost() { shell::setMessages(nullptr); }
+
+QString ConvertHost::accessConnectionString() const { return engine::AccessConnString(options_.database, options_.password); }
+
+bool ConvertHost::hasParadoxTables() { return engine::HasParadoxTables(options_.paradoxFolder); }
+
+QStringList ConvertHost::loadParadoxTables() { return engine::LoadParadoxTables(options_.paradoxFolder); }
+
+QStringList ConvertHost::loadAccessTables() {
+  QStringList list;
+  engine::LoadAccessTables(list, options_.database, engine::AccessFields{options_.database, options_.password});
+  return list;
+}
+
+void ConvertHost::setProgressText(const QString& text) {
+  if (text.startsWith(kTablePrefix)) {
+    table_ = text.mid(kTablePrefix.size());
+    value_ = 0;
+    tableClock_.start();
+    drawProgress(true);
+  } else if (text.isEmpty() && !table_.isEmpty()) {
+    drawProgress(true);
+    endProgressLine();
+    table_.clear();
+  }
+}
+
+void ConvertHost::setProgressValue(double value) {
+  value_ = value;
+  drawProgress(false);
+}
+
+void ConvertHost::drawProgress(bool force) {
+  if (!progressOut_ || table_.isEmpty()) return;
+  if (!force && drawClock_.elapsed() < 100) return;
+  drawClock_.restart();
+  long row = run_ ? run_->currentRow() : 0;
+  // The run shows (row + 1) / (count + 1) * 100, so the count follows from the value.
+  long count = value_ > 0 ? std::lround((row + 1) * 100.0 / value_) - 1 : 0;
+  double seconds = tableClock_.isValid() ? tableClock_.elapsed() / 1000.0 : 0;
+  double rate = seconds > 0 ? row / seconds : 0;
+  std::string left = "--";
+  if (rate > 0 && count >= row) {
+    long s = std::lround((count - row) / rate);
+    left = std::to_string(s / 60) + "m" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60) + "s";
+  }
+  const int width = 24;
+  int filled = static_cast<int>(std::clamp(value_, 0.0, 100.0) / 100.0 * width);
+  std::string bar(static_cast<size_t>(filled), '#');
+  bar.resize(width, '.');
+  std::fprintf(progressOut_, "\r\033[K%s [%s] %ld/%ld rows  %.0f rows/s  %s left", table_.toUtf8().constData(), bar.c_str(),
+               row, count, rate, left.c_str());
+  std::fflush(progressOut_);
+  progressShown_ = true;
+}
+
+void ConvertHost::endProgressLine() {
+  if (progressOut_ && progressShown_) {
+    std::fputc('\n', progressOut_);
+    progressShown_ = false;
+  }
+}
+
+void ConvertHost::showPreview() {
+  // The script goes to the file, one statement per line; nothing is executed.
+  QFile file(options_.sqlFile);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    throw ado::Error(-1, QStringLiteral("Cannot write '%1': %2").arg(options_.sqlFile, file.errorString()));
+  }
+  QByteArray out;
+  for (const QString& line : script_) {
+    out += line.toUtf8();
+    out += '\n';
+  }
+  if (file.write(out) != out.size() || !file.flush()) {
+    throw ado::Error(-1, QStringLiteral("Cannot write '%1': %2").arg(options_.sqlFile, file.errorString()));
+  }
+  file.close();
+  scriptWritten_ = true;
+}
+
+void ConvertHost::executed(const QString& statement) {
+  if (statement.startsWith(QLatin1String("INSERT"))) {
+    ++rowsWritten_;
+  } else if (statement.startsWith(QLatin1String("CREATE"))) {
+    ++tablesCreated_;
+  }
+}
+
+void ConvertHost::reportFailure(const QString&, int step, const QString& description, const QString& table, long row) {
+  endProgressLine();
+  failures_.push_back({table, row, step, description});
+  if (isDatabaseStatement(step)) ++statementsFailed_;
+  std::string where = table.isEmpty() ? std::string("the run") : "table " + table.toStdString();
+  if (step >= 304 && step <= 410 && row > 0) where += ", row " + std::to_string(row);
+  std::fprintf(stderr, "error: %s (step %d): %s\n", where.c_str(), step, oneLine(description).c_str());
+}
+
+shell::MsgAnswer ConvertHost::show(const shell::Message& message) {
+  endProgressLine();
+  if (message.buttons == shell::MsgButtons::YesNo) {
+    if (message.title == QLatin1String("Overwrite?") && options_.overwrite != OverwriteMode::kAsk) {
+      bool yes = options_.overwrite == OverwriteMode::kYes;
+      std::fprintf(stderr, "%s %s\n", message.text.toUtf8().constData(), yes ? "Yes" : "No");
+      return yes ? shell::MsgAnswer::Yes : shell::MsgAnswer::No;
+    }
+    for (;;) {
+      std::fprintf(stderr, "%s [y/n] ", message.text.toUtf8().constData());
+      std::fflush(stderr);
+      std::string answer;
+      if (!std::getline(std::cin, answer)) {
+        std::fprintf(stderr, "\nNo answer on standard input: taken as No.\n");
+        return shell::MsgAnswer::No;
+      }
+      if (answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes") return shell::MsgAnswer::Yes;
+      if (answer == "n" || answer == "N" || answer == "no" || answer == "No") return shell::MsgAnswer::No;
+    }
+  }
+  if (message.text == QLatin1String("Done.")) return shell::MsgAnswer::Ok;  // the summary says it
+  std::fprintf(stderr, "%s\n", oneLine(message.text).c_str());
+  return shell::MsgAnswer::Ok;
+}
+
+int ConvertHost::finish(std::FILE* out) {
+  endProgressLine();
+  if (previewMode()) {
+    std::fprintf(out, "%s: %lld statement%s written to %s\n", scriptWritten_ ? "Script" : "No script",
+                 static_cast<long long>(script_.size()), script_.size() == 1 ? "" : "s",
+                 options_.sqlFile.toUtf8().constData());
+  } else {
+    std::fprintf(out, "Tables converted: %ld\nRows written: %ld\nStatements failed: %ld\n", tablesCreated_, rowsWritten_,
+                 statementsFailed_);
+  }
+  if (!failures_.empty()) {
+    std::fprintf(out, "Failures: %zu\n", failures_.size());
+    for (const auto& f : failures_) {
+      std::string where = f.table.isEmpty() ? std::string("(run)") : f.table.toStdString();
+      if (f.row > 0 && f.step >= 304 && f.step <= 410) where += " row " + std::to_string(f.row);
+      std::fprintf(out, "  %s, step %d: %s\n", where.c_str(), f.step, oneLine(f.description).c_str());
+    }
+  }
+  return failures_.empty() && (!previewMode() || scriptWritten_) ? 0 : 1;
+}
+
+}  // namespace qv::cli
