@@ -1,0 +1,155 @@
+#pragma once
+// The engine's implementation classes, shared by the files that open, create, change
+// and check a database.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "db/jet/catalog.h"
+#include "db/jet/database.h"
+#include "db/jet/format.h"
+#include "db/jet/long_value.h"
+#include "db/jet/pager.h"
+#include "db/jet/table_def.h"
+
+namespace qv::jet {
+
+class DatabaseImpl;
+
+// One MSysObjects row as the engine needs it.
+struct CatalogRow {
+  int32_t id = 0;
+  int32_t parentId = 0;
+  std::string name;
+  int16_t type = 0;
+  int32_t flags = 0;
+  uint32_t pointer = 0;  // where the row is
+};
+
+class TableImpl final : public Table {
+ public:
+  TableImpl(DatabaseImpl& db, std::string name, TableDef def);
+  const std::string& name() const override { return name_; }
+  const std::vector<ColumnDef>& columns() const override { return columns_; }
+  int64_t rowCount() const override { return def_.rowCount; }
+  void insert(std::span<const Value> values) override;
+  std::unique_ptr<RowCursor> scan() override;
+
+  const TableDef& def() const { return def_; }
+  TableDef& def() { return def_; }
+  // Inserts without the public checks; returns the new row's pointer.
+  uint32_t insertRow(std::span<const Value> values);
+  // Every data page the table owns (its usage map), ascending.
+  std::vector<uint32_t> dataPages();
+  void forgetInsertPage() {
+    insertPage_ = 0;
+    insertPageKnown_ = false;
+    lv_.forgetPage();
+  }
+
+ private:
+  uint32_t pageForRow(uint32_t size);
+  uint32_t newLongValuePage();
+
+  DatabaseImpl& db_;
+  std::string name_;
+  TableDef def_;
+  std::vector<ColumnDef> columns_;
+  uint32_t insertPage_ = 0;
+  bool insertPageKnown_ = false;
+  LongValueWriter lv_;
+};
+
+class DatabaseImpl final : public Database {
+ public:
+  DatabaseImpl(std::unique_ptr<Pager> pager, DatabaseHeader header, std::string path);
+  ~DatabaseImpl() override;
+
+  Format format() const override { return header_.format; }
+  const std::string& path() const override { return path_; }
+  std::vector<CatalogEntry> catalog() override;
+  Table* table(const std::string& name) override;
+  Table& createTable(const std::string& name, const std::vector<ColumnDef>& columns) override;
+  void dropTable(const std::string& name) override;
+  void close() override;
+
+  Pager& pager() { return *pager_; }
+  const DatabaseHeader& header() const { return header_; }
+  // Loads the catalogue (MSysObjects and the tables it lists).
+  void load();
+  // Re-reads every open table's definition in place (after a failed change).
+  void reloadDefinitions();
+  std::vector<CatalogRow> catalogRows();
+  TableImpl& systemTable(const std::string& name);
+  TableImpl* findTable(const std::string& name, bool userOnly);
+  // Allocates a page: a free page of the file when there is one, otherwise a new one at
+  // the end; marks it used in the global map. The page is not yet initialised.
+  uint32_t allocatePage();
+  // Marks a page free in the global map and clears it.
+  void releasePage(uint32_t page);
+  // A usage-map row slot on a shared map page.
+  uint32_t newUsageMapRow(uint32_t firstPage);
+  // Throws unless the database may be changed.
+  void checkWritable();
+  // Runs a change: flushes on success, discards and reloads on failure.
+  template <typename F>
+  auto change(F&& f) -> decltype(f());
+  // Builds a new table (its definition at page fixedPage when non-zero) and its
+  // catalogue rows.
+  TableImpl& buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system,
+                        uint32_t fixedPage, int32_t parentId);
+  void setCatalogTable(std::unique_ptr<TableImpl> t);
+  bool sortOrderSupported() const;
+  // Whether inserts keep a table's own index B-trees up to date.
+  bool indexesMaintained() const { return false; }
+  int32_t tablesContainerId() const { return tablesContainerId_; }
+
+ private:
+  void writeCatalogRow(const std::string& name, int32_t id, int32_t parentId, int16_t type, int32_t flags);
+  void copyPermissions(int32_t objectId);
+
+  std::unique_ptr<Pager> pager_;
+  DatabaseHeader header_;
+  std::string path_;
+  bool closed_ = false;
+  std::unique_ptr<TableImpl> catalogTable_;
+  std::map<std::string, std::unique_ptr<TableImpl>> tables_;  // by folded name
+  int32_t tablesContainerId_ = kTablesContainerId;
+  std::optional<std::vector<uint32_t>> freeCandidates_;
+  uint32_t usageMapPage_ = 0;
+};
+
+template <typename F>
+auto DatabaseImpl::change(F&& f) -> decltype(f()) {
+  checkWritable();
+  pager_->trim();
+  try {
+    if constexpr (std::is_void_v<decltype(f())>) {
+      f();
+      pager_->flush();
+    } else {
+      decltype(auto) r = f();
+      pager_->flush();
+      return r;
+    }
+  } catch (...) {
+    pager_->discard();
+    try {
+      reloadDefinitions();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+// Builds the definition of a new table from column definitions (Jet 4 layout rules).
+TableDef planTableDef(const std::vector<ColumnDef>& columns, bool system, const DatabaseHeader& header);
+
+// Current time as a Jet date.
+double nowAsOleDate();
+
+}  // namespace qv::jet

@@ -1,0 +1,149 @@
+// A new, empty database: page 0, the global usage map on page 1, the catalogue
+// (MSysObjects on page 2), the permission table MSysACEs, MSysQueries and
+// MSysRelationships, the containers "Tables", "Databases" and "Relationships", the
+// database object "MSysDb", and permission rows for each of them.
+
+#include <cstring>
+
+#include "db/io/error.h"
+#include "db/jet/bytes.h"
+#include "db/jet/data_page.h"
+#include "db/jet/database_impl.h"
+#include "db/jet/text.h"
+#include "db/jet/usage_map.h"
+
+namespace qv::jet {
+namespace {
+
+// The built-in security identifiers of Access's default workgroup: the Admin user
+// (owner of everything created without a workgroup), the Admins group and the Users
+// group.
+const std::string kAdminUser("\xA6\x33", 2);
+const std::string kAdminsGroup("\xA7\x33", 2);
+const std::string kUsersGroup("\xA7\x36", 2);
+
+ColumnDef col(const char* name, ColumnType type, int length = 0) {
+  ColumnDef c;
+  c.name = name;
+  c.type = type;
+  c.length = length;
+  return c;
+}
+
+std::vector<ColumnDef> catalogColumns() {
+  return {col("Id", ColumnType::kLong),          col("ParentId", ColumnType::kLong),
+          col("Name", ColumnType::kText, 255),   col("Type", ColumnType::kInteger),
+          col("DateCreate", ColumnType::kDateTime), col("DateUpdate", ColumnType::kDateTime),
+          col("Owner", ColumnType::kBinary, 255), col("Flags", ColumnType::kLong),
+          col("Database", ColumnType::kMemo),    col("Connect", ColumnType::kMemo),
+          col("ForeignName", ColumnType::kText, 255), col("RmtInfoShort", ColumnType::kBinary, 255),
+          col("RmtInfoLong", ColumnType::kOle),  col("Lv", ColumnType::kOle),
+          col("LvProp", ColumnType::kOle),       col("LvModule", ColumnType::kOle),
+          col("LvExtra", ColumnType::kOle)};
+}
+
+}  // namespace
+
+std::unique_ptr<Database> createDatabase(const std::string& path, Format format, const OpenOptions& options) {
+  if (format == Format::kJet3)
+    throw DbError(kErrGeneric, "'" + path + "': creating Jet 3 (Access 97) databases is not supported for writing");
+  if (utf16Length(options.password) > 20)
+    throw DbError(kErrSql, "'" + path + "': a database password has at most 20 characters");
+  if (!options.password.empty() && format != Format::kJet4)
+    throw DbError(kErrGeneric, "'" + path + "': a password for an .accdb database needs encryption, which is not supported yet");
+  io::Env& env = options.env ? *options.env : io::defaultEnv();
+  if (env.exists(path)) throw DbError(kErrGeneric, "'" + path + "' already exists");
+  std::unique_ptr<io::File> file = env.open(path, io::OpenMode::kCreateExclusive);
+  DatabaseHeader header;
+  header.format = format;
+  header.codePage = 1252;
+  header.sortLanguage = 0x0409;
+  header.sortVersion = (format == Format::kAce14 || format == Format::kAce15 || format == Format::kAce16) ? 1 : 0;
+  header.creationDate = nowAsOleDate();
+  header.password = options.password;
+  Layout layout = layoutFor(format);
+  try {
+    auto pager = std::make_unique<Pager>(std::move(file), layout, false);
+    // Page 0, the header.
+    uint32_t p0 = pager->append();
+    std::vector<uint8_t> page0 = encodeHeader(header);
+    std::memcpy(pager->overwrite(p0), page0.data(), page0.size());
+    // Page 1: the global usage map (bit set = page free) and a second, empty map.
+    uint32_t p1 = pager->append();
+    initDataPage(pager->overwrite(p1), layout, 1);
+    std::vector<uint8_t> global = emptyUsageMapRow(layout, 0);
+    std::memset(global.data() + 5, 0xFF, global.size() - 5);
+    appendDataRow(*pager, p1, global);
+    appendDataRow(*pager, p1, emptyUsageMapRow(layout, 0));
+    uint32_t p2 = pager->append();  // the catalogue's definition, written below
+    for (uint32_t p : {p0, p1, p2}) {
+      uint8_t* g = pager->modify(p1, 0, 0);
+      RowSpan s = dataRow(g, layout, 0, path);
+      g[s.start + 5 + p / 8] &= static_cast<uint8_t>(~(1u << (p % 8)));
+    }
+    auto db = std::make_unique<DatabaseImpl>(std::move(pager), header, path);
+    db->buildTable("MSysObjects", catalogColumns(), true, kCatalogPage, kTablesContainerId);
+    db->pager().flush();
+    db->load();
+    // Containers and the database object, then the system tables.
+    auto& objects = static_cast<TableImpl&>(*db->table("MSysObjects"));
+    auto catalogRow = [&](const char* name, int32_t id, int32_t parent, int16_t type) {
+      const TableDef& def = objects.def();
+      std::vector<Value> row(def.columns.size());
+      double now = nowAsOleDate();
+      row[0] = Value::integer(id);
+      row[1] = Value::integer(parent);
+      row[2] = Value::text(name);
+      row[3] = Value::integer(type);
+      row[4] = Value::dateTime(now);
+      row[5] = Value::dateTime(now);
+      row[6] = Value::binary(kAdminUser);
+      row[7] = Value::integer(kSystemFlag);
+      objects.insertRow(row);
+    };
+    catalogRow("Tables", kTablesContainerId, 0x0F000000, kTypeContainer);
+    catalogRow("Databases", kDatabasesContainerId, 0x0F000000, kTypeContainer);
+    catalogRow("Relationships", kRelationshipsContainerId, 0x0F000000, kTypeContainer);
+    catalogRow("MSysDb", 0x10000000, kDatabasesContainerId, kTypeDatabase);
+    catalogRow("MSysObjects", kCatalogPage, kTablesContainerId, kTypeTable);
+    TableImpl& aces = db->buildTable("MSysACEs",
+                                     {col("ObjectId", ColumnType::kLong), col("SID", ColumnType::kBinary, 255),
+                                      col("ACM", ColumnType::kLong), col("FInheritable", ColumnType::kBoolean)},
+                                     true, 0, kTablesContainerId);
+    auto ace = [&](int32_t object, const std::string& sid, int32_t acm, bool inherit) {
+      aces.insertRow(std::vector<Value>{Value::integer(object), Value::binary(sid), Value::integer(acm), Value::boolean(inherit)});
+    };
+    // Rights as Access grants them in a new database.
+    for (const std::string* sid : {&kAdminUser, &kAdminsGroup})
+      for (int32_t object : {static_cast<int32_t>(kCatalogPage), static_cast<int32_t>(aces.def().page)}) ace(object, *sid, 1048575, false);
+    ace(kTablesContainerId, kUsersGroup, 983294, true);
+    ace(kTablesContainerId, kAdminUser, 1048319, true);
+    ace(kTablesContainerId, kAdminsGroup, 1048319, true);
+    ace(kDatabasesContainerId, kAdminUser, 393216, false);
+    ace(kRelationshipsContainerId, kUsersGroup, 983294, true);
+    ace(kRelationshipsContainerId, kAdminUser, 393217, false);
+    ace(kRelationshipsContainerId, kAdminsGroup, 1048575, true);
+    ace(0x10000000, kAdminUser, 393230, false);
+    ace(0x10000000, kAdminsGroup, 14, false);
+    db->buildTable("MSysQueries",
+                   {col("ObjectId", ColumnType::kLong), col("Attribute", ColumnType::kByte),
+                    col("Order", ColumnType::kBinary, 255), col("Name1", ColumnType::kText, 255),
+                    col("Name2", ColumnType::kText, 255), col("Expression", ColumnType::kMemo),
+                    col("Flag", ColumnType::kInteger), col("LvExtra", ColumnType::kLong)},
+                   true, 0, kTablesContainerId);
+    db->buildTable("MSysRelationships",
+                   {col("szRelationship", ColumnType::kText, 64), col("grbit", ColumnType::kLong),
+                    col("ccolumn", ColumnType::kLong), col("icolumn", ColumnType::kLong),
+                    col("szObject", ColumnType::kText, 64), col("szColumn", ColumnType::kText, 64),
+                    col("szReferencedObject", ColumnType::kText, 64),
+                    col("szReferencedColumn", ColumnType::kText, 64)},
+                   true, 0, kTablesContainerId);
+    db->pager().sync();
+    return db;
+  } catch (...) {
+    env.remove(path);
+    throw;
+  }
+}
+
+}  // namespace qv::jet

@@ -1,0 +1,35 @@
+#pragma once
+// Rows of a data page. Jet 4 layout, front to back:
+//   column count (2), the fixed-length columns at their fixed offsets, the
+//   variable-length columns one after the other, then -- only when the table has
+//   variable-length columns -- the end-of-data offset (2), the offsets of the variable
+//   columns from last to first (2 each), their count (2), and last the null mask:
+//   (count + 7) / 8 bytes, one bit per column number, 1 = present. A Yes/No column has
+//   no data; its bit is its value.
+// Jet 3 uses 1-byte counts and offsets; offsets past 255 are reached through a jump
+// table (stored just before the variable count) that lists the first variable column
+// of each further 256-byte stretch.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "db/jet/long_value.h"
+#include "db/jet/table_def.h"
+#include "db/jet/value.h"
+
+namespace qv::jet {
+
+// Decodes one row into one value per column (def.columns order).
+void decodeRow(Pager& pager, const TableDef& def, std::span<const uint8_t> row, std::vector<Value>& out,
+               const std::string& what);
+
+// Encodes one row (Jet 4 layout). Long values are placed through lv. Throws
+// DbError(kErrSql, ...) for a value that does not fit its column.
+std::vector<uint8_t> encodeRow(const TableDef& def, std::span<const Value> values, LongValueWriter& lv);
+
+// The largest row a data page takes.
+uint32_t maxRowSize(const Layout& layout);
+
+}  // namespace qv::jet

@@ -1,0 +1,146 @@
+// Table: scanning rows and inserting them.
+
+#include <algorithm>
+#include <cstring>
+
+#include "db/io/error.h"
+#include "db/jet/bytes.h"
+#include "db/jet/data_page.h"
+#include "db/jet/database_impl.h"
+#include "db/jet/row_codec.h"
+#include "db/jet/usage_map.h"
+
+namespace qv::jet {
+namespace {
+
+class TableCursor final : public RowCursor {
+ public:
+  TableCursor(DatabaseImpl& db, TableImpl& table) : db_(db), table_(table), pages_(table.dataPages()) {
+    what_ = "'" + db.path() + "' (table " + table.name() + ")";
+  }
+  bool next(std::vector<Value>& row) override {
+    Pager& pager = db_.pager();
+    const Layout& l = pager.layout();
+    while (pageIndex_ < pages_.size()) {
+      const uint8_t* p = pager.read(pages_[pageIndex_]);
+      uint32_t count = dataRowCount(p, l);
+      while (rowIndex_ < count) {
+        std::span<const uint8_t> bytes;
+        if (!liveRow(pager, p, rowIndex_++, &bytes, what_)) continue;
+        decodeRow(pager, table_.def(), bytes, row, what_);
+        return true;
+      }
+      ++pageIndex_;
+      rowIndex_ = 0;
+    }
+    return false;
+  }
+
+ private:
+  DatabaseImpl& db_;
+  TableImpl& table_;
+  std::vector<uint32_t> pages_;
+  size_t pageIndex_ = 0;
+  uint32_t rowIndex_ = 0;
+  std::string what_;
+};
+
+}  // namespace
+
+TableImpl::TableImpl(DatabaseImpl& db, std::string name, TableDef def)
+    : db_(db), name_(std::move(name)), def_(std::move(def)), lv_(db.pager(), [this] { return newLongValuePage(); }) {
+  for (const ColumnInfo& c : def_.columns) columns_.push_back(c.def);
+}
+
+std::vector<uint32_t> TableImpl::dataPages() {
+  Pager& pager = db_.pager();
+  std::string what = "'" + pager.path() + "' (table " + name_ + ")";
+  std::vector<uint32_t> out;
+  for (uint32_t page : readUsageMap(pager, def_.usedPages, what)) {
+    if (page == 0 || page >= pager.pageCount()) continue;
+    const uint8_t* p = pager.read(page);
+    if (p[0] == kPageData && get32(p, 4) == def_.page) out.push_back(page);
+  }
+  return out;
+}
+
+std::unique_ptr<RowCursor> TableImpl::scan() {
+  return std::make_unique<TableCursor>(db_, *this);
+}
+
+void TableImpl::insert(std::span<const Value> values) {
+  if (!def_.realIndexes.empty() && !db_.indexesMaintained())
+    throw DbError(kErrGeneric, "'" + db_.path() + "': table " + name_ +
+                                   " has indexes, and adding rows to an indexed table is not supported");
+  db_.change([&] { insertRow(values); });
+}
+
+uint32_t TableImpl::newLongValuePage() {
+  Pager& pager = db_.pager();
+  uint32_t page = db_.allocatePage();
+  // Long-value pages belong to the first long-value column's map when the table keeps
+  // such maps, otherwise to the table's own map.
+  uint32_t map = def_.longValueMaps.empty() ? def_.usedPages : def_.longValueMaps.front().owned;
+  setUsageBit(pager, map, page, true, false, [this] { return db_.allocatePage(); });
+  return page;
+}
+
+uint32_t TableImpl::pageForRow(uint32_t size) {
+  Pager& pager = db_.pager();
+  const Layout& l = pager.layout();
+  if (!insertPageKnown_) {
+    auto pages = dataPages();
+    insertPage_ = pages.empty() ? 0 : pages.back();
+    insertPageKnown_ = true;
+  }
+  if (insertPage_ != 0 && dataRowFits(pager.read(insertPage_), l, size)) return insertPage_;
+  uint32_t page = db_.allocatePage();
+  initDataPage(pager.overwrite(page), l, def_.page);
+  setUsageBit(pager, def_.usedPages, page, true, false, [this] { return db_.allocatePage(); });
+  insertPage_ = page;
+  return page;
+}
+
+uint32_t TableImpl::insertRow(std::span<const Value> values) {
+  Pager& pager = db_.pager();
+  const Layout& l = pager.layout();
+  if (values.size() != def_.columns.size())
+    throw DbError(kErrSql, "Table '" + name_ + "' has " + std::to_string(def_.columns.size()) + " columns, but " +
+                               std::to_string(values.size()) + " values were given.");
+  uint32_t autoNumber = def_.autoNumber;
+  std::vector<Value> filled;
+  std::span<const Value> use = values;
+  for (size_t i = 0; i < def_.columns.size(); ++i) {
+    const ColumnInfo& c = def_.columns[i];
+    if (c.def.autoIncrement && c.def.type == ColumnType::kLong) {
+      if (filled.empty()) filled.assign(values.begin(), values.end());
+      if (filled[i].isNull()) {
+        if (autoNumber >= 0x7FFFFFFFu) throw DbError(kErrSql, "The AutoNumber of table '" + name_ + "' is exhausted.");
+        filled[i] = Value::integer(static_cast<int64_t>(++autoNumber));
+      } else if (filled[i].kind == Value::Kind::kInteger && filled[i].i > static_cast<int64_t>(autoNumber) &&
+                 filled[i].i <= 0x7FFFFFFF) {
+        autoNumber = static_cast<uint32_t>(filled[i].i);
+      }
+    } else if (c.def.notNull && values[i].isNull() && c.def.type != ColumnType::kBoolean) {
+      throw DbError(kErrSql, "The field '" + name_ + "." + c.def.name + "' cannot contain a Null value.");
+    }
+  }
+  if (!filled.empty()) use = filled;
+  std::vector<uint8_t> row = encodeRow(def_, use, lv_);
+  if (row.size() > maxRowSize(l)) throw DbError(kErrSql, "Record is too large.");
+  uint32_t page = pageForRow(static_cast<uint32_t>(row.size()));
+  uint32_t rowNumber = appendDataRow(pager, page, row);
+  // The row is written; now the definition's counters (one small write).
+  def_.rowCount += 1;
+  uint32_t from = l.tdefRowCount;
+  uint32_t to = def_.autoNumber != autoNumber ? l.tdefAutoNumber + 4 : l.tdefRowCount + 4;
+  uint8_t* t = pager.modify(def_.page, from, to - from);
+  put32(t, l.tdefRowCount, def_.rowCount);
+  if (def_.autoNumber != autoNumber) {
+    def_.autoNumber = autoNumber;
+    put32(t, l.tdefAutoNumber, autoNumber);
+  }
+  return makePointer(page, rowNumber);
+}
+
+}  // namespace qv::jet

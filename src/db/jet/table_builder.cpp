@@ -1,0 +1,249 @@
+// Creating and dropping tables: the definition pages, usage maps, the catalogue row and
+// the permission rows.
+
+#include <algorithm>
+#include <set>
+
+#include "db/io/error.h"
+#include "db/jet/bytes.h"
+#include "db/jet/data_page.h"
+#include "db/jet/database_impl.h"
+#include "db/jet/row_codec.h"
+#include "db/jet/text.h"
+#include "db/jet/usage_map.h"
+
+namespace qv::jet {
+namespace {
+
+constexpr uint32_t kDefinitionMagic = 0x0659;  // the word Access repeats through a definition
+constexpr int32_t kFullAccess = 1048575;
+
+void checkName(const std::string& name, const char* what) {
+  std::u16string u = utf8ToUtf16(name);
+  if (u.empty() || u.size() > 64) throw DbError(kErrSql, std::string("The ") + what + " name '" + name + "' must have 1 to 64 characters.");
+  if (u[0] == u' ') throw DbError(kErrSql, std::string("The ") + what + " name '" + name + "' may not begin with a blank.");
+  for (char16_t c : u)
+    if (c < 0x20 || c == '.' || c == '!' || c == '`' || c == '[' || c == ']')
+      throw DbError(kErrSql, std::string("The ") + what + " name '" + name + "' contains a character that is not allowed.");
+}
+
+int columnIndex(const TableDef& def, const char* name) {
+  for (size_t i = 0; i < def.columns.size(); ++i)
+    if (foldName(def.columns[i].def.name) == foldName(name)) return static_cast<int>(i);
+  return -1;
+}
+
+}  // namespace
+
+TableDef planTableDef(const std::vector<ColumnDef>& columns, bool system, const DatabaseHeader& header) {
+  TableDef def;
+  def.magic = kDefinitionMagic;
+  def.tableType = system ? 0x53 : 0x4E;
+  uint16_t fixedOffset = 0, varIndex = 0, number = 0;
+  for (const ColumnDef& in : columns) {
+    ColumnInfo c;
+    c.def = in;
+    c.number = number++;
+    c.sortLanguage = c.def.type == ColumnType::kNumeric ? 0 : header.sortLanguage;
+    c.sortVersion = c.def.type == ColumnType::kNumeric ? 0 : header.sortVersion;
+    bool variable = isVariable(in.type);
+    c.flags = variable ? 0x12 : 0x13;
+    if (in.autoIncrement && in.type == ColumnType::kLong) c.flags |= 0x04;
+    c.def.autoIncrement = in.autoIncrement && in.type == ColumnType::kLong;
+    if (in.type == ColumnType::kText || in.type == ColumnType::kMemo) c.compressed = 1;
+    switch (in.type) {
+      case ColumnType::kText: c.byteLength = static_cast<uint16_t>(in.length * 2); break;
+      case ColumnType::kBinary: c.byteLength = static_cast<uint16_t>(in.length); break;
+      case ColumnType::kMemo:
+      case ColumnType::kOle: c.byteLength = 0; break;
+      case ColumnType::kBoolean: c.byteLength = 1; break;
+      default: c.byteLength = fixedSize(in.type); break;
+    }
+    if (variable) {
+      c.varIndex = varIndex++;
+    } else {
+      c.fixedOffset = fixedOffset;
+      fixedOffset = static_cast<uint16_t>(fixedOffset + fixedSize(in.type));
+    }
+    def.columns.push_back(std::move(c));
+  }
+  def.maxCols = number;
+  def.varCols = varIndex;
+  return def;
+}
+
+TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system,
+                                    uint32_t fixedPage, int32_t parentId) {
+  TableDef def = planTableDef(columns, system, header_);
+  const Layout& l = pager_->layout();
+  uint32_t page = fixedPage != 0 ? fixedPage : allocatePage();
+  def.page = page;
+  def.usedPages = newUsageMapRow(0);
+  def.freePages = newUsageMapRow(0);
+  for (const ColumnInfo& c : def.columns)
+    if (isLongValue(c.def.type)) def.longValueMaps.push_back({c.number, newUsageMapRow(0), newUsageMapRow(0)});
+  auto pages = encodeTableDef(def, l);
+  def.pages.push_back(page);
+  for (size_t i = 1; i < pages.size(); ++i) def.pages.push_back(allocatePage());
+  // Continuation pages first, then the first page that links to them.
+  for (size_t i = pages.size(); i-- > 0;) {
+    put32(pages[i].data(), 4, i + 1 < pages.size() ? def.pages[i + 1] : 0);
+    uint8_t* p = pager_->overwrite(def.pages[i]);
+    std::copy(pages[i].begin(), pages[i].end(), p);
+  }
+  auto table = std::make_unique<TableImpl>(*this, name, std::move(def));
+  TableImpl& ref = *table;
+  if (page == kCatalogPage) {
+    catalogTable_ = std::move(table);
+    return ref;
+  }
+  if (catalogTable_) {
+    writeCatalogRow(name, static_cast<int32_t>(page), parentId, kTypeTable, system ? kSystemFlag : 0);
+    copyPermissions(static_cast<int32_t>(page));
+  }
+  tables_[foldName(name)] = std::move(table);
+  return ref;
+}
+
+void DatabaseImpl::writeCatalogRow(const std::string& name, int32_t id, int32_t parentId, int16_t type, int32_t flags) {
+  const TableDef& def = catalogTable_->def();
+  std::vector<Value> row(def.columns.size());
+  double now = nowAsOleDate();
+  auto set = [&](const char* column, Value v) {
+    int i = columnIndex(def, column);
+    if (i >= 0) row[static_cast<size_t>(i)] = std::move(v);
+  };
+  set("Id", Value::integer(id));
+  set("ParentId", Value::integer(parentId));
+  set("Name", Value::text(name));
+  set("Type", Value::integer(type));
+  set("DateCreate", Value::dateTime(now));
+  set("DateUpdate", Value::dateTime(now));
+  set("Owner", Value::binary(std::string("\xA6\x33", 2)));
+  set("Flags", Value::integer(flags));
+  catalogTable_->insertRow(row);
+}
+
+void DatabaseImpl::copyPermissions(int32_t objectId) {
+  TableImpl* aces = findTable("MSysACEs", false);
+  if (!aces) return;
+  const TableDef& def = aces->def();
+  int iObject = columnIndex(def, "ObjectId"), iSid = columnIndex(def, "SID"), iAcm = columnIndex(def, "ACM"),
+      iInherit = columnIndex(def, "FInheritable");
+  if (iObject < 0 || iSid < 0 || iAcm < 0 || iInherit < 0) return;
+  // The groups and users that the Tables container grants inheritable rights get full
+  // rights on the new table, as when Access itself creates one.
+  std::vector<std::string> sids;
+  auto cursor = aces->scan();
+  std::vector<Value> row;
+  while (cursor->next(row)) {
+    if (row[static_cast<size_t>(iObject)].i == tablesContainerId_ && row[static_cast<size_t>(iInherit)].b &&
+        std::find(sids.begin(), sids.end(), row[static_cast<size_t>(iSid)].s) == sids.end())
+      sids.push_back(row[static_cast<size_t>(iSid)].s);
+  }
+  for (const std::string& sid : sids) {
+    std::vector<Value> out(def.columns.size());
+    out[static_cast<size_t>(iObject)] = Value::integer(objectId);
+    out[static_cast<size_t>(iSid)] = Value::binary(sid);
+    out[static_cast<size_t>(iAcm)] = Value::integer(kFullAccess);
+    out[static_cast<size_t>(iInherit)] = Value::boolean(false);
+    aces->insertRow(out);
+  }
+}
+
+Table& DatabaseImpl::createTable(const std::string& name, const std::vector<ColumnDef>& columns) {
+  checkWritable();
+  checkName(name, "table");
+  if (columns.empty()) throw DbError(kErrSql, "Table '" + name + "' needs at least one column.");
+  if (columns.size() > 255) throw DbError(kErrSql, "Table '" + name + "' has more than 255 columns.");
+  std::set<std::string> seen;
+  for (const ColumnDef& c : columns) {
+    checkName(c.name, "column");
+    if (!seen.insert(foldName(c.name)).second)
+      throw DbError(kErrSql, "Column '" + c.name + "' appears twice in table '" + name + "'.");
+    if (c.type == ColumnType::kText && (c.length < 1 || c.length > 255))
+      throw DbError(kErrSql, "The size of text column '" + c.name + "' must be 1 to 255.");
+    if (c.type == ColumnType::kBinary && (c.length < 1 || c.length > 255))
+      throw DbError(kErrSql, "The size of binary column '" + c.name + "' must be 1 to 255.");
+    if (c.type == ColumnType::kNumeric && (c.precision < 1 || c.precision > 28 || c.scale < 0 || c.scale > c.precision))
+      throw DbError(kErrSql, "Decimal column '" + c.name + "' needs a precision of 1 to 28 and a scale within it.");
+    if (c.autoIncrement && c.type != ColumnType::kLong)
+      throw DbError(kErrSql, "Only a Long column can be an AutoNumber ('" + c.name + "').");
+  }
+  std::string key = foldName(name);
+  for (const CatalogRow& r : catalogRows())
+    if (r.parentId == tablesContainerId_ && foldName(r.name) == key)
+      throw DbError(kErrSql, "Table '" + name + "' already exists.");
+  return change([&]() -> Table& { return buildTable(name, columns, false, 0, tablesContainerId_); });
+}
+
+void DatabaseImpl::dropTable(const std::string& name) {
+  checkWritable();
+  TableImpl* t = findTable(name, true);
+  if (!t) throw DbError(kErrSql, "Table '" + name + "' does not exist.");
+  const int32_t id = static_cast<int32_t>(t->def().page);
+  change([&] {
+    const Layout& l = pager_->layout();
+    // Collect everything the table owns before anything changes.
+    std::string what = "'" + path_ + "' (table " + t->name() + ")";
+    std::set<uint32_t> pages;
+    auto addMap = [&](uint32_t pointer) {
+      if (pointer == 0) return;
+      for (uint32_t p : readUsageMap(*pager_, pointer, what))
+        if (p > kCatalogPage && p < pager_->pageCount()) pages.insert(p);
+      const uint8_t* row = rowAt(*pager_, pointer, what).data();
+      if (row[0] == 1) {
+        size_t n = rowAt(*pager_, pointer, what).size();
+        for (size_t k = 1; k + 4 <= n; k += 4) {
+          uint32_t mp = get32(row, k);
+          if (mp > kCatalogPage && mp < pager_->pageCount()) pages.insert(mp);
+        }
+      }
+    };
+    const TableDef& def = t->def();
+    addMap(def.usedPages);
+    for (const LongValueMaps& m : def.longValueMaps) addMap(m.owned);
+    for (const RealIndex& ri : def.realIndexes) addMap(ri.usageMap);
+    for (uint32_t p : def.pages) pages.insert(p);
+    // Only pages that really belong to this table.
+    std::vector<uint32_t> release;
+    for (uint32_t p : pages) {
+      const uint8_t* b = pager_->read(p);
+      bool mine = (b[0] == kPageData && (get32(b, 4) == def.page || get32(b, 4) == kLvalMarker)) ||
+                  b[0] == kPageTableDef || b[0] == kPageIndexNode || b[0] == kPageIndexLeaf || b[0] == kPageUsageMap;
+      if (mine) release.push_back(p);
+    }
+    // First the catalogue row and the permission rows go, then the pages.
+    auto deleteRow = [&](TableImpl& table, uint32_t pointer) {
+      uint32_t page = pageOf(pointer), row = rowOf(pointer);
+      uint8_t* p = pager_->modify(page, l.dataRowCountOffset + 2 + row * 2, 2);
+      uint32_t off = l.dataRowCountOffset + 2 + row * 2;
+      put16(p, off, get16(p, off) | kRowDeleted | kRowOverflow);
+      TableDef& d = table.def();
+      d.rowCount -= 1;
+      put32(pager_->modify(d.page, l.tdefRowCount, 4), l.tdefRowCount, d.rowCount);
+    };
+    for (const CatalogRow& r : catalogRows())
+      if (r.id == id && r.type == kTypeTable) deleteRow(*catalogTable_, r.pointer);
+    if (TableImpl* aces = findTable("MSysACEs", false)) {
+      int iObject = columnIndex(aces->def(), "ObjectId");
+      std::vector<uint32_t> doomed;
+      std::vector<Value> row;
+      for (uint32_t page : aces->dataPages()) {
+        const uint8_t* p = pager_->read(page);
+        uint32_t count = dataRowCount(p, l);
+        for (uint32_t r = 0; r < count; ++r) {
+          std::span<const uint8_t> bytes;
+          if (!liveRow(*pager_, p, r, &bytes, what)) continue;
+          decodeRow(*pager_, aces->def(), bytes, row, what);
+          if (iObject >= 0 && row[static_cast<size_t>(iObject)].i == id) doomed.push_back(makePointer(page, r));
+        }
+      }
+      for (uint32_t pointer : doomed) deleteRow(*aces, pointer);
+    }
+    for (uint32_t p : release) releasePage(p);
+  });
+  tables_.erase(foldName(name));
+}
+
+}  // namespace qv::jet

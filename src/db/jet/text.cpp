@@ -1,0 +1,178 @@
+#include "db/jet/text.h"
+
+namespace qv::jet {
+namespace {
+
+// Code page 1252's characters 0x80..0x9F (0 where the code page has none).
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void appendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::u16string utf8ToUtf16(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    auto c = static_cast<uint8_t>(s[i]);
+    uint32_t cp = 0xFFFD;
+    size_t len = 1;
+    if (c < 0x80) {
+      cp = c;
+    } else if ((c & 0xE0) == 0xC0 && i + 1 < s.size()) {
+      cp = ((c & 0x1Fu) << 6) | (static_cast<uint8_t>(s[i + 1]) & 0x3Fu);
+      len = 2;
+    } else if ((c & 0xF0) == 0xE0 && i + 2 < s.size()) {
+      cp = ((c & 0x0Fu) << 12) | ((static_cast<uint8_t>(s[i + 1]) & 0x3Fu) << 6) |
+           (static_cast<uint8_t>(s[i + 2]) & 0x3Fu);
+      len = 3;
+    } else if ((c & 0xF8) == 0xF0 && i + 3 < s.size()) {
+      cp = ((c & 0x07u) << 18) | ((static_cast<uint8_t>(s[i + 1]) & 0x3Fu) << 12) |
+           ((static_cast<uint8_t>(s[i + 2]) & 0x3Fu) << 6) | (static_cast<uint8_t>(s[i + 3]) & 0x3Fu);
+      len = 4;
+    }
+    i += len;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  }
+  return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    uint32_t cp = s[i];
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
+      ++i;
+    }
+    appendUtf8(out, cp);
+  }
+  return out;
+}
+
+std::string decodeUcs2Text(const uint8_t* data, size_t n) {
+  std::u16string units;
+  if (n >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
+    bool compressed = true;
+    size_t i = 2;
+    units.reserve(n);
+    while (i < n) {
+      if (data[i] == 0) {
+        compressed = !compressed;
+        ++i;
+      } else if (compressed) {
+        units += static_cast<char16_t>(data[i++]);
+      } else if (i + 1 < n) {
+        units += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+        i += 2;
+      } else {
+        break;
+      }
+    }
+  } else {
+    units.reserve(n / 2);
+    for (size_t i = 0; i + 1 < n; i += 2) units += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+  }
+  return utf16ToUtf8(units);
+}
+
+std::string decodeCp1252(const uint8_t* data, size_t n) {
+  std::string out;
+  out.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t cp = data[i];
+    if (cp >= 0x80 && cp < 0xA0 && kCp1252High[cp - 0x80] != 0) cp = kCp1252High[cp - 0x80];
+    appendUtf8(out, cp);
+  }
+  return out;
+}
+
+std::string encodeUcs2(std::string_view utf8) {
+  std::u16string units = utf8ToUtf16(utf8);
+  std::string out;
+  out.reserve(units.size() * 2);
+  for (char16_t u : units) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8);
+  }
+  return out;
+}
+
+std::string encodeUcs2Text(std::string_view utf8, bool allowCompression) {
+  if (allowCompression && !utf8.empty()) {
+    bool simple = true;
+    for (char c : utf8) {
+      if (c == 0) { simple = false; break; }
+      if (static_cast<uint8_t>(c) >= 0x80) { simple = false; break; }
+    }
+    if (simple) {
+      // Pure ASCII: one byte per character after the marker.
+      std::string out;
+      out.reserve(utf8.size() + 2);
+      out += '\xFF';
+      out += '\xFE';
+      out.append(utf8);
+      return out;
+    }
+    std::u16string units = utf8ToUtf16(utf8);
+    bool fits = true;
+    for (char16_t u : units) {
+      if (u == 0 || u > 0xFF) { fits = false; break; }
+    }
+    if (fits) {
+      std::string out;
+      out.reserve(units.size() + 2);
+      out += '\xFF';
+      out += '\xFE';
+      for (char16_t u : units) out += static_cast<char>(u);
+      return out;
+    }
+  }
+  return encodeUcs2(utf8);
+}
+
+size_t utf16Length(std::string_view s) {
+  size_t n = 0;
+  for (char c : s) {
+    auto b = static_cast<uint8_t>(c);
+    if ((b & 0xC0) != 0x80) n += (b >= 0xF0) ? 2 : 1;
+  }
+  return n;
+}
+
+std::string foldName(std::string_view utf8) {
+  std::u16string units = utf8ToUtf16(utf8);
+  for (auto& u : units) {
+    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) u = static_cast<char16_t>(u - 0x20);
+  }
+  return utf16ToUtf8(units);
+}
+
+}  // namespace qv::jet

@@ -1,0 +1,174 @@
+#include "db/jet/usage_map.h"
+
+#include <cstring>
+
+#include "db/io/error.h"
+#include "db/jet/bytes.h"
+#include "db/jet/data_page.h"
+
+namespace qv::jet {
+namespace {
+
+struct MapRow {
+  uint32_t page;
+  uint32_t start;
+  uint32_t length;
+};
+
+MapRow locate(Pager& pager, uint32_t pointer, const std::string& what) {
+  std::span<const uint8_t> row = rowAt(pager, pointer, what);
+  if (row.empty() || (row[0] == 0 && row.size() < 5) || row[0] > 1)
+    throw DbError(kErrFormat, what + " is damaged (a usage map is unreadable)");
+  const uint8_t* base = pager.read(pageOf(pointer));
+  return {pageOf(pointer), static_cast<uint32_t>(row.data() - base), static_cast<uint32_t>(row.size())};
+}
+
+uint32_t bitsPerMapPage(const Pager& pager) { return (pager.pageSize() - 4) * 8; }
+
+}  // namespace
+
+std::vector<uint8_t> emptyUsageMapRow(const Layout& layout, uint32_t firstPage) {
+  std::vector<uint8_t> row(layout.jet3 ? 5 + 128 : 5 + 64, 0);
+  put32(row.data(), 1, firstPage);
+  return row;
+}
+
+std::vector<uint32_t> readUsageMap(Pager& pager, uint32_t pointer, const std::string& what) {
+  std::vector<uint32_t> pages;
+  MapRow m = locate(pager, pointer, what);
+  std::vector<uint8_t> row(pager.read(m.page) + m.start, pager.read(m.page) + m.start + m.length);
+  if (row[0] == 0) {
+    uint32_t first = get32(row.data(), 1);
+    for (uint32_t i = 5; i < row.size(); ++i)
+      for (uint32_t b = 0; b < 8; ++b)
+        if (row[i] & (1u << b)) pages.push_back(first + (i - 5) * 8 + b);
+  } else {
+    uint32_t per = bitsPerMapPage(pager);
+    for (uint32_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
+      uint32_t mapPage = get32(row.data(), 1 + slot * 4);
+      // Access leaves pointers to bitmap pages a compaction cut off: nothing there.
+      if (mapPage == 0 || mapPage >= pager.pageCount()) continue;
+      const uint8_t* p = pager.read(mapPage);
+      if (p[0] != kPageUsageMap) throw DbError(kErrFormat, what + " is damaged (a usage bitmap page has the wrong type)");
+      for (uint32_t i = 4; i < pager.pageSize(); ++i) {
+        if (p[i] == 0) continue;
+        for (uint32_t b = 0; b < 8; ++b)
+          if (p[i] & (1u << b)) pages.push_back(slot * per + (i - 4) * 8 + b);
+      }
+    }
+  }
+  return pages;
+}
+
+bool usageMapBit(Pager& pager, uint32_t pointer, uint32_t page, bool* covered) {
+  MapRow m = locate(pager, pointer, pager.path());
+  const uint8_t* row = pager.read(m.page) + m.start;
+  *covered = false;
+  if (row[0] == 0) {
+    uint32_t first = get32(row, 1);
+    if (page < first || page - first >= (m.length - 5) * 8) return false;
+    *covered = true;
+    uint32_t k = page - first;
+    return (row[5 + k / 8] >> (k % 8)) & 1;
+  }
+  uint32_t per = bitsPerMapPage(pager);
+  uint32_t slot = page / per;
+  if (1 + slot * 4 + 4 > m.length) return false;
+  uint32_t mapPage = get32(row, 1 + slot * 4);
+  if (mapPage == 0 || mapPage >= pager.pageCount()) return false;
+  *covered = true;
+  uint32_t k = page % per;
+  return (pager.read(mapPage)[4 + k / 8] >> (k % 8)) & 1;
+}
+
+void setUsageBit(Pager& pager, uint32_t pointer, uint32_t page, bool value, bool fill,
+                 const std::function<uint32_t()>& allocate) {
+  MapRow m = locate(pager, pointer, pager.path());
+  uint32_t per = bitsPerMapPage(pager);
+  const uint8_t* row = pager.read(m.page) + m.start;
+  if (row[0] == 0) {
+    uint32_t first = get32(row, 1);
+    uint32_t span = (m.length - 5) * 8;
+    if (page >= first && page - first < span) {
+      uint32_t k = page - first;
+      uint8_t* w = pager.modify(m.page, m.start + 5 + k / 8, 1) + m.start;
+      if (value) w[5 + k / 8] |= static_cast<uint8_t>(1u << (k % 8));
+      else w[5 + k / 8] &= static_cast<uint8_t>(~(1u << (k % 8)));
+      return;
+    }
+    bool empty = true;
+    for (uint32_t i = 5; i < m.length; ++i) empty = empty && row[i] == (fill ? 0xFF : 0x00);
+    if (empty && value != fill) {
+      // Nothing marked yet: move the window so it starts at this page.
+      uint8_t* w = pager.modify(m.page, m.start, m.length) + m.start;
+      uint32_t newFirst = page / 8 * 8;
+      put32(w, 1, newFirst);
+      std::memset(w + 5, fill ? 0xFF : 0x00, m.length - 5);
+      uint32_t k = page - newFirst;
+      if (value) w[5 + k / 8] |= static_cast<uint8_t>(1u << (k % 8));
+      else w[5 + k / 8] &= static_cast<uint8_t>(~(1u << (k % 8)));
+      return;
+    }
+    // Promote to a reference map: copy the window's bits into bitmap pages.
+    std::vector<uint8_t> old(row, row + m.length);
+    uint32_t slots = (m.length - 1) / 4;
+    if (page / per >= slots || (first + span - 1) / per >= slots)
+      throw DbError(kErrGeneric, "'" + pager.path() + "' has grown beyond what its usage maps can describe");
+    std::vector<uint32_t> mapPages(slots, 0);
+    auto ensure = [&](uint32_t slot) {
+      if (mapPages[slot] == 0) {
+        uint32_t np = allocate();
+        uint8_t* p = pager.overwrite(np);
+        p[0] = kPageUsageMap;
+        p[1] = 1;
+        std::memset(p + 4, fill ? 0xFF : 0x00, pager.pageSize() - 4);
+        mapPages[slot] = np;
+      }
+      return mapPages[slot];
+    };
+    ensure(page / per);
+    for (uint32_t k = 0; k < span; ++k) {
+      uint32_t pg = first + k;
+      bool bit = (old[5 + k / 8] >> (k % 8)) & 1;
+      if (bit == fill) continue;
+      uint32_t mp = ensure(pg / per);
+      uint8_t* p = pager.modify(mp, 0, 0);
+      uint32_t o = pg % per;
+      if (bit) p[4 + o / 8] |= static_cast<uint8_t>(1u << (o % 8));
+      else p[4 + o / 8] &= static_cast<uint8_t>(~(1u << (o % 8)));
+    }
+    {
+      uint32_t mp = mapPages[page / per];
+      uint8_t* p = pager.modify(mp, 0, 0);
+      uint32_t o = page % per;
+      if (value) p[4 + o / 8] |= static_cast<uint8_t>(1u << (o % 8));
+      else p[4 + o / 8] &= static_cast<uint8_t>(~(1u << (o % 8)));
+    }
+    uint8_t* w = pager.modify(m.page, m.start, m.length) + m.start;
+    std::memset(w, 0, m.length);
+    w[0] = 1;
+    for (uint32_t s = 0; s < slots; ++s) put32(w, 1 + s * 4, mapPages[s]);
+    return;
+  }
+  uint32_t slot = page / per;
+  if (1 + slot * 4 + 4 > m.length)
+    throw DbError(kErrGeneric, "'" + pager.path() + "' has grown beyond what its usage maps can describe");
+  uint32_t mapPage = get32(row, 1 + slot * 4);
+  if (mapPage >= pager.pageCount() || (mapPage != 0 && pager.read(mapPage)[0] != kPageUsageMap)) mapPage = 0;
+  if (mapPage == 0) {
+    if (value == fill) return;
+    mapPage = allocate();
+    uint8_t* p = pager.overwrite(mapPage);
+    p[0] = kPageUsageMap;
+    p[1] = 1;
+    std::memset(p + 4, fill ? 0xFF : 0x00, pager.pageSize() - 4);
+    uint8_t* w = pager.modify(m.page, m.start + 1 + slot * 4, 4) + m.start;
+    put32(w, 1 + slot * 4, mapPage);
+  }
+  uint32_t o = page % per;
+  uint8_t* p = pager.modify(mapPage, 4 + o / 8, 1);
+  if (value) p[4 + o / 8] |= static_cast<uint8_t>(1u << (o % 8));
+  else p[4 + o / 8] &= static_cast<uint8_t>(~(1u << (o % 8)));
+}
+
+}  // namespace qv::jet
