@@ -171,7 +171,9 @@ TEST_F(ConvertCli, CorpusFoldersArriveWholeInANewDatabase) {
       }
     }
     // A folder whose tables all read cleanly converts without a failure.
-    if (out.find("error:") == std::string::npos) EXPECT_EQ(status, 0) << out;
+    if (out.find("error:") == std::string::npos) {
+      EXPECT_EQ(status, 0) << out;
+    }
   }
 }
 
