@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
