@@ -17,10 +17,8 @@ const QString kDriverName = QStringLiteral("Microsoft Paradox Driver (*.db )");
 
 [[noreturn]] void rethrow(const DbError& e) { throw Error(e.number(), QString::fromStdString(e.what())); }
 
-QDate toQDate(int64_t dayNumber) {
-  const auto c = paradox::civilFromDayNumber(dayNumber);
-  return QDate(c.year, static_cast<int>(c.month), static_cast<int>(c.day));
-}
+// Day 1 of the Paradox calendar, 1 January of year 1, is Julian day 1721426.
+QDate toQDate(int64_t dayNumber) { return QDate::fromJulianDay(dayNumber + 1721425); }
 
 QTime toQTime(int64_t ms) {
   if (ms < 0 || ms >= paradox::kMillisPerDay) return QTime();

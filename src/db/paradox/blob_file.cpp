@@ -37,38 +37,55 @@ void BlobFile::readRange(uint64_t offset, size_t n, uint8_t* out) {
   std::memcpy(out, scratch_.data() + (offset - start), n);
 }
 
+const uint8_t* BlobFile::loadBlock(uint64_t block) {
+  if (!cacheValid_ || cacheAt_ != block) {
+    if (block >= size_) damaged("a record points past the end of the file (offset " + std::to_string(block) + ")");
+    cacheValid_ = false;
+    cacheSize_ = static_cast<size_t>(std::min<uint64_t>(kBlobBlockUnit, size_ - block));
+    cache_.resize(kBlobBlockUnit);
+    readRange(block, cacheSize_, cache_.data());
+    cacheAt_ = block;
+    cacheValid_ = true;
+  }
+  return cache_.data();
+}
+
 void BlobFile::read(uint32_t place, uint32_t length, std::string& out) {
   const uint32_t entry = place & 0xFF;
   const uint64_t block = place & ~uint32_t{0xFF};
   if (block == 0) damaged("a record points at the header block");
-  uint8_t head[kBlobSubHeaderSize];
-  readRange(block, 3, head);
-  const uint8_t kind = head[0];
-  const uint64_t blockBytes = uint64_t{getU16(head + 1)} * kBlobBlockUnit;
+  // One 4 KB read serves a shared block whole, and the start of a single-value block.
+  const uint8_t* b = loadBlock(block);
+  if (cacheSize_ < kBlobSubHeaderSize) damaged("the block at " + std::to_string(block) + " is cut short");
+  const uint8_t kind = b[0];
+  const uint64_t blockBytes = uint64_t{getU16(b + 1)} * kBlobBlockUnit;
   if (kind == kBlobSingleBlock) {
     if (entry != 0xFF) damaged("a record points at entry " + std::to_string(entry) + " of a single-value block at " + std::to_string(block));
-    readRange(block, kBlobSingleHeaderSize, head);
-    const uint32_t stored = getU32(head + 3);
+    const uint32_t stored = getU32(b + 3);
     if (stored != length)
       damaged("the value at " + std::to_string(block) + " has " + std::to_string(stored) + " bytes, the record says " + std::to_string(length));
     if (kBlobSingleHeaderSize + uint64_t{length} > blockBytes) damaged("the value at " + std::to_string(block) + " is longer than its block");
     out.resize(length);
-    readRange(block + kBlobSingleHeaderSize, length, reinterpret_cast<uint8_t*>(out.data()));
+    if (kBlobSingleHeaderSize + size_t{length} <= cacheSize_) {
+      std::memcpy(out.data(), b + kBlobSingleHeaderSize, length);
+    } else {
+      readRange(block + kBlobSingleHeaderSize, length, reinterpret_cast<uint8_t*>(out.data()));
+    }
     return;
   }
   if (kind == kBlobSubBlock) {
     if (entry >= kBlobSubEntries) damaged("a record points at entry " + std::to_string(entry) + " of a shared block");
-    uint8_t e[5];
-    readRange(block + kBlobSubHeaderSize + 5u * entry, sizeof e, e);
-    if (e[0] == 0 || e[4] == 0 || e[1] == 0) damaged("a record points at a deleted value (entry " + std::to_string(entry) + " of the block at " + std::to_string(block) + ")");
+    if (cacheSize_ < kBlobBlockUnit) damaged("the shared block at " + std::to_string(block) + " is cut short");
+    const uint8_t* e = b + kBlobSubHeaderSize + 5u * entry;
+    if (e[0] == 0 || e[4] == 0 || e[1] == 0)
+      damaged("a record points at a deleted value (entry " + std::to_string(entry) + " of the block at " + std::to_string(block) + ")");
     const uint32_t stored = (uint32_t{e[1]} - 1) * 16 + e[4];
     if (stored != length)
       damaged("the value at " + std::to_string(block) + " entry " + std::to_string(entry) + " has " + std::to_string(stored) +
               " bytes, the record says " + std::to_string(length));
     const uint64_t start = uint64_t{e[0]} * 16;
     if (start + length > kBlobBlockUnit) damaged("a value runs past its shared block at " + std::to_string(block));
-    out.resize(length);
-    readRange(block + start, length, reinterpret_cast<uint8_t*>(out.data()));
+    out.assign(reinterpret_cast<const char*>(b + start), length);
     return;
   }
   damaged("a record points at a block of kind " + std::to_string(kind) + " at " + std::to_string(block) +

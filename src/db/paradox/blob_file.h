@@ -52,12 +52,18 @@ class BlobFile {
  private:
   // Reads n bytes at offset (unscrambling them), which must lie inside the file.
   void readRange(uint64_t offset, size_t n, uint8_t* out);
+  // The (up to) 4 KB from offset block, unscrambled, kept until another block is needed.
+  const uint8_t* loadBlock(uint64_t block);
   [[noreturn]] void damaged(const std::string& what) const;
 
   std::unique_ptr<io::File> file_;
   uint32_t key_;
   uint64_t size_;
   std::vector<uint8_t> scratch_;
+  std::vector<uint8_t> cache_;
+  uint64_t cacheAt_ = 0;
+  size_t cacheSize_ = 0;
+  bool cacheValid_ = false;
 };
 
 // Finds the .mb file that belongs to the table file dbPath (same folder and name, the

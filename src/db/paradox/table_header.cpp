@@ -129,6 +129,7 @@ std::vector<uint8_t> TableHeader::encode() const {
   size_t total = std::max<size_t>(headerSize, need);
   std::vector<uint8_t> out(total, 0);
   uint8_t* d = out.data();
+  if (d == nullptr) return out;  // never: total is at least the fixed header
   putU16(d + 0x00, recordSize);
   putU16(d + 0x02, static_cast<uint32_t>(total));
   d[0x04] = fileType;

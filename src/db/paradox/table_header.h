@@ -37,7 +37,8 @@
 //
 //   Data block: u16 next block (0 = last), u16 previous block, i16 offset of the last
 //   record relative to byte 6 (so records = offset / record size + 1; negative when the
-//   block is empty), then the records, each record size bytes. Blocks are chained from
+//   block is empty; larger than the block can hold when its records were deleted without
+//   freeing it), then the records, each record size bytes. Blocks are chained from
 //   the header's first block; blocks of deleted records sit on a free list outside the
 //   chain. In an encrypted table every data block is scrambled (see crypt.h); the header
 //   is not.

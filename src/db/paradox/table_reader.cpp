@@ -42,10 +42,11 @@ void TableReader::checkChainStep(uint32_t n, std::vector<bool>& seen) const {
 uint32_t TableReader::recordsIn(uint32_t n, int16_t lastOffset) const {
   if (lastOffset < 0) return 0;  // an empty block
   const uint32_t records = static_cast<uint32_t>(lastOffset) / header_.recordSize + 1;
-  const uint64_t end = header_.blockOffset(n) + kDataBlockHeaderSize + uint64_t{records} * header_.recordSize;
-  if (kDataBlockHeaderSize + uint64_t{records} * header_.recordSize > header_.blockSize)
-    damaged("block " + std::to_string(n) + " claims " + std::to_string(records) + " records, more than fit in it");
-  if (end > fileSize_) damaged("block " + std::to_string(n) + " claims records past the end of the file");
+  // A block claiming more records than fit is one whose records were all deleted
+  // without the block being freed: it holds none.
+  if (kDataBlockHeaderSize + uint64_t{records} * header_.recordSize > header_.blockSize) return 0;
+  if (header_.blockOffset(n) + kDataBlockHeaderSize + uint64_t{records} * header_.recordSize > fileSize_)
+    damaged("block " + std::to_string(n) + " claims records past the end of the file");
   return records;
 }
 

@@ -35,11 +35,13 @@ class BlobWriter {
     const uint64_t units = (kBlobSingleHeaderSize + data.size() + kBlobBlockUnit - 1) / kBlobBlockUnit;
     if (units > 0xFFFF) throw DbError(kErrGeneric, "'" + file_->path() + "': a value of " + std::to_string(data.size()) + " bytes is too long for a blob file");
     std::vector<uint8_t> block(units * kBlobBlockUnit, 0);
-    block[0] = kBlobSingleBlock;
-    putU16(block.data() + 1, static_cast<uint32_t>(units));
-    putU32(block.data() + 3, static_cast<uint32_t>(data.size()));
-    putU16(block.data() + 7, 1);
-    std::memcpy(block.data() + kBlobSingleHeaderSize, data.data(), data.size());
+    uint8_t* b = block.data();
+    if (b == nullptr) return 0;  // never: units is at least 1
+    b[0] = kBlobSingleBlock;
+    putU16(b + 1, static_cast<uint32_t>(units));
+    putU32(b + 3, static_cast<uint32_t>(data.size()));
+    putU16(b + 7, 1);
+    std::memcpy(b + kBlobSingleHeaderSize, data.data(), data.size());
     const uint64_t at = end_;
     put(at, block);
     end_ += block.size();
