@@ -9,6 +9,7 @@
 #include "ui/appearance.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 namespace qv::ui {
 namespace {
@@ -44,6 +46,33 @@ void colourWindow(QWidget* window, const QColor& colour) {
     if (takesWindowColour(child)) setBackground(child, colour);
   }
 }
+
+// Watches the mouse entering and moving over the widgets it was installed on.
+class PointerFollower final : public QObject {
+ public:
+  PointerFollower(WindowPointer& pointer, QWidget* window) : QObject(window), pointer_(pointer) {}
+  void watch(QWidget* widget, bool button) {
+    widget->setMouseTracking(true);
+    widget->installEventFilter(this);
+    if (button) buttons_.push_back(widget);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
+      if (std::find(buttons_.begin(), buttons_.end(), watched) != buttons_.end()) {
+        pointer_.overButton();
+      } else {
+        pointer_.overBackground();
+      }
+    }
+    return false;
+  }
+
+ private:
+  WindowPointer& pointer_;
+  std::vector<QObject*> buttons_;
+};
 
 quint16 le16(const QByteArray& data, int at) {
   return static_cast<quint16>(static_cast<quint8>(data.at(at)) | (static_cast<quint8>(data.at(at + 1)) << 8));
@@ -84,6 +113,13 @@ QCursor loadCursorFile(const QString& path) {
   const int hotX = std::min<int>(le16(data, kHeader + 4), image.width() - 1);
   const int hotY = std::min<int>(le16(data, kHeader + 6), image.height() - 1);
   return QCursor(QPixmap::fromImage(image), hotX, hotY);
+}
+
+void followPointer(WindowPointer& pointer, QWidget* window, std::initializer_list<QWidget*> buttons,
+                   std::initializer_list<QWidget*> backgrounds) {
+  auto* follower = new PointerFollower(pointer, window);
+  for (QWidget* w : buttons) follower->watch(w, true);
+  for (QWidget* w : backgrounds) follower->watch(w, false);
 }
 
 void WindowPointer::set(int state) {

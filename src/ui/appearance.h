@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QCursor>
 #include <QString>
+#include <initializer_list>
 #include <optional>
 
 class QWidget;
@@ -61,5 +62,11 @@ class WindowPointer {
   int state_ = kPointerDefault;
   std::optional<QCursor> custom_;
 };
+
+// The pointer handlers of a window: moving the mouse over one of the buttons sets the
+// pointer to the hand, over one of the backgrounds (the window itself, frames, fields,
+// lists) to the default; neither while it is busy. The handlers live as long as window.
+void followPointer(WindowPointer& pointer, QWidget* window, std::initializer_list<QWidget*> buttons,
+                   std::initializer_list<QWidget*> backgrounds);
 
 }  // namespace qv::ui

@@ -159,23 +159,13 @@ void Form1::connectBehaviour() {
   connect(Option1, &QRadioButton::toggled, this, [this](bool on) { if (on) Option_Click(); });
   connect(Option2, &QRadioButton::toggled, this, [this](bool on) { if (on) Option_Click(); });
 
-  setMouseTracking(true);
-  for (QWidget* w : std::initializer_list<QWidget*>{this, PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
-                                                    PushButton7, Frame1, Frame2, Frame3, Text1, Text5, Text6}) {
-    w->setMouseTracking(true);
-    w->installEventFilter(this);
-  }
+  followPointer(pointer_, this, {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7},
+                {this, Frame1, Frame2, Frame3, Text1, Text5, Text6});
+  for (QLineEdit* field : {Text1, Text5, Text6}) field->installEventFilter(this);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-  const QEvent::Type type = event->type();
-  if (type == QEvent::MouseMove || type == QEvent::Enter) {
-    if (qobject_cast<QPushButton*>(watched)) {
-      pointer_.overButton();
-    } else {
-      pointer_.overBackground();
-    }
-  } else if (type == QEvent::FocusIn) {
+  if (event->type() == QEvent::FocusIn) {
     // A field that receives the focus selects its whole text (after the click that
     // gave it the focus has placed the caret).
     if (auto* edit = qobject_cast<QLineEdit*>(watched)) QTimer::singleShot(0, edit, &QLineEdit::selectAll);
