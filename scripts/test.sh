@@ -15,7 +15,11 @@ for config in release asan; do
   cmake -S . -B "$dir" -G Ninja "${extra[@]}" >/dev/null
   cmake --build "$dir" -j "$jobs"
   echo "== $config tests"
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 900) || status=1
+  skip=()
+  # The corpus-wide comparisons with the external readers spend their time in those
+  # readers; the release pass runs them, the sanitizer pass runs everything else.
+  [ "$config" = asan ] && skip=(-E 'JetWrite\.EveryTypeInEveryNewFormat|JetWrite\.TableAddedToAccessDatabases|JetCorpus\.EveryDatabaseReadsLike')
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 1800 "${skip[@]}") || status=1
 done
 echo "== fuzzing"
 ./scripts/fuzz.sh "${QV_FUZZ_SECONDS:-60}" || status=1

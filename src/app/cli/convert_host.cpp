@@ -14,6 +14,9 @@
 namespace qv::cli {
 namespace {
 
+// Failures listed one by one; past that they are only counted.
+constexpr size_t kFailuresShown = 200;
+
 const QString kTablePrefix = QStringLiteral("Please wait.. Processing table ");
 
 bool isDatabaseStatement(int step) { return step == 170 || step == 302 || step == 406; }
@@ -126,6 +129,10 @@ void ConvertHost::reportFailure(const QString&, int step, const QString& descrip
   endProgressLine();
   failures_.push_back({table, row, step, description});
   if (isDatabaseStatement(step)) ++statementsFailed_;
+  if (failures_.size() > kFailuresShown) {
+    if (failures_.size() == kFailuresShown + 1) std::fprintf(stderr, "error: more failures follow; the summary counts them\n");
+    return;
+  }
   std::string where = table.isEmpty() ? std::string("the run") : "table " + table.toStdString();
   if (step >= 304 && step <= 410 && row > 0) where += ", row " + std::to_string(row);
   std::fprintf(stderr, "error: %s (step %d): %s\n", where.c_str(), step, oneLine(description).c_str());
@@ -168,7 +175,12 @@ int ConvertHost::finish(std::FILE* out) {
   }
   if (!failures_.empty()) {
     std::fprintf(out, "Failures: %zu\n", failures_.size());
+    size_t shown = 0;
     for (const auto& f : failures_) {
+      if (++shown > kFailuresShown) {
+        std::fprintf(out, "  ... and %zu more\n", failures_.size() - kFailuresShown);
+        break;
+      }
       std::string where = f.table.isEmpty() ? std::string("(run)") : f.table.toStdString();
       if (f.row > 0 && f.step >= 304 && f.step <= 410) where += " row " + std::to_string(f.row);
       std::fprintf(out, "  %s, step %d: %s\n", where.c_str(), f.step, oneLine(f.description).c_str());

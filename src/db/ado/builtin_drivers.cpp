@@ -1,5 +1,6 @@
 // The drivers compiled into the program, in the order they are asked.
 
+#include "db/ado/access_provider.h"
 #include "db/ado/driver.h"
 #include "db/ado/memory_driver.h"
 #include "db/ado/paradox_driver.h"
@@ -9,6 +10,7 @@ namespace qv::ado {
 void registerBuiltinDrivers(DriverRegistry& registry) {
   registry.add(makeMemoryDriver());
   registry.add(makeParadoxDriver());
+  registry.add(makeAccessProvider(&jet::openDatabase));
 }
 
 }  // namespace qv::ado

@@ -6,6 +6,16 @@
 // Every operation either completes and is in the file when it returns (written through
 // the I/O seam, not necessarily synced; Close syncs) or throws qv::DbError and leaves
 // the file as it was or at least openable with everything that returned before.
+//
+// Notes for callers:
+// - Values the engine rejects throw DbError(kErrSql, text) with the engine's own text;
+//   the "SQL error: " prefix is the front end's to add.
+// - A Table* stays valid until its table is dropped or the Database is destroyed.
+// - A file that cannot be opened for writing opens read-only; changes then throw.
+// - Inserting into a table that has indexes of its own throws (their B-trees are not
+//   maintained yet); tables made by createTable have none.
+// - Jet 3 files are read only ("not supported for writing"); encrypted .accdb files do
+//   not open yet.
 
 #include <cstdint>
 #include <memory>

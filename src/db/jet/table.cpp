@@ -56,6 +56,7 @@ std::vector<uint32_t> TableImpl::dataPages() {
   Pager& pager = db_.pager();
   std::string what = "'" + pager.path() + "' (table " + name_ + ")";
   std::vector<uint32_t> out;
+  if (def_.usedPages == 0) return out;  // a table that never held a row
   for (uint32_t page : readUsageMap(pager, def_.usedPages, what)) {
     if (page == 0 || page >= pager.pageCount()) continue;
     const uint8_t* p = pager.read(page);

@@ -1,0 +1,20 @@
+#pragma once
+// A consistency check of a whole database, ours or Access's: every table's rows against
+// its row count and readable to the end (long-value chains included); every index
+// walked (entries in order, each pointing at a live row of its table, one entry for
+// every row with a non-Null key); usage
+// maps (every page owned by one object at most, owned pages of the right kind, not
+// marked free, free-space maps inside owned maps); a permission row for every table.
+
+#include <string>
+#include <vector>
+
+#include "db/jet/database.h"
+
+namespace qv::jet {
+
+// Every problem found, one sentence each; empty when the database is consistent.
+// Throws DbError when the database cannot be opened at all.
+std::vector<std::string> checkDatabase(const std::string& path, const OpenOptions& options = {});
+
+}  // namespace qv::jet
