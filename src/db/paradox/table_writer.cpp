@@ -119,7 +119,7 @@ std::string blobPathFor(const std::string& dbPath) {
 }  // namespace
 
 TableWriter::TableWriter(const std::string& path, const std::vector<FieldSpec>& fields, const WriterOptions& options, io::Env& env)
-    : path_(path), env_(env), encoder_("UTF-8", tableCharset(options.versionId, options.codePage, options.sortOrderName)) {
+    : path_(path), encoder_("UTF-8", tableCharset(options.versionId, options.codePage, options.sortOrderName)) {
   auto bad = [&](const std::string& why) { throw DbError(kErrGeneric, "'" + path + "': cannot create the table: " + why); };
   if (options.versionId < 5 || options.versionId > kVersion7) bad("only versions 4.x to 7.x are written");
   if (options.blockSize % 1024 != 0 || options.blockSize < 1024 || options.blockSize > 32 * 1024) bad("the block size must be 1 to 32 KB");
