@@ -10,6 +10,7 @@
 #include "ui/app_icon.h"
 #include "ui/main/form1.h"
 #include "ui/message_box_sink.h"
+#include "ui/preview/desktop_conversion.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   int status = 1;
   {
     qv::ui::Form1 form;
+    qv::ui::installConversion(form);
     if (form.Form_Load()) {
       form.show();
       status = QApplication::exec();

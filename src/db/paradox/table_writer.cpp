@@ -119,7 +119,7 @@ std::string blobPathFor(const std::string& dbPath) {
 }  // namespace
 
 TableWriter::TableWriter(const std::string& path, const std::vector<FieldSpec>& fields, const WriterOptions& options, io::Env& env)
-    : path_(path), env_(env), encoder_("UTF-8", tableCharset(options.versionId, options.codePage, options.sortOrderName)) {
+    : path_(path), encoder_("UTF-8", tableCharset(options.versionId, options.codePage, options.sortOrderName)) {
   auto bad = [&](const std::string& why) { throw DbError(kErrGeneric, "'" + path + "': cannot create the table: " + why); };
   if (options.versionId < 5 || options.versionId > kVersion7) bad("only versions 4.x to 7.x are written");
   if (options.blockSize % 1024 != 0 || options.blockSize < 1024 || options.blockSize > 32 * 1024) bad("the block size must be 1 to 32 KB");
@@ -136,25 +136,25 @@ TableWriter::TableWriter(const std::string& path, const std::vector<FieldSpec>& 
   Transcoder names("UTF-8", tableCharset(options.versionId, options.codePage, options.sortOrderName));
   uint32_t offset = 0;
   bool anyBlob = false;
-  for (const auto& spec : fields) {
+  for (const auto& wanted : fields) {
     FieldDef f;
-    names.convert(spec.name.data(), spec.name.size(), f.name);
-    f.type = spec.type;
-    const int fixed = fixedWidth(spec.type);
-    if (spec.type == FieldType::kBcd) {
-      if (spec.size < 0 || spec.size > 32) bad("field '" + spec.name + "': a BCD field has 0 to 32 decimals");
-      f.sizeByte = static_cast<uint8_t>(spec.size);
+    names.convert(wanted.name.data(), wanted.name.size(), f.name);
+    f.type = wanted.type;
+    const int fixed = fixedWidth(wanted.type);
+    if (wanted.type == FieldType::kBcd) {
+      if (wanted.size < 0 || wanted.size > 32) bad("field '" + wanted.name + "': a BCD field has 0 to 32 decimals");
+      f.sizeByte = static_cast<uint8_t>(wanted.size);
       f.width = 17;
     } else if (fixed > 0) {
       f.sizeByte = static_cast<uint8_t>(fixed);
       f.width = static_cast<uint32_t>(fixed);
     } else {
-      const int least = isBlobType(spec.type) ? (spec.type == FieldType::kMemo ? 11 : 10) : 1;
-      if (spec.size < least || spec.size > 255) bad("field '" + spec.name + "' has the impossible size " + std::to_string(spec.size));
-      f.sizeByte = static_cast<uint8_t>(spec.size);
-      f.width = static_cast<uint32_t>(spec.size);
+      const int least = isBlobType(wanted.type) ? (wanted.type == FieldType::kMemo ? 11 : 10) : 1;
+      if (wanted.size < least || wanted.size > 255) bad("field '" + wanted.name + "' has the impossible size " + std::to_string(wanted.size));
+      f.sizeByte = static_cast<uint8_t>(wanted.size);
+      f.width = static_cast<uint32_t>(wanted.size);
     }
-    anyBlob = anyBlob || isBlobType(spec.type);
+    anyBlob = anyBlob || isBlobType(wanted.type);
     f.offset = offset;
     offset += f.width;
     header_.fields.push_back(std::move(f));

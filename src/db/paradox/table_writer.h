@@ -56,7 +56,6 @@ class TableWriter {
   void encodeBlob(const FieldDef& f, const Value& v, uint8_t* p);
 
   std::string path_;
-  io::Env& env_;
   std::unique_ptr<io::File> file_;
   TableHeader header_;
   Transcoder encoder_;

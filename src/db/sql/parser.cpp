@@ -133,7 +133,7 @@ class Parser {
     if (atKeyword("CONSTRAINT") || atKeyword("PRIMARY") || atKeyword("UNIQUE") || atKeyword("FOREIGN")) {
       throwSqlError("Constraints and indexes are not supported in CREATE TABLE: found " + found());
     }
-    ColumnSpec spec;
+    ColumnSpec parsed;
     Name name = parseName("a column name");
     checkNewName(name, "column");
     for (const auto& c : out_.columns) {
@@ -141,8 +141,8 @@ class Parser {
         throwSqlError("Field " + quoteForMessage(name.text) + " defined more than once" + atCharacter(sql_, name.offset) + ".");
       }
     }
-    spec.offset = name.offset;
-    spec.def.name.assign(name.text);
+    parsed.offset = name.offset;
+    parsed.def.name.assign(name.text);
 
     if (cur_.kind != TokenKind::kWord) fail("a column type after " + quoteForMessage(name.text));
     const Token typeToken = cur_;
@@ -164,7 +164,7 @@ class Parser {
     if (isKeyword(typeWord, "DOUBLE") && atKeyword("PRECISION")) advance();
     if ((isKeyword(typeWord, "CHARACTER") || isKeyword(typeWord, "CHAR")) && atKeyword("VARYING")) advance();
 
-    jet::ColumnDef& def = spec.def;
+    jet::ColumnDef& def = parsed.def;
     def.type = type->type;
     def.autoIncrement = type->autoIncrement;
     def.length = type->defaultLength;
@@ -227,7 +227,7 @@ class Parser {
         break;
       }
     }
-    out_.columns.push_back(std::move(spec));
+    out_.columns.push_back(std::move(parsed));
   }
 
   void parseInsert() {

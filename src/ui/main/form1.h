@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "engine/access_catalog.h"
+#include "engine/conversion_host.h"
 #include "ui/appearance.h"
 
 class QCheckBox;
@@ -104,9 +105,14 @@ class Form1 : public QWidget {
   QListWidget* List1;
   QListWidget* List2;
 
-  std::unique_ptr<ado::Connection> Paradox_conn;
-  std::unique_ptr<ado::Connection> access_conn;
-  bool SQLFormOK = false;
+  // The two connections every conversion run replaces, opens and closes (the preview
+  // executes through access_conn), and the flags by which the preview tells the run how
+  // it was left: the names the program knows are views of the run's own slots.
+  engine::ConnectionSlots connections;
+  engine::PreviewFlags previewFlags;
+  std::unique_ptr<ado::Connection>& Paradox_conn = connections.paradox;
+  std::unique_ptr<ado::Connection>& access_conn = connections.access;
+  bool& SQLFormOK = previewFlags.sqlFormOK;
   bool ConversionRunning = false;
 
  protected:

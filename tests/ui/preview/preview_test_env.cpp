@@ -4,16 +4,11 @@
 #include "shell/url_opener.h"
 #include "ui/preview/form2.h"
 #include "ui/preview/modal_display.h"
+#include "ui/ui_test_env.h"
 
 namespace qv::test {
 
-QApplication& previewTestApplication() {
-  static int argc = 1;
-  static char name[] = "quorvane-preview-test";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+QApplication& previewTestApplication() { return testApplication(); }
 
 ModalScript::ModalScript() {
   ui::setModalRunner([this](QDialog& window) {
