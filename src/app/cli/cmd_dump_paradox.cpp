@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/cli/access_json.h"
 #include "app/cli/command.h"
 #include "db/ado/paradox_driver.h"
 #include "db/paradox/table_reader.h"
@@ -17,27 +18,7 @@
 namespace qv::cli {
 namespace {
 
-void appendJsonString(std::string& out, const std::string& s) {
-  out.push_back('"');
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
-    }
-  }
-  out.push_back('"');
-}
+void appendJsonString(std::string& out, const std::string& s) { out += access::jsonString(s); }
 
 std::string twoDigits(int64_t v, int width = 2) {
   std::string s = std::to_string(v < 0 ? -v : v);
