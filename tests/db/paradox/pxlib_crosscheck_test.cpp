@@ -116,12 +116,12 @@ size_t compareTable(const std::string& path, std::string* skipped) {
         case FieldType::kBcd: {
           char* s = nullptr;
           const int r = PX_get_data_bcd(px.doc(), reinterpret_cast<unsigned char*>(data), pf->px_fdc, &s);
+          std::string theirs = s ? s : "";
+          if (s) px.doc()->free(px.doc(), s);
           if (r == 0 || (data[0] & 0x40) == 0) {
             // pxlib reads digits even where the 0x40 "value present" bit is clear.
             EXPECT_TRUE(v.isNull());
-          } else if (r > 0 && s) {
-            std::string theirs(s);
-            px.doc()->free(px.doc(), s);
+          } else if (r > 0 && !theirs.empty()) {
             theirs = theirs.substr(0, theirs.find_first_not_of("-0123456789."));
             if (!theirs.empty() && theirs.back() == '.') theirs.pop_back();
             if (v.text.find_first_not_of("0.") == std::string::npos && theirs[0] == '-') theirs.erase(0, 1);
