@@ -1,11 +1,7 @@
-// The consistency check. Index pages (type 03 node, 04 leaf), Jet 4 offsets (Jet 3 in
-// brackets): 02 free space (2), 04 table definition page (4), 08 previous page, 0C
-// next page, 10 tail page (4 each), 14 length of the prefix shared by all entries (2),
-// then a bitmap from 0x1B (0x16) that marks where each entry after the first starts,
-// counted from 0x1E0 (0xF8), where the entries begin. An entry is the key (per column a
-// flag byte -- 7F ascending, 80 descending, 00 null -- and the encoded value), the row
-// (3-byte big-endian page, 1-byte row) and, in node pages, the big-endian child page.
-// Every entry after the first omits the shared prefix. Leaves are chained by next.
+// The consistency check: rows against row counts, usage maps (every page owned once),
+// long values, permission rows, and every index (index_tree.h) walked whole -- node keys
+// against their children, the leaf chain, the order of entries, each key against the
+// key the row's values give (index_key.h), each entry found again by a lookup.
 
 #include "db/jet/checker.h"
 
@@ -17,43 +13,14 @@
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
 #include "db/jet/data_page.h"
+#include "db/jet/index_key.h"
+#include "db/jet/index_tree.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/usage_map.h"
 
 namespace qv::jet {
 namespace {
-
-struct IndexEntry {
-  std::vector<uint8_t> bytes;  // key + row pointer
-  uint32_t page = 0;
-  uint32_t row = 0;
-};
-
-// The entries of one index page, prefix restored; false when the page is malformed.
-bool pageEntries(const uint8_t* p, const Layout& l, bool node, std::vector<std::vector<uint8_t>>* out) {
-  const uint32_t maskStart = l.jet3 ? 0x16 : 0x1B;
-  const uint32_t dataStart = l.jet3 ? 0xF8 : 0x1E0;
-  uint32_t prefix = get16(p, 0x14);
-  std::vector<uint32_t> starts{0};
-  for (uint32_t i = 0; i < (dataStart - maskStart) * 8; ++i)
-    if ((p[maskStart + i / 8] >> (i % 8)) & 1) starts.push_back(i);
-  std::vector<uint8_t> first;
-  for (size_t k = 0; k + 1 < starts.size(); ++k) {
-    uint32_t a = dataStart + starts[k], b = dataStart + starts[k + 1];
-    if (b > l.pageSize || a >= b) return false;
-    std::vector<uint8_t> e;
-    if (k > 0) {
-      if (prefix > first.size()) return false;
-      e.assign(first.begin(), first.begin() + prefix);
-    }
-    e.insert(e.end(), p + a, p + b);
-    if (e.size() < (node ? 8u : 4u)) return false;
-    if (k == 0) first = e;
-    out->push_back(std::move(e));
-  }
-  return true;
-}
 
 class Checker {
  public:
@@ -170,7 +137,7 @@ class Checker {
       if (!ownedSet.count(p)) problem(owner + ": page " + std::to_string(p) + " is in its free-space map but not owned by it");
     // Jet 3 index pages are laid out differently; only Jet 4 and ACE indexes are walked.
     if (!l_.jet3)
-      for (size_t i = 0; i < def.realIndexes.size(); ++i) checkIndex(t, def.realIndexes[i], i, live, system);
+      for (size_t i = 0; i < def.realIndexes.size(); ++i) checkIndex(t, def.realIndexes[i], i, live);
   }
 
   // Where a row that moved lives now: its old slot (flag 0x4000 alone) holds a pointer.
@@ -186,8 +153,42 @@ class Checker {
     return get32(b, start);
   }
 
-  void checkIndex(TableImpl& t, const RealIndex& ri, size_t number, const std::map<uint32_t, std::vector<Value>>& live,
-                  bool /*system*/) {
+  // Walks a subtree: its leaves go to leaves (in key order); returns its last entry
+  // (empty when the subtree holds none). Node keys must equal their child's last entry.
+  std::vector<uint8_t> walk(const std::string& owner, uint32_t tdefPage, uint32_t page, int depth,
+                            std::set<uint32_t>& seen, std::vector<std::pair<uint32_t, IndexPage>>& leaves, bool* ok) {
+    if (depth > 32 || page == 0 || page >= pager_.pageCount() || !seen.insert(page).second) {
+      problem(owner + ": the tree names page " + std::to_string(page) + " wrongly (missing, repeated or too deep)");
+      *ok = false;
+      return {};
+    }
+    claim(page, owner.substr(0, owner.find(',')));
+    std::optional<IndexPage> p = readIndexPage(pager_.read(page), l_);
+    if (!p) {
+      problem(owner + ": page " + std::to_string(page) + " is not a readable index page");
+      *ok = false;
+      return {};
+    }
+    if (get32(pager_.read(page), 4) != tdefPage) problem(owner + ": page " + std::to_string(page) + " names another table");
+    if (p->leaf) {
+      std::vector<uint8_t> last = p->entries.empty() ? std::vector<uint8_t>{} : p->entries.back();
+      leaves.emplace_back(page, std::move(*p));
+      return last;
+    }
+    std::vector<uint8_t> last;
+    for (const auto& e : p->entries) {
+      std::vector<uint8_t> childLast = walk(owner, tdefPage, nodeChild(e), depth + 1, seen, leaves, ok);
+      if (!*ok) return {};
+      if (!std::equal(childLast.begin(), childLast.end(), e.begin(), e.end() - 4))
+        problem(owner + ": node page " + std::to_string(page) + " keeps a key for child " + std::to_string(nodeChild(e)) +
+                " that is not that child's last entry");
+      last = childLast;
+    }
+    if (p->tail != 0) last = walk(owner, tdefPage, p->tail, depth + 1, seen, leaves, ok);
+    return last;
+  }
+
+  void checkIndex(TableImpl& t, const RealIndex& ri, size_t number, const std::map<uint32_t, std::vector<Value>>& live) {
     const TableDef& def = t.def();
     std::string name = "index " + std::to_string(number);
     for (const LogicalIndex& li : def.indexes)
@@ -197,97 +198,80 @@ class Checker {
       problem(owner + ": its first page " + std::to_string(ri.firstPage) + " does not exist");
       return;
     }
-    // Descend to the first leaf, then follow the leaf chain.
-    uint32_t page = ri.firstPage;
     std::set<uint32_t> seen;
-    for (int depth = 0; depth < 32; ++depth) {
-      const uint8_t* b = pager_.read(page);
-      claim(page, "table " + t.name());
-      if (b[0] == kPageIndexLeaf) break;
-      if (b[0] != kPageIndexNode) {
-        problem(owner + ": page " + std::to_string(page) + " is not an index page");
-        return;
+    std::vector<std::pair<uint32_t, IndexPage>> leaves;
+    bool ok = true;
+    walk(owner, def.page, ri.firstPage, 0, seen, leaves, &ok);
+    if (!ok) return;
+    // The leaf chain links the leaves in the order the tree holds them.
+    for (size_t k = 0; k < leaves.size() && leaves.size() > 1; ++k) {
+      uint32_t prev = k == 0 ? 0 : leaves[k - 1].first, next = k + 1 == leaves.size() ? 0 : leaves[k + 1].first;
+      if (leaves[k].second.prev != prev || leaves[k].second.next != next) {
+        problem(owner + ": the leaf chain at page " + std::to_string(leaves[k].first) + " is broken");
+        break;
       }
-      std::vector<std::vector<uint8_t>> entries;
-      if (!pageEntries(b, l_, true, &entries) || entries.empty()) {
-        problem(owner + ": node page " + std::to_string(page) + " is malformed");
-        return;
-      }
-      const auto& e = entries.front();
-      uint32_t child = (static_cast<uint32_t>(e[e.size() - 4]) << 24) | (static_cast<uint32_t>(e[e.size() - 3]) << 16) |
-                       (static_cast<uint32_t>(e[e.size() - 2]) << 8) | e[e.size() - 1];
-      if (child == 0 || child >= pager_.pageCount()) {
-        problem(owner + ": node page " + std::to_string(page) + " points to a missing page");
-        return;
-      }
-      page = child;
     }
-    std::vector<IndexEntry> all;
-    int leaves = 0;
-    while (page != 0) {
-      ++leaves;
-      if (!seen.insert(page).second || page >= pager_.pageCount()) {
-        problem(owner + ": its leaf chain loops or leaves the file");
-        break;
-      }
-      const uint8_t* b = pager_.read(page);
-      claim(page, "table " + t.name());
-      if (b[0] != kPageIndexLeaf) {
-        problem(owner + ": page " + std::to_string(page) + " in its leaf chain is not a leaf");
-        break;
-      }
-      std::vector<std::vector<uint8_t>> entries;
-      if (!pageEntries(b, l_, false, &entries)) {
-        problem(owner + ": leaf page " + std::to_string(page) + " is malformed");
-        break;
-      }
-      for (auto& e : entries) {
-        IndexEntry ie;
-        size_t n = e.size();
-        ie.page = (static_cast<uint32_t>(e[n - 4]) << 16) | (static_cast<uint32_t>(e[n - 3]) << 8) | e[n - 2];
-        ie.row = e[n - 1];
-        ie.bytes = std::move(e);
-        all.push_back(std::move(ie));
-      }
-      page = get32(b, 0x0C);
-    }
-    // Indexes of more than one leaf are checked entry by entry only: the order across
-    // leaves and completeness need the node levels, which this walk does not verify yet.
-    const bool whole = leaves == 1;
-    for (size_t k = 1; whole && k < all.size(); ++k)
-      if (all[k].bytes < all[k - 1].bytes) {
+    std::vector<std::vector<uint8_t>> all;
+    for (auto& [page, leaf] : leaves)
+      for (auto& e : leaf.entries) all.push_back(std::move(e));
+    for (size_t k = 1; k < all.size(); ++k)
+      if (!(all[k - 1] < all[k])) {
         problem(owner + ": entries " + std::to_string(k - 1) + " and " + std::to_string(k) + " are out of order");
         break;
       }
+    std::optional<std::string> unsupported = indexKeyUnsupported(def, ri);
+    std::string what = "'" + db_.path() + "' (" + owner + ")";
+    IndexTree tree(pager_, def.page, ri.firstPage, what, []() -> uint32_t { throw DbError(kErrGeneric, "read only"); },
+                   [](uint32_t) { throw DbError(kErrGeneric, "read only"); });
     std::set<uint32_t> pointed;
-    bool ignoreNulls = (ri.flags & 0x02) != 0;
-    for (const IndexEntry& e : all) {
-      uint32_t pointer = resolve(makePointer(e.page, e.row));
+    int keyProblems = 0;
+    for (const auto& e : all) {
+      size_t n = e.size();
+      uint32_t original = makePointer((static_cast<uint32_t>(e[n - 4]) << 16) | (static_cast<uint32_t>(e[n - 3]) << 8) | e[n - 2],
+                                      e[n - 1]);
+      uint32_t pointer = resolve(original);
       auto it = live.find(pointer);
       if (it == live.end()) {
-        problem(owner + ": an entry points to page " + std::to_string(e.page) + " row " + std::to_string(e.row) +
-                ", which is no row of the table");
+        problem(owner + ": an entry points to page " + std::to_string(pageOf(original)) + " row " +
+                std::to_string(rowOf(original)) + ", which is no row of the table");
         continue;
       }
       if (!pointed.insert(pointer).second) problem(owner + ": two entries point to the same row");
-    }
-    if (!ignoreNulls && whole) {
-      for (const auto& [pointer, values] : live) {
-        // A row whose indexed values are all Null may be left out (ignore-nulls indexes).
-        bool allNull = true;
-        for (const IndexColumn& ic : ri.columns)
-          for (size_t c = 0; c < def.columns.size(); ++c)
-            if (def.columns[c].number == ic.number && !values[c].isNull() && def.columns[c].def.type != ColumnType::kBoolean)
-              allNull = false;
-        if (allNull) continue;
-        if (!pointed.count(pointer)) {
-          problem(owner + ": page " + std::to_string(pageOf(pointer)) + " row " + std::to_string(rowOf(pointer)) +
-                  " has no index entry (" + std::to_string(all.size()) + " entries for " + std::to_string(live.size()) +
-                  " rows)");
-          break;
-        }
+      if (unsupported || keyProblems > 3) continue;
+      std::vector<uint8_t> expect = leafEntry(def, ri, it->second, original);
+      if (expect != e) {
+        ++keyProblems;
+        problem(owner + ": the key of page " + std::to_string(pageOf(pointer)) + " row " + std::to_string(rowOf(pointer)) +
+                " is " + hex(e) + ", but its values give " + hex(expect));
+      } else if (!tree.contains(e)) {
+        ++keyProblems;
+        problem(owner + ": a lookup does not find the entry of page " + std::to_string(pageOf(pointer)) + " row " +
+                std::to_string(rowOf(pointer)));
       }
     }
+    bool ignoreNulls = (ri.flags & 0x02) != 0;
+    for (const auto& [pointer, values] : live) {
+      if (pointed.count(pointer)) continue;
+      bool allNull = true;
+      for (const IndexColumn& ic : ri.columns)
+        for (size_t c = 0; c < def.columns.size(); ++c)
+          if (def.columns[c].number == ic.number && !values[c].isNull() && def.columns[c].def.type != ColumnType::kBoolean)
+            allNull = false;
+      if (ignoreNulls && allNull) continue;
+      problem(owner + ": page " + std::to_string(pageOf(pointer)) + " row " + std::to_string(rowOf(pointer)) +
+              " has no index entry (" + std::to_string(all.size()) + " entries for " + std::to_string(live.size()) + " rows)");
+      break;
+    }
+  }
+
+  static std::string hex(const std::vector<uint8_t>& b) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (uint8_t x : b) {
+      out += digits[x >> 4];
+      out += digits[x & 15];
+    }
+    return out;
   }
 
   DatabaseImpl& db_;

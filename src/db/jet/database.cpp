@@ -9,6 +9,7 @@
 #include "db/jet/data_page.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
+#include "db/jet/sort_order.h"
 #include "db/jet/text.h"
 #include "db/jet/usage_map.h"
 
@@ -209,7 +210,31 @@ void DatabaseImpl::close() {
 }
 
 bool DatabaseImpl::sortOrderSupported() const {
-  return header_.sortLanguage == 0x0409 && header_.sortVersion <= 1;
+  return textKeyEncoder(header_.sortLanguage, header_.sortVersion) != nullptr;
+}
+
+void DatabaseImpl::checkCatalogIndexes() {
+  if (!sortOrderSupported())
+    throw DbError(kErrGeneric, "'" + path_ + "' uses the sort order " + sortOrderName(header_.sortLanguage, header_.sortVersion) +
+                                   ", which this program cannot encode; it cannot be changed without damaging its indexes");
+  for (const char* name : {"MSysObjects", "MSysACEs"}) {
+    TableImpl* t = findTable(name, false);
+    if (!t) continue;
+    if (auto problem = t->indexProblem())
+      throw DbError(kErrGeneric, "'" + path_ + "': the indexes of its catalogue table " + name +
+                                     " cannot be kept, so tables cannot be created or dropped (" + *problem + ")");
+  }
+}
+
+uint32_t DatabaseImpl::allocateIndexPage(uint32_t usageMap) {
+  uint32_t page = allocatePage();
+  if (usageMap != 0) setUsageBit(*pager_, usageMap, page, true, false, [this] { return allocatePage(); });
+  return page;
+}
+
+void DatabaseImpl::releaseIndexPage(uint32_t usageMap, uint32_t page) {
+  if (usageMap != 0) setUsageBit(*pager_, usageMap, page, false, false, [this] { return allocatePage(); });
+  releasePage(page);
 }
 
 std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOptions& options) {

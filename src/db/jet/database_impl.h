@@ -20,6 +20,15 @@ namespace qv::jet {
 
 class DatabaseImpl;
 
+// An index of a new table: its columns (by column number, ascending), its flags
+// (table_def.h) and whether it is the primary key.
+struct NewIndex {
+  std::string name;
+  std::vector<uint16_t> columns;
+  uint8_t flags = 0;
+  bool primaryKey = false;
+};
+
 // One MSysObjects row as the engine needs it.
 struct CatalogRow {
   int32_t id = 0;
@@ -43,6 +52,11 @@ class TableImpl final : public Table {
   TableDef& def() { return def_; }
   // Inserts without the public checks; returns the new row's pointer.
   uint32_t insertRow(std::span<const Value> values);
+  // Why this table's indexes cannot be kept up to date, or nullopt when they can.
+  std::optional<std::string> indexProblem() const;
+  // Adds or removes the index entries of a row (values as decoded from the row).
+  void addIndexEntries(std::span<const Value> values, uint32_t pointer);
+  void removeIndexEntries(std::span<const Value> values, uint32_t pointer);
   // Every data page the table owns (its usage map), ascending.
   std::vector<uint32_t> dataPages();
   void forgetInsertPage() {
@@ -53,6 +67,7 @@ class TableImpl final : public Table {
 
  private:
   uint32_t pageForRow(uint32_t size);
+  void adjustIndexCount(size_t index, int delta);
   uint32_t newLongValuePage();
 
   DatabaseImpl& db_;
@@ -101,11 +116,15 @@ class DatabaseImpl final : public Database {
   // Builds a new table (its definition at page fixedPage when non-zero) and its
   // catalogue rows.
   TableImpl& buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system,
-                        uint32_t fixedPage, int32_t parentId);
+                        uint32_t fixedPage, int32_t parentId, const std::vector<NewIndex>& indexes = {});
   void setCatalogTable(std::unique_ptr<TableImpl> t);
   bool sortOrderSupported() const;
-  // Whether inserts keep a table's own index B-trees up to date.
-  bool indexesMaintained() const { return false; }
+  // Throws, naming the file and the sort order, unless the catalogue's own indexes
+  // (MSysObjects, MSysACEs) can be kept: creating and dropping tables change them.
+  void checkCatalogIndexes();
+  // A page for an index: allocated, marked in the index's usage map.
+  uint32_t allocateIndexPage(uint32_t usageMap);
+  void releaseIndexPage(uint32_t usageMap, uint32_t page);
   int32_t tablesContainerId() const { return tablesContainerId_; }
 
  private:

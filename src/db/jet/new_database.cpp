@@ -1,7 +1,8 @@
 // A new, empty database: page 0, the global usage map on page 1, the catalogue
 // (MSysObjects on page 2), the permission table MSysACEs, MSysQueries and
 // MSysRelationships, the containers "Tables", "Databases" and "Relationships", the
-// database object "MSysDb", and permission rows for each of them.
+// database object "MSysDb", permission rows for each of them, and the indexes of the
+// system tables that Access expects.
 
 #include <cstring>
 
@@ -21,6 +22,11 @@ namespace {
 const std::string kAdminUser("\xA6\x33", 2);
 const std::string kAdminsGroup("\xA7\x33", 2);
 const std::string kUsersGroup("\xA7\x36", 2);
+
+// Index flags as Access sets them on its system tables (0x80 is always set).
+constexpr uint8_t kUnique = 0x81;
+constexpr uint8_t kIgnoreNulls = 0x82;
+constexpr uint8_t kRequired = 0x88;
 
 ColumnDef col(const char* name, ColumnType type, int length = 0) {
   ColumnDef c;
@@ -82,7 +88,10 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
       g[s.start + 5 + p / 8] &= static_cast<uint8_t>(~(1u << (p % 8)));
     }
     auto db = std::make_unique<DatabaseImpl>(std::move(pager), header, path);
-    db->buildTable("MSysObjects", catalogColumns(), true, kCatalogPage, kTablesContainerId);
+    // The catalogue's indexes as Access lays them out: (ParentId, Name) and the primary
+    // key Id, both unique.
+    db->buildTable("MSysObjects", catalogColumns(), true, kCatalogPage, kTablesContainerId,
+                   {{"ParentIdName", {1, 2}, kUnique, false}, {"Id", {0}, kUnique, true}});
     db->pager().flush();
     db->load();
     // Containers and the database object, then the system tables.
@@ -109,7 +118,7 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     TableImpl& aces = db->buildTable("MSysACEs",
                                      {col("ObjectId", ColumnType::kLong), col("SID", ColumnType::kBinary, 255),
                                       col("ACM", ColumnType::kLong), col("FInheritable", ColumnType::kBoolean)},
-                                     true, 0, kTablesContainerId);
+                                     true, 0, kTablesContainerId, {{"ObjectId", {0}, kRequired, false}});
     auto ace = [&](int32_t object, const std::string& sid, int32_t acm, bool inherit) {
       aces.insertRow(std::vector<Value>{Value::integer(object), Value::binary(sid), Value::integer(acm), Value::boolean(inherit)});
     };
@@ -130,14 +139,17 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
                     col("Order", ColumnType::kBinary, 255), col("Name1", ColumnType::kText, 255),
                     col("Name2", ColumnType::kText, 255), col("Expression", ColumnType::kMemo),
                     col("Flag", ColumnType::kInteger), col("LvExtra", ColumnType::kLong)},
-                   true, 0, kTablesContainerId);
+                   true, 0, kTablesContainerId, {{"ObjectIdAttribute", {0, 1, 2}, kUnique, true}});
     db->buildTable("MSysRelationships",
                    {col("szRelationship", ColumnType::kText, 64), col("grbit", ColumnType::kLong),
                     col("ccolumn", ColumnType::kLong), col("icolumn", ColumnType::kLong),
                     col("szObject", ColumnType::kText, 64), col("szColumn", ColumnType::kText, 64),
                     col("szReferencedObject", ColumnType::kText, 64),
                     col("szReferencedColumn", ColumnType::kText, 64)},
-                   true, 0, kTablesContainerId);
+                   true, 0, kTablesContainerId,
+                   {{"szRelationship", {0}, kIgnoreNulls, false},
+                    {"szObject", {4}, kIgnoreNulls, false},
+                    {"szReferencedObject", {6}, kIgnoreNulls, false}});
     db->pager().sync();
     return db;
   } catch (...) {

@@ -6,6 +6,8 @@
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
 #include "db/jet/data_page.h"
+#include "db/jet/index_key.h"
+#include "db/jet/index_tree.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/usage_map.h"
@@ -70,10 +72,47 @@ std::unique_ptr<RowCursor> TableImpl::scan() {
 }
 
 void TableImpl::insert(std::span<const Value> values) {
-  if (!def_.realIndexes.empty() && !db_.indexesMaintained())
-    throw DbError(kErrGeneric, "'" + db_.path() + "': table " + name_ +
-                                   " has indexes, and adding rows to an indexed table is not supported");
+  if (auto problem = indexProblem())
+    throw DbError(kErrGeneric, "'" + db_.path() + "': rows cannot be added to table " + name_ + ": " + *problem);
   db_.change([&] { insertRow(values); });
+}
+
+std::optional<std::string> TableImpl::indexProblem() const {
+  if (db_.pager().layout().jet3 && !def_.realIndexes.empty()) return "Jet 3 indexes are not supported";
+  for (const RealIndex& ri : def_.realIndexes)
+    if (auto why = indexKeyUnsupported(def_, ri)) return "its indexes cannot be kept (" + *why + ")";
+  return std::nullopt;
+}
+
+void TableImpl::adjustIndexCount(size_t index, int delta) {
+  Pager& pager = db_.pager();
+  RealIndex& ri = def_.realIndexes[index];
+  ri.rowCount = static_cast<uint32_t>(static_cast<int64_t>(ri.rowCount) + delta);
+  uint32_t off = realIndexCountOffset(pager.layout(), index);
+  put32(pager.modify(def_.page, off, 4), off, ri.rowCount);
+}
+
+void TableImpl::addIndexEntries(std::span<const Value> values, uint32_t pointer) {
+  std::string what = "'" + db_.path() + "' (table " + name_ + ")";
+  for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
+    RealIndex& ri = def_.realIndexes[i];
+    uint32_t map = ri.usageMap;
+    IndexTree tree(db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
+                   [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
+    tree.insert(leafEntry(def_, ri, values, pointer));
+    adjustIndexCount(i, 1);
+  }
+}
+
+void TableImpl::removeIndexEntries(std::span<const Value> values, uint32_t pointer) {
+  std::string what = "'" + db_.path() + "' (table " + name_ + ")";
+  for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
+    RealIndex& ri = def_.realIndexes[i];
+    uint32_t map = ri.usageMap;
+    IndexTree tree(db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
+                   [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
+    if (tree.remove(leafEntry(def_, ri, values, pointer)) && ri.rowCount > 0) adjustIndexCount(i, -1);
+  }
 }
 
 uint32_t TableImpl::newLongValuePage() {
@@ -141,7 +180,15 @@ uint32_t TableImpl::insertRow(std::span<const Value> values) {
     def_.autoNumber = autoNumber;
     put32(t, l.tdefAutoNumber, autoNumber);
   }
-  return makePointer(page, rowNumber);
+  uint32_t pointer = makePointer(page, rowNumber);
+  if (!def_.realIndexes.empty()) {
+    // Keys come from the row as stored, so they say exactly what a reader of the row sees.
+    std::vector<Value> stored;
+    std::string what = "'" + db_.path() + "' (table " + name_ + ")";
+    decodeRow(pager, def_, rowAt(pager, pointer, what), stored, what);
+    addIndexEntries(stored, pointer);
+  }
+  return pointer;
 }
 
 }  // namespace qv::jet

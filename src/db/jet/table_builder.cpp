@@ -7,6 +7,7 @@
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
 #include "db/jet/data_page.h"
+#include "db/jet/index_tree.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/text.h"
@@ -73,7 +74,7 @@ TableDef planTableDef(const std::vector<ColumnDef>& columns, bool system, const 
 }
 
 TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system,
-                                    uint32_t fixedPage, int32_t parentId) {
+                                    uint32_t fixedPage, int32_t parentId, const std::vector<NewIndex>& indexes) {
   TableDef def = planTableDef(columns, system, header_);
   const Layout& l = pager_->layout();
   uint32_t page = fixedPage != 0 ? fixedPage : allocatePage();
@@ -82,6 +83,29 @@ TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<C
   def.freePages = newUsageMapRow(0);
   for (const ColumnInfo& c : def.columns)
     if (isLongValue(c.def.type)) def.longValueMaps.push_back({c.number, newUsageMapRow(0), newUsageMapRow(0)});
+  // Each index starts as an empty root leaf, owned through its own usage map.
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    RealIndex ri;
+    for (uint16_t c : indexes[i].columns) ri.columns.push_back({c, true});
+    ri.flags = indexes[i].flags;
+    ri.usageMap = newUsageMapRow(0);
+    ri.firstPage = allocateIndexPage(ri.usageMap);
+    std::vector<uint8_t> root(l.pageSize);
+    writeIndexPage(root.data(), l, page, IndexPage{});
+    std::copy(root.begin(), root.end(), pager_->overwrite(ri.firstPage));
+    def.realIndexes.push_back(std::move(ri));
+    LogicalIndex li;
+    li.name = indexes[i].name;
+    li.number = static_cast<uint32_t>(i);
+    li.realIndex = static_cast<uint32_t>(i);
+    li.type = indexes[i].primaryKey ? 1 : 0;
+    li.cascadeUpdates = system ? 4 : 0;  // as Access marks the indexes of its system tables
+    li.cascadeDeletes = system ? 4 : 0;
+    def.indexes.push_back(std::move(li));
+  }
+  // Logical indexes are listed by name.
+  std::sort(def.indexes.begin(), def.indexes.end(),
+            [](const LogicalIndex& a, const LogicalIndex& b) { return a.name < b.name; });
   auto pages = encodeTableDef(def, l);
   def.pages.push_back(page);
   for (size_t i = 1; i < pages.size(); ++i) def.pages.push_back(allocatePage());
@@ -153,6 +177,7 @@ void DatabaseImpl::copyPermissions(int32_t objectId) {
 
 Table& DatabaseImpl::createTable(const std::string& name, const std::vector<ColumnDef>& columns) {
   checkWritable();
+  checkCatalogIndexes();
   checkName(name, "table");
   if (columns.empty()) throw DbError(kErrSql, "Table '" + name + "' needs at least one column.");
   if (columns.size() > 255) throw DbError(kErrSql, "Table '" + name + "' has more than 255 columns.");
@@ -181,6 +206,7 @@ void DatabaseImpl::dropTable(const std::string& name) {
   checkWritable();
   TableImpl* t = findTable(name, true);
   if (!t) throw DbError(kErrSql, "Table '" + name + "' does not exist.");
+  checkCatalogIndexes();
   const int32_t id = static_cast<int32_t>(t->def().page);
   change([&] {
     const Layout& l = pager_->layout();
@@ -215,6 +241,11 @@ void DatabaseImpl::dropTable(const std::string& name) {
     }
     // First the catalogue row and the permission rows go, then the pages.
     auto deleteRow = [&](TableImpl& table, uint32_t pointer) {
+      if (!table.def().realIndexes.empty()) {
+        std::vector<Value> values;
+        decodeRow(*pager_, table.def(), rowAt(*pager_, pointer, what), values, what);
+        table.removeIndexEntries(values, pointer);
+      }
       uint32_t page = pageOf(pointer), row = rowOf(pointer);
       uint8_t* p = pager_->modify(page, l.dataRowCountOffset + 2 + row * 2, 2);
       uint32_t off = l.dataRowCountOffset + 2 + row * 2;

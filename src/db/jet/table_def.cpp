@@ -30,6 +30,8 @@ class Reader {
 // Every type byte is accepted: columns of types we do not know read as Null.
 bool knownType(uint8_t t) { return t != 0; }
 
+constexpr uint32_t kRealIndexMagic = 1923;  // the word Access writes before each index
+
 }  // namespace
 
 uint16_t fixedSize(ColumnType type) {
@@ -134,11 +136,12 @@ TableDef readTableDef(Pager& pager, uint32_t page, const std::string& tableName)
     size_t base = pos + (l.jet3 ? 0 : 4);
     for (int k = 0; k < 10; ++k) {
       uint16_t col = r.u16(base + static_cast<size_t>(k) * 3);
-      if (col != 0xFFFF) ri.columns.push_back({col, r.u8(base + static_cast<size_t>(k) * 3 + 2) != 0x02});
+      if (col != 0xFFFF) ri.columns.push_back({col, (r.u8(base + static_cast<size_t>(k) * 3 + 2) & 0x01) != 0});
     }
     ri.usageMap = r.u32(base + 30);
     ri.firstPage = r.u32(base + 34);
-    ri.flags = r.u8(base + 38);
+    // Jet 4 keeps 4 more bytes between the first page and the flags.
+    ri.flags = r.u8(base + (l.jet3 ? 38 : 42));
     pos += l.realIndexDef;
   }
   def.indexes.resize(numIdx);
@@ -241,19 +244,19 @@ std::vector<std::vector<uint8_t>> encodeTableDef(const TableDef& def, const Layo
   for (const ColumnInfo& c : def.columns) appendName(c.def.name);
   for (const RealIndex& ri : def.realIndexes) {
     size_t at = append(l.realIndexDef);
-    put32(d.data(), at, def.magic);
+    put32(d.data(), at, kRealIndexMagic);
     for (int k = 0; k < 10; ++k) {
       size_t e = at + 4 + static_cast<size_t>(k) * 3;
       if (static_cast<size_t>(k) < ri.columns.size()) {
         put16(d.data(), e, ri.columns[static_cast<size_t>(k)].number);
-        d[e + 2] = ri.columns[static_cast<size_t>(k)].ascending ? 0x01 : 0x02;
+        d[e + 2] = ri.columns[static_cast<size_t>(k)].ascending ? 0x01 : 0x00;
       } else {
         put16(d.data(), e, 0xFFFF);
       }
     }
     put32(d.data(), at + 34, ri.usageMap);
     put32(d.data(), at + 38, ri.firstPage);
-    d[at + 42] = ri.flags;
+    d[at + 46] = ri.flags;
   }
   for (const LogicalIndex& li : def.indexes) {
     size_t at = append(l.logicalIndexDef);

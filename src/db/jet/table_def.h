@@ -13,16 +13,17 @@
 //   0x2B variable column count (2)   0x2D column count (2)
 //   0x2F logical index count (4)     0x33 real index count (4)
 //   0x37 owned-pages usage map row pointer (4)   0x3B free-space usage map pointer (4)
-//   then per real index 12 bytes (unknown 4, index row count 4, unknown 4),
+//   then per real index 12 bytes (unknown 4, index entry count 4, unknown 4),
 //   per column 25 bytes: type(1) unknown(4) number(2) variable index(2) number(2)
 //     misc(2: precision and scale for Decimal, sort language for text) misc2(2: sort
 //     version in its second byte) flags(1: 01 fixed, 02 nullable, 04 AutoNumber,
 //     10 updatable, 40 GUID AutoNumber) compressed-text flag(1) unknown(4)
 //     fixed offset(2) length in bytes(2)
 //   the column names (2-byte byte length + UCS-2),
-//   per real index 52 bytes: unknown(4), 10 x (column number 2, order 1; FFFF unused),
-//     usage map pointer(4), first index page(4), flags(1: 01 unique, 02 ignore nulls,
-//     08 required), 9 unknown bytes,
+//   per real index 52 bytes: unknown(4), 10 x (column number 2, order 1: 01 ascending,
+//     00 descending; FFFF unused),
+//     usage map pointer(4), first index page(4), unknown(4), flags(1: 01 unique,
+//     02 ignore nulls, 08 required, 80 always set by Access 2000 and later), unknown(5),
 //   per logical index 28 bytes: unknown(4) index number(4) real index(4) related table
 //     type(1) related index(4, -1 none) related table page(4) cascade update(1)
 //     cascade delete(1) index type(1: 1 primary key, 2 foreign key) unknown(4),
@@ -100,6 +101,11 @@ struct TableDef {
 
 // Reads and checks a table definition; throws a format error naming the file and table.
 TableDef readTableDef(Pager& pager, uint32_t page, const std::string& tableName);
+
+// Where a real index's entry count lives on the definition's first page.
+inline uint32_t realIndexCountOffset(const Layout& l, size_t index) {
+  return l.tdefBlockEnd + static_cast<uint32_t>(index) * l.realIndexEntry + 4;
+}
 
 // Serialises a definition (Jet 4 layout) into the bytes of its first page and of
 // continuation pages (each a whole page; next_pg left 0 for the caller to link).

@@ -1,0 +1,331 @@
+#include "db/jet/index_tree.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "db/io/error.h"
+#include "db/jet/bytes.h"
+
+namespace qv::jet {
+namespace {
+
+struct Offsets {
+  uint32_t prev, next, tail, prefix, mask, data;
+};
+
+Offsets offsetsFor(const Layout& l) {
+  if (l.jet3) return {0x08, 0x0C, 0x10, 0x14, 0x16, 0xF8};
+  return {0x0C, 0x10, 0x14, 0x18, 0x1B, 0x1E0};
+}
+
+size_t sharedPrefix(const IndexPage& page) {
+  if (!page.leaf || page.entries.size() < 2) return 0;
+  const IndexEntryBytes& a = page.entries.front();
+  const IndexEntryBytes& b = page.entries.back();
+  size_t n = 0, limit = std::min(a.size(), b.size());
+  for (const IndexEntryBytes& e : page.entries) limit = std::min(limit, e.size());
+  if (limit > 0) --limit;  // every entry keeps at least one byte of its own
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
+
+size_t entryBytes(const IndexPage& page, size_t prefix) {
+  size_t total = 0;
+  for (const IndexEntryBytes& e : page.entries) total += e.size();
+  if (!page.entries.empty()) total -= prefix * (page.entries.size() - 1);
+  return total;
+}
+
+void putBigEndian32(IndexEntryBytes& e, uint32_t v) {
+  for (int k = 3; k >= 0; --k) e.push_back(static_cast<uint8_t>(v >> (8 * k)));
+}
+
+// The largest entry we add: small enough that any page split leaves two halves that fit.
+constexpr size_t kMaxEntry = 800;
+
+}  // namespace
+
+uint32_t nodeChild(const IndexEntryBytes& e) {
+  size_t n = e.size();
+  return (static_cast<uint32_t>(e[n - 4]) << 24) | (static_cast<uint32_t>(e[n - 3]) << 16) |
+         (static_cast<uint32_t>(e[n - 2]) << 8) | e[n - 1];
+}
+
+std::optional<IndexPage> readIndexPage(const uint8_t* p, const Layout& l) {
+  if (p[0] != kPageIndexLeaf && p[0] != kPageIndexNode) return std::nullopt;
+  const Offsets o = offsetsFor(l);
+  IndexPage page;
+  page.leaf = p[0] == kPageIndexLeaf;
+  page.prev = get32(p, o.prev);
+  page.next = get32(p, o.next);
+  page.tail = get32(p, o.tail);
+  const size_t prefix = get16(p, o.prefix);
+  const size_t area = l.pageSize - o.data;
+  const size_t minimum = page.leaf ? 4 : 8;
+  size_t start = 0;
+  for (size_t bit = 0; bit < (o.data - o.mask) * 8; ++bit) {
+    if (!((p[o.mask + bit / 8] >> (bit % 8)) & 1)) continue;
+    if (bit > area || bit <= start) return std::nullopt;
+    IndexEntryBytes e;
+    if (!page.entries.empty()) {
+      if (prefix > page.entries.front().size()) return std::nullopt;
+      e.assign(page.entries.front().begin(), page.entries.front().begin() + static_cast<long>(prefix));
+    }
+    e.insert(e.end(), p + o.data + start, p + o.data + bit);
+    if (e.size() < minimum) return std::nullopt;
+    page.entries.push_back(std::move(e));
+    start = bit;
+  }
+  return page;
+}
+
+bool writeIndexPage(uint8_t* out, const Layout& l, uint32_t tableDefPage, const IndexPage& page) {
+  const Offsets o = offsetsFor(l);
+  const size_t prefix = sharedPrefix(page);
+  const size_t used = entryBytes(page, prefix);
+  if (used > l.pageSize - o.data) return false;
+  std::memset(out, 0, l.pageSize);
+  out[0] = page.leaf ? kPageIndexLeaf : kPageIndexNode;
+  out[1] = 0x01;
+  put16(out, 2, static_cast<uint32_t>(l.pageSize - o.data - used));
+  put32(out, 4, tableDefPage);
+  put32(out, o.prev, page.prev);
+  put32(out, o.next, page.next);
+  put32(out, o.tail, page.tail);
+  put16(out, o.prefix, static_cast<uint32_t>(prefix));
+  size_t at = 0;
+  for (size_t k = 0; k < page.entries.size(); ++k) {
+    const IndexEntryBytes& e = page.entries[k];
+    size_t skip = k == 0 ? 0 : prefix;
+    std::memcpy(out + o.data + at, e.data() + skip, e.size() - skip);
+    at += e.size() - skip;
+    out[o.mask + at / 8] = static_cast<uint8_t>(out[o.mask + at / 8] | (1u << (at % 8)));
+  }
+  return true;
+}
+
+IndexTree::IndexTree(Pager& pager, uint32_t tableDefPage, uint32_t rootPage, std::string what,
+                     std::function<uint32_t()> allocate, std::function<void(uint32_t)> release)
+    : pager_(pager),
+      tableDefPage_(tableDefPage),
+      root_(rootPage),
+      what_(std::move(what)),
+      allocate_(std::move(allocate)),
+      release_(std::move(release)) {}
+
+IndexPage IndexTree::load(uint32_t page) {
+  if (page == 0 || page >= pager_.pageCount())
+    throw DbError(kErrFormat, what_ + " is damaged (an index names page " + std::to_string(page) + ")");
+  std::optional<IndexPage> p = readIndexPage(pager_.read(page), pager_.layout());
+  if (!p) throw DbError(kErrFormat, what_ + " is damaged (index page " + std::to_string(page) + " is unreadable)");
+  return std::move(*p);
+}
+
+std::vector<IndexTree::Child> IndexTree::childrenOf(const IndexPage& node) {
+  std::vector<Child> out;
+  for (const IndexEntryBytes& e : node.entries)
+    out.push_back({IndexEntryBytes(e.begin(), e.end() - 4), nodeChild(e)});
+  if (node.tail != 0) out.push_back({std::nullopt, node.tail});
+  return out;
+}
+
+IndexEntryBytes IndexTree::subtreeLast(uint32_t page) {
+  for (int depth = 0; depth < 32; ++depth) {
+    IndexPage p = load(page);
+    if (p.leaf) {
+      if (p.entries.empty()) break;
+      return p.entries.back();
+    }
+    if (p.tail != 0) page = p.tail;
+    else if (!p.entries.empty()) page = nodeChild(p.entries.back());
+    else break;
+  }
+  throw DbError(kErrFormat, what_ + " is damaged (an index subtree is empty or too deep)");
+}
+
+IndexPage IndexTree::nodeFrom(const std::vector<Child>& children) {
+  IndexPage node;
+  node.leaf = false;
+  size_t explicitCount = children.size() == 1 ? 1 : children.size() - 1;
+  for (size_t i = 0; i < explicitCount; ++i) {
+    IndexEntryBytes e = children[i].last ? *children[i].last : subtreeLast(children[i].page);
+    putBigEndian32(e, children[i].page);
+    node.entries.push_back(std::move(e));
+  }
+  if (children.size() > 1) node.tail = children.back().page;
+  return node;
+}
+
+bool IndexTree::fits(const IndexPage& page) const {
+  const Offsets o = offsetsFor(pager_.layout());
+  return entryBytes(page, sharedPrefix(page)) <= pager_.pageSize() - o.data;
+}
+
+size_t IndexTree::splitPoint(const std::vector<size_t>& sizes) const {
+  size_t total = 0;
+  for (size_t s : sizes) total += s;
+  size_t sum = 0, m = 0;
+  while (m + 1 < sizes.size() && sum + sizes[m] <= total / 2) sum += sizes[m++];
+  return std::clamp<size_t>(m, 1, sizes.size() - 1);
+}
+
+void IndexTree::store(uint32_t page, const IndexPage& content, bool fresh) {
+  std::vector<uint8_t> buf(pager_.pageSize());
+  if (!writeIndexPage(buf.data(), pager_.layout(), tableDefPage_, content))
+    throw DbError(kErrGeneric, what_ + ": an index page overflowed");
+  uint8_t* dst = fresh ? pager_.overwrite(page) : pager_.modify(page, 0, pager_.pageSize());
+  std::memcpy(dst, buf.data(), buf.size());
+}
+
+std::vector<IndexTree::Level> IndexTree::descend(const IndexEntryBytes& entry, IndexPage* leaf, uint32_t* leafPage) {
+  std::vector<Level> path;
+  uint32_t page = root_;
+  for (int depth = 0; depth < 32; ++depth) {
+    IndexPage p = load(page);
+    if (p.leaf) {
+      *leaf = std::move(p);
+      *leafPage = page;
+      return path;
+    }
+    std::vector<Child> children = childrenOf(p);
+    if (children.empty()) throw DbError(kErrFormat, what_ + " is damaged (index node " + std::to_string(page) + " is empty)");
+    size_t at = children.size() - 1;
+    for (size_t i = 0; i < children.size(); ++i)
+      if (!children[i].last || entry <= *children[i].last) {
+        at = i;
+        break;
+      }
+    uint32_t child = children[at].page;
+    path.push_back({page, std::move(children), at});
+    page = child;
+  }
+  throw DbError(kErrFormat, what_ + " is damaged (an index is too deep)");
+}
+
+void IndexTree::propagate(std::vector<Level>& path, std::vector<Child> replacement, bool lastChanged) {
+  for (size_t level = path.size(); level-- > 0;) {
+    Level& lv = path[level];
+    std::vector<Child>& ch = lv.children;
+    const bool wasLast = lv.at + 1 == ch.size();
+    ch.erase(ch.begin() + static_cast<long>(lv.at));
+    ch.insert(ch.begin() + static_cast<long>(lv.at), replacement.begin(), replacement.end());
+    const bool nodeLastChanged = wasLast && (lastChanged || replacement.empty());
+    if (ch.empty()) {
+      if (level == 0) {
+        store(lv.page, IndexPage{}, false);  // the root becomes an empty leaf
+        return;
+      }
+      release_(lv.page);
+      replacement.clear();
+      lastChanged = true;
+      continue;
+    }
+    IndexPage node = nodeFrom(ch);
+    if (fits(node)) {
+      store(lv.page, node, false);
+      if (!nodeLastChanged) return;
+      replacement = {{ch.back().last, lv.page}};
+      lastChanged = true;
+      continue;
+    }
+    std::vector<size_t> sizes;
+    for (const Child& c : ch) sizes.push_back((c.last ? c.last->size() : 0) + 4);
+    size_t m = splitPoint(sizes);
+    std::vector<Child> left(ch.begin(), ch.begin() + static_cast<long>(m));
+    std::vector<Child> right(ch.begin() + static_cast<long>(m), ch.end());
+    if (level == 0) {
+      uint32_t a = allocate_(), b = allocate_();
+      store(a, nodeFrom(left), true);
+      store(b, nodeFrom(right), true);
+      store(lv.page, nodeFrom({{left.back().last, a}, {std::nullopt, b}}), false);
+      return;
+    }
+    uint32_t r = allocate_();
+    store(r, nodeFrom(right), true);
+    store(lv.page, nodeFrom(left), false);
+    replacement = {{left.back().last, lv.page}, {right.back().last, r}};
+    lastChanged = nodeLastChanged;
+  }
+}
+
+void IndexTree::insert(const IndexEntryBytes& entry) {
+  if (entry.size() > kMaxEntry) throw DbError(kErrGeneric, what_ + ": an index key is too long");
+  IndexPage leaf;
+  uint32_t lp = 0;
+  std::vector<Level> path = descend(entry, &leaf, &lp);
+  auto pos = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry);
+  if (pos != leaf.entries.end() && *pos == entry) throw DbError(kErrGeneric, what_ + ": an index entry exists twice");
+  const bool last = pos == leaf.entries.end();
+  leaf.entries.insert(pos, entry);
+  if (fits(leaf)) {
+    store(lp, leaf, false);
+    if (last) propagate(path, {{leaf.entries.back(), lp}}, true);
+    return;
+  }
+  std::vector<size_t> sizes;
+  for (const IndexEntryBytes& e : leaf.entries) sizes.push_back(e.size());
+  size_t m = splitPoint(sizes);
+  IndexPage left, right;
+  left.entries.assign(leaf.entries.begin(), leaf.entries.begin() + static_cast<long>(m));
+  right.entries.assign(leaf.entries.begin() + static_cast<long>(m), leaf.entries.end());
+  if (path.empty()) {
+    // The root leaf splits: its halves move to two new leaves, the root becomes a node.
+    uint32_t a = allocate_(), b = allocate_();
+    left.next = b;
+    right.prev = a;
+    store(a, left, true);
+    store(b, right, true);
+    store(lp, nodeFrom({{left.entries.back(), a}, {std::nullopt, b}}), false);
+    return;
+  }
+  uint32_t r = allocate_();
+  right.prev = lp;
+  right.next = leaf.next;
+  left.prev = leaf.prev;
+  left.next = r;
+  store(r, right, true);
+  store(lp, left, false);
+  if (right.next != 0) {
+    IndexPage after = load(right.next);
+    after.prev = r;
+    store(right.next, after, false);
+  }
+  propagate(path, {{left.entries.back(), lp}, {right.entries.back(), r}}, last);
+}
+
+bool IndexTree::remove(const IndexEntryBytes& entry) {
+  IndexPage leaf;
+  uint32_t lp = 0;
+  std::vector<Level> path = descend(entry, &leaf, &lp);
+  auto pos = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry);
+  if (pos == leaf.entries.end() || *pos != entry) return false;
+  const bool last = pos + 1 == leaf.entries.end();
+  leaf.entries.erase(pos);
+  if (leaf.entries.empty() && !path.empty()) {
+    if (leaf.prev != 0) {
+      IndexPage before = load(leaf.prev);
+      before.next = leaf.next;
+      store(leaf.prev, before, false);
+    }
+    if (leaf.next != 0) {
+      IndexPage after = load(leaf.next);
+      after.prev = leaf.prev;
+      store(leaf.next, after, false);
+    }
+    release_(lp);
+    propagate(path, {}, true);
+    return true;
+  }
+  store(lp, leaf, false);
+  if (last && !path.empty()) propagate(path, {{leaf.entries.back(), lp}}, true);
+  return true;
+}
+
+bool IndexTree::contains(const IndexEntryBytes& entry) {
+  IndexPage leaf;
+  uint32_t lp = 0;
+  descend(entry, &leaf, &lp);
+  return std::binary_search(leaf.entries.begin(), leaf.entries.end(), entry);
+}
+
+}  // namespace qv::jet

@@ -1,0 +1,284 @@
+// Index B-trees and their keys: the text keys of both General sort orders against the
+// keys Access itself stored, the tree under many inserts and removals, and databases
+// whose sort order we cannot encode.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <set>
+
+#include "db/io/error.h"
+#include "db/jet/bytes.h"
+#include "db/jet/checker.h"
+#include "db/jet/data_page.h"
+#include "db/jet/database_impl.h"
+#include "db/jet/index_key.h"
+#include "db/jet/index_tree.h"
+#include "db/jet/reader_oracle.h"
+#include "db/jet/row_codec.h"
+#include "db/jet/sort_order.h"
+#include "support/temp_dir.h"
+#include "support/testdata.h"
+
+namespace qv::jet {
+namespace {
+
+ColumnDef column(const std::string& name, ColumnType type, int length = 0) {
+  ColumnDef c;
+  c.name = name;
+  c.type = type;
+  c.length = length;
+  return c;
+}
+
+// Every leaf entry of an index, in tree order, and the number of levels.
+std::vector<IndexEntryBytes> allEntries(Pager& pager, uint32_t root, int* levels) {
+  std::vector<IndexEntryBytes> out;
+  std::vector<uint32_t> level{root};
+  *levels = 0;
+  while (!level.empty()) {
+    ++*levels;
+    std::vector<uint32_t> below;
+    for (uint32_t page : level) {
+      auto p = readIndexPage(pager.read(page), pager.layout());
+      if (!p) throw DbError(kErrFormat, "unreadable index page");
+      if (p->leaf) {
+        out.insert(out.end(), p->entries.begin(), p->entries.end());
+        continue;
+      }
+      for (const auto& e : p->entries) below.push_back(nodeChild(e));
+      if (p->tail) below.push_back(p->tail);
+    }
+    level = below;
+  }
+  return out;
+}
+
+DatabaseImpl& impl(Database& db) { return dynamic_cast<DatabaseImpl&>(db); }
+
+// The keys Access wrote for the catalogue (MSysObjects: Id and ParentId + Name) are the
+// keys we compute from the catalogue rows, in every sort order the corpus holds.
+TEST(JetIndex, CatalogueKeysMatchTheKeysAccessWrote) {
+  QV_REQUIRE_TESTDATA();
+  std::set<int> versions;
+  size_t compared = 0, files = 0;
+  for (const std::string& path : test::corpusFiles("access", {".mdb", ".accdb"})) {
+    std::unique_ptr<Database> db;
+    try {
+      OpenOptions o;
+      o.readOnly = true;
+      db = openDatabase(path, o);
+    } catch (const DbError&) {
+      continue;  // encrypted or protected
+    }
+    if (db->format() == Format::kJet3) continue;
+    SCOPED_TRACE(path);
+    DatabaseImpl& d = impl(*db);
+    TableImpl& objects = d.systemTable("MSysObjects");
+    const TableDef& def = objects.def();
+    ASSERT_FALSE(def.realIndexes.empty());
+    std::vector<std::vector<Value>> rows;
+    std::vector<uint32_t> pointers;
+    for (uint32_t page : objects.dataPages()) {
+      const uint8_t* p = d.pager().read(page);
+      for (uint32_t r = 0; r < get16(p, d.pager().layout().dataRowCountOffset); ++r) {
+        std::span<const uint8_t> bytes;
+        if (!liveRow(d.pager(), p, r, &bytes, path)) continue;
+        rows.emplace_back();
+        decodeRow(d.pager(), def, bytes, rows.back(), path);
+        pointers.push_back(makePointer(page, r));
+      }
+    }
+    for (const RealIndex& ri : def.realIndexes) {
+      // Keys only: an entry keeps the pointer of where its row was first stored.
+      int levels = 0;
+      std::multiset<IndexEntryBytes> stored;
+      for (const IndexEntryBytes& e : allEntries(d.pager(), ri.firstPage, &levels)) stored.emplace(e.begin(), e.end() - 4);
+      for (size_t i = 0; i < rows.size(); ++i) {
+        auto it = stored.find(indexKey(def, ri, rows[i]));
+        EXPECT_TRUE(it != stored.end()) << "row " << rows[i][2].s;
+        if (it != stored.end()) stored.erase(it);
+        ++compared;
+      }
+    }
+    versions.insert(def.columns[2].sortVersion);
+    ++files;
+  }
+  EXPECT_GT(files, 80u);
+  EXPECT_GT(compared, 8000u);
+  EXPECT_EQ(versions, (std::set<int>{0, 1}));  // both General orders were compared
+}
+
+// Text keys of both orders for texts that exercise each part of a key: accents (extra
+// bytes), characters that sort as nothing (unprintables), case, trailing blanks,
+// descending order.
+TEST(JetIndex, TextKeysFollowTheGeneralOrders) {
+  const TextKeyEncoder* legacy = textKeyEncoder(0x0409, 0);
+  const TextKeyEncoder* current = textKeyEncoder(0x0409, 1);
+  ASSERT_NE(legacy, nullptr);
+  ASSERT_NE(current, nullptr);
+  EXPECT_EQ(textKeyEncoder(0x0419, 0), nullptr);
+  EXPECT_EQ(textKeyEncoder(0x0409, 2), nullptr);
+  auto key = [](const TextKeyEncoder* e, const std::u16string& s, bool asc = true) {
+    std::vector<uint8_t> out;
+    e->append(s, asc, out);
+    return out;
+  };
+  for (const TextKeyEncoder* e : {legacy, current}) {
+    SCOPED_TRACE(e->name());
+    // Case and trailing blanks do not count; accents and inner hyphens do, after the letters.
+    EXPECT_EQ(key(e, u"Tables"), key(e, u"TABLES  "));
+    EXPECT_NE(key(e, u"Resume"), key(e, u"Résumé"));
+    EXPECT_LT(key(e, u"Resume"), key(e, u"Résumé"));
+    EXPECT_LT(key(e, u"Résumé"), key(e, u"Resumes"));
+    EXPECT_LT(key(e, u"coop "), key(e, u"co-op"));  // same letters: the hyphen counts only after them
+    EXPECT_LT(key(e, u"co-op"), key(e, u"coopers"));
+    EXPECT_LT(key(e, u"abc"), key(e, u"abd"));
+    EXPECT_LT(key(e, u"\u00C5ngstr\u00F6m"), key(e, u"Zebra")) << "Å sorts with A in the General order";
+    std::vector<uint8_t> up = key(e, u"Tabelle 7"), down = key(e, u"Tabelle 7", false);
+    ASSERT_EQ(up.size() + 1, down.size());
+    for (size_t i = 0; i + 1 < up.size(); ++i) EXPECT_EQ(static_cast<uint8_t>(~up[i]), down[i]);
+    EXPECT_EQ(down.back(), 0);
+    // Surrogate pairs and long texts (cut at 255 units) encode without trouble.
+    EXPECT_FALSE(key(e, u"a\U0001F600b").empty());
+    EXPECT_EQ(key(e, std::u16string(300, u'x')), key(e, std::u16string(255, u'x')));
+  }
+  // Known keys Access wrote (the catalogue of a Jet 4 database): "Tables", "MSysDb".
+  EXPECT_EQ(key(legacy, u"Tables"), (std::vector<uint8_t>{0x6d, 0x4a, 0x4c, 0x5e, 0x51, 0x6b, 0x01, 0x00}));
+}
+
+// The tree under thousands of long entries in random order: splits of leaves, nodes and
+// the root; then removal of everything in another order.
+TEST(JetIndex, TreeStaysOrderedThroughSplitsAndRemovals) {
+  test::TempDir dir;
+  auto db = createDatabase(dir.file("tree.accdb"), Format::kAce12);
+  DatabaseImpl& d = impl(*db);
+  Pager& pager = d.pager();
+  uint32_t root = d.allocatePage();
+  std::vector<uint8_t> empty(pager.pageSize());
+  ASSERT_TRUE(writeIndexPage(empty.data(), pager.layout(), 2, IndexPage{}));
+  std::memcpy(pager.overwrite(root), empty.data(), empty.size());
+  std::set<uint32_t> released;
+  IndexTree tree(pager, 2, root, "test", [&] { return d.allocatePage(); },
+                 [&](uint32_t p) {
+                   released.insert(p);
+                   d.releasePage(p);
+                 });
+  std::mt19937 rng(7);
+  std::vector<IndexEntryBytes> entries;
+  for (uint32_t i = 0; i < 6000; ++i) {
+    IndexEntryBytes e{0x7F};
+    size_t len = 20 + rng() % 200;
+    for (size_t k = 0; k < len; ++k) e.push_back(static_cast<uint8_t>('A' + rng() % 4));
+    for (int k = 3; k >= 0; --k) e.push_back(static_cast<uint8_t>((i + 1000) >> (8 * k)));
+    entries.push_back(std::move(e));
+  }
+  std::set<IndexEntryBytes> model;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    tree.insert(entries[i]);
+    model.insert(entries[i]);
+    if (i % 1500 == 0 || i + 1 == entries.size()) {
+      int levels = 0;
+      std::vector<IndexEntryBytes> got = allEntries(pager, root, &levels);
+      ASSERT_EQ(got, std::vector<IndexEntryBytes>(model.begin(), model.end())) << "after " << i + 1;
+    }
+  }
+  int levels = 0;
+  allEntries(pager, root, &levels);
+  EXPECT_GE(levels, 3);  // leaves, nodes and a root above them
+  EXPECT_THROW(tree.insert(entries[5]), DbError);
+  for (size_t i = 0; i < entries.size(); i += 97) EXPECT_TRUE(tree.contains(entries[i]));
+  std::shuffle(entries.begin(), entries.end(), rng);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    ASSERT_TRUE(tree.remove(entries[i]));
+    model.erase(entries[i]);
+    if (i % 1000 == 0) {
+      std::vector<IndexEntryBytes> got = allEntries(pager, root, &levels);
+      ASSERT_EQ(got, std::vector<IndexEntryBytes>(model.begin(), model.end())) << "after removing " << i + 1;
+      EXPECT_FALSE(tree.contains(entries[i]));
+    }
+  }
+  EXPECT_FALSE(tree.remove(entries[0]));
+  auto last = readIndexPage(pager.read(root), pager.layout());
+  ASSERT_TRUE(last);
+  EXPECT_TRUE(last->leaf);
+  EXPECT_TRUE(last->entries.empty());
+  EXPECT_GT(released.size(), 100u);  // emptied pages went back to the file
+  db->close();
+}
+
+// A database in a sort order we have no weights for refuses every change that would
+// touch an index, names the file and the order, and stays byte for byte as it was.
+TEST(JetIndex, UnknownSortOrderRefusesWritesWithoutHarm) {
+  test::TempDir dir;
+  std::string path = dir.file("russian.mdb");
+  {
+    auto db = createDatabase(path, Format::kJet4);
+    db->createTable("Alt", {column("A", ColumnType::kLong)});
+    db->close();
+  }
+  {
+    // Rewrite page 0 as if the database had been made with another sort order.
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    std::vector<uint8_t> page(4096);
+    f.read(reinterpret_cast<char*>(page.data()), 4096);
+    DatabaseHeader h = decodeHeader(page, 4096 * 20, path);
+    h.sortLanguage = 0x0419;
+    std::vector<uint8_t> out = encodeHeader(h);
+    f.seekp(0);
+    f.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
+    // ... and its catalogue's text columns with it (each column names its sort order).
+    std::vector<uint8_t> tdef(4096);
+    f.seekg(2 * 4096);
+    f.read(reinterpret_cast<char*>(tdef.data()), 4096);
+    uint32_t columns = get16(tdef.data(), 45), reals = get32(tdef.data(), 51);
+    for (uint32_t i = 0; i < columns; ++i) {
+      size_t at = 63 + 12 * reals + 25 * i;
+      if (tdef[at] == 0x0A || tdef[at] == 0x0C) put16(tdef.data(), at + 11, 0x0419);
+    }
+    f.seekp(2 * 4096);
+    f.write(reinterpret_cast<const char*>(tdef.data()), 4096);
+  }
+  auto contents = [&] {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+  const std::string original = contents();
+  {
+    auto db = openDatabase(path, {});
+    try {
+      db->createTable("Neu", {column("A", ColumnType::kLong)});
+      FAIL() << "created a table";
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("language 0x0419"), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(db->dropTable("Alt"), DbError);
+    EXPECT_EQ(contents(), original);
+    // Rows of an unindexed table still go in; a table with a text index in that order
+    // refuses them.
+    db->table("Alt")->insert(std::vector<Value>{Value::integer(1)});
+    Table* objects = db->table("MSysObjects");
+    ASSERT_NE(objects, nullptr);
+    std::vector<Value> row(objects->columns().size());
+    row[0] = Value::integer(99);
+    row[2] = Value::text("x");
+    try {
+      objects->insert(row);
+      FAIL() << "inserted into an index we cannot encode";
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find("sort order language 0x0419"), std::string::npos) << e.what();
+    }
+    db->close();
+  }
+  auto db = openDatabase(path, {});
+  EXPECT_EQ(db->table("Alt")->rowCount(), 1);
+  EXPECT_EQ(db->table("Neu"), nullptr);
+  EXPECT_EQ(checkDatabase(path), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace qv::jet
