@@ -196,7 +196,7 @@ std::vector<IndexTree::Level> IndexTree::descend(const IndexEntryBytes& entry, I
         break;
       }
     uint32_t child = children[at].page;
-    path.push_back({page, std::move(children), at});
+    path.push_back({page, p.prev, p.next, std::move(children), at});
     page = child;
   }
   throw DbError(kErrFormat, what_ + " is damaged (an index is too deep)");
@@ -215,12 +215,16 @@ void IndexTree::propagate(std::vector<Level>& path, std::vector<Child> replaceme
         store(lv.page, IndexPage{}, false);  // the root becomes an empty leaf
         return;
       }
+      if (lv.prev != 0) relink(lv.prev, true, lv.next);
+      if (lv.next != 0) relink(lv.next, false, lv.prev);
       release_(lv.page);
       replacement.clear();
       lastChanged = true;
       continue;
     }
     IndexPage node = nodeFrom(ch);
+    node.prev = lv.prev;
+    node.next = lv.next;
     if (fits(node)) {
       store(lv.page, node, false);
       if (!nodeLastChanged) return;
@@ -233,22 +237,64 @@ void IndexTree::propagate(std::vector<Level>& path, std::vector<Child> replaceme
     size_t m = splitPoint(sizes);
     std::vector<Child> left(ch.begin(), ch.begin() + static_cast<long>(m));
     std::vector<Child> right(ch.begin() + static_cast<long>(m), ch.end());
+    // Children that are nodes are chained only under one parent: the halves part them.
+    auto separate = [&] {
+      if (pager_.read(left.back().page)[0] != kPageIndexNode) return;
+      relink(left.back().page, true, 0);
+      relink(right.front().page, false, 0);
+    };
     if (level == 0) {
       uint32_t a = allocate_(), b = allocate_();
-      store(a, nodeFrom(left), true);
-      store(b, nodeFrom(right), true);
+      IndexPage na = nodeFrom(left), nb = nodeFrom(right);
+      na.next = b;
+      nb.prev = a;
+      store(a, na, true);
+      store(b, nb, true);
+      separate();
       store(lv.page, nodeFrom({{left.back().last, a}, {std::nullopt, b}}), false);
       return;
     }
     uint32_t r = allocate_();
-    store(r, nodeFrom(right), true);
-    store(lv.page, nodeFrom(left), false);
+    IndexPage nl = nodeFrom(left), nr = nodeFrom(right);
+    nl.prev = lv.prev;
+    nl.next = r;
+    nr.prev = lv.page;
+    nr.next = lv.next;
+    store(r, nr, true);
+    store(lv.page, nl, false);
+    if (lv.next != 0) relink(lv.next, false, r);
+    separate();
     replacement = {{left.back().last, lv.page}, {right.back().last, r}};
     lastChanged = nodeLastChanged;
   }
 }
 
-void IndexTree::insert(const IndexEntryBytes& entry) {
+void IndexTree::relink(uint32_t page, bool next, uint32_t to) {
+  IndexPage p = load(page);
+  (next ? p.next : p.prev) = to;
+  store(page, p, false);
+}
+
+bool IndexTree::keyShared(const IndexPage& leaf, size_t pos, const IndexEntryBytes& entry) {
+  auto same = [&](const IndexEntryBytes& other) {
+    return other.size() == entry.size() && std::equal(entry.begin(), entry.end() - 4, other.begin());
+  };
+  if (pos > 0) {
+    if (same(leaf.entries[pos - 1])) return true;
+  } else if (leaf.prev != 0) {
+    IndexPage before = load(leaf.prev);
+    if (!before.entries.empty() && same(before.entries.back())) return true;
+  }
+  if (pos < leaf.entries.size()) {
+    if (same(leaf.entries[pos])) return true;
+  } else if (leaf.next != 0) {
+    IndexPage after = load(leaf.next);
+    if (!after.entries.empty() && same(after.entries.front())) return true;
+  }
+  return false;
+}
+
+bool IndexTree::insert(const IndexEntryBytes& entry) {
   if (entry.size() > kMaxEntry) throw DbError(kErrGeneric, what_ + ": an index key is too long");
   IndexPage leaf;
   uint32_t lp = 0;
@@ -256,11 +302,12 @@ void IndexTree::insert(const IndexEntryBytes& entry) {
   auto pos = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry);
   if (pos != leaf.entries.end() && *pos == entry) throw DbError(kErrGeneric, what_ + ": an index entry exists twice");
   const bool last = pos == leaf.entries.end();
+  const bool newKey = !keyShared(leaf, static_cast<size_t>(pos - leaf.entries.begin()), entry);
   leaf.entries.insert(pos, entry);
   if (fits(leaf)) {
     store(lp, leaf, false);
     if (last) propagate(path, {{leaf.entries.back(), lp}}, true);
-    return;
+    return newKey;
   }
   std::vector<size_t> sizes;
   for (const IndexEntryBytes& e : leaf.entries) sizes.push_back(e.size());
@@ -276,7 +323,7 @@ void IndexTree::insert(const IndexEntryBytes& entry) {
     store(a, left, true);
     store(b, right, true);
     store(lp, nodeFrom({{left.entries.back(), a}, {std::nullopt, b}}), false);
-    return;
+    return newKey;
   }
   uint32_t r = allocate_();
   right.prev = lp;
@@ -291,16 +338,19 @@ void IndexTree::insert(const IndexEntryBytes& entry) {
     store(right.next, after, false);
   }
   propagate(path, {{left.entries.back(), lp}, {right.entries.back(), r}}, last);
+  return newKey;
 }
 
-bool IndexTree::remove(const IndexEntryBytes& entry) {
+bool IndexTree::remove(const IndexEntryBytes& entry, bool* keyGone) {
   IndexPage leaf;
   uint32_t lp = 0;
   std::vector<Level> path = descend(entry, &leaf, &lp);
   auto pos = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry);
   if (pos == leaf.entries.end() || *pos != entry) return false;
   const bool last = pos + 1 == leaf.entries.end();
+  size_t at = static_cast<size_t>(pos - leaf.entries.begin());
   leaf.entries.erase(pos);
+  if (keyGone) *keyGone = !keyShared(leaf, at, entry);
   if (leaf.entries.empty() && !path.empty()) {
     if (leaf.prev != 0) {
       IndexPage before = load(leaf.prev);

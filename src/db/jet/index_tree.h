@@ -13,7 +13,8 @@
 // followed by the child's page (4 bytes, big-endian); a node with several children keeps
 // the last child out of its entries and names it as its tail child instead, so that
 // child's key is never stored at that level. The root stays on the page the table
-// definition names: when it splits, its content moves to two new pages below it.
+// definition names: when it splits, its content moves to two new pages below it. Node
+// pages are chained through previous/next too, but only among children of one parent.
 
 #include <cstdint>
 #include <functional>
@@ -48,10 +49,11 @@ class IndexTree {
   IndexTree(Pager& pager, uint32_t tableDefPage, uint32_t rootPage, std::string what,
             std::function<uint32_t()> allocate, std::function<void(uint32_t)> release);
 
-  // Adds a leaf entry (key + row pointer).
-  void insert(const IndexEntryBytes& entry);
-  // Removes a leaf entry; false when it is not there.
-  bool remove(const IndexEntryBytes& entry);
+  // Adds a leaf entry (key + row pointer); true when no other entry has its key.
+  bool insert(const IndexEntryBytes& entry);
+  // Removes a leaf entry; false when it is not there. keyGone tells whether no other
+  // entry has its key any more.
+  bool remove(const IndexEntryBytes& entry, bool* keyGone = nullptr);
   // Whether a lookup by key finds the entry.
   bool contains(const IndexEntryBytes& entry);
 
@@ -62,6 +64,7 @@ class IndexTree {
   };
   struct Level {
     uint32_t page;
+    uint32_t prev, next;  // siblings under the same parent
     std::vector<Child> children;
     size_t at;  // the child the path follows
   };
@@ -72,6 +75,10 @@ class IndexTree {
   // Descends from the root to the leaf where entry belongs.
   std::vector<Level> descend(const IndexEntryBytes& entry, IndexPage* leaf, uint32_t* leafPage);
   void store(uint32_t page, const IndexPage& content, bool fresh);
+  // Sets a page's previous or next link (0 cuts it).
+  void relink(uint32_t page, bool next, uint32_t to);
+  // Whether a neighbour of leaf position pos (before it, or at it) has the same key.
+  bool keyShared(const IndexPage& leaf, size_t pos, const IndexEntryBytes& entry);
   bool fits(const IndexPage& page) const;
   size_t splitPoint(const std::vector<size_t>& sizes) const;
   // Hands the changed child at path[level].at up the tree: its replacement pages

@@ -99,8 +99,8 @@ void TableImpl::addIndexEntries(std::span<const Value> values, uint32_t pointer)
     uint32_t map = ri.usageMap;
     IndexTree tree(db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
                    [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
-    tree.insert(leafEntry(def_, ri, values, pointer));
-    adjustIndexCount(i, 1);
+    // The definition counts each index's distinct keys.
+    if (tree.insert(leafEntry(def_, ri, values, pointer))) adjustIndexCount(i, 1);
   }
 }
 
@@ -111,7 +111,8 @@ void TableImpl::removeIndexEntries(std::span<const Value> values, uint32_t point
     uint32_t map = ri.usageMap;
     IndexTree tree(db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
                    [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
-    if (tree.remove(leafEntry(def_, ri, values, pointer)) && ri.rowCount > 0) adjustIndexCount(i, -1);
+    bool keyGone = false;
+    if (tree.remove(leafEntry(def_, ri, values, pointer), &keyGone) && keyGone && ri.rowCount > 0) adjustIndexCount(i, -1);
   }
 }
 

@@ -13,7 +13,7 @@
 //   0x2B variable column count (2)   0x2D column count (2)
 //   0x2F logical index count (4)     0x33 real index count (4)
 //   0x37 owned-pages usage map row pointer (4)   0x3B free-space usage map pointer (4)
-//   then per real index 12 bytes (unknown 4, index entry count 4, unknown 4),
+//   then per real index 12 bytes (unknown 4, number of distinct keys 4, unknown 4),
 //   per column 25 bytes: type(1) unknown(4) number(2) variable index(2) number(2)
 //     misc(2: precision and scale for Decimal, sort language for text) misc2(2: sort
 //     version in its second byte) flags(1: 01 fixed, 02 nullable, 04 AutoNumber,

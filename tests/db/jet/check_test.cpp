@@ -8,6 +8,7 @@
 #include "db/io/error.h"
 #include "db/jet/checker.h"
 #include "db/jet/database.h"
+#include "db/jet/database_impl.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 
@@ -96,6 +97,61 @@ TEST(JetCheck, FindsWrongCountsMissingPermissionsAndBrokenChains) {
   ASSERT_NE(lval, std::string::npos);
   patch(path, lval / 4096 * 4096, std::string(4096, '\0'));
   EXPECT_NE(joined(checkDatabase(path)).find("table T"), std::string::npos);
+}
+
+// Damage in the catalogue's indexes: a key that does not say what its row holds, an
+// entry for a row that does not exist (and so a row without an entry), a broken chain.
+TEST(JetCheck, FindsDamagedIndexEntries) {
+  test::TempDir dir;
+  std::string path = dir.file("i.mdb");
+  uint32_t nameRoot = 0, idRoot = 0;
+  {
+    auto db = createDatabase(path, Format::kJet4);
+    for (int i = 0; i < 200; ++i)
+      db->createTable(std::to_string(i * 7919 % 1000) + " Tabelle mit einem langen Namen", {column("A", ColumnType::kLong)});
+    auto& objects = dynamic_cast<TableImpl&>(*db->table("MSysObjects"));
+    ASSERT_EQ(objects.def().realIndexes.size(), 2u);
+    nameRoot = objects.def().realIndexes[0].firstPage;  // (ParentId, Name): a tree by now
+    idRoot = objects.def().realIndexes[1].firstPage;    // Id: one leaf
+    db->close();
+  }
+  EXPECT_EQ(joined(checkDatabase(path)), "");
+  std::string original;
+  {
+    std::ifstream in(path, std::ios::binary);
+    original.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  auto restore = [&] {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(original.data(), static_cast<std::streamsize>(original.size()));
+  };
+  auto byteAt = [&](size_t at) { return static_cast<uint8_t>(original[at]); };
+  // The first Id entry: 7F, four key bytes, then the row pointer; a key byte changed.
+  size_t first = static_cast<size_t>(idRoot) * 4096 + 0x1E0;
+  ASSERT_EQ(byteAt(first), 0x7F);
+  patch(path, first + 4, std::string(1, static_cast<char>(byteAt(first + 4) ^ 0x01)));
+  std::string found = joined(checkDatabase(path));
+  EXPECT_NE(found.find("index Id: the key of page"), std::string::npos) << found;
+  // Its row byte pointed elsewhere: no such row, and that row lacks its entry.
+  restore();
+  patch(path, first + 8, std::string(1, static_cast<char>(0xF0)));
+  found = joined(checkDatabase(path));
+  EXPECT_NE(found.find("which is no row of the table"), std::string::npos) << found;
+  EXPECT_NE(found.find("has no index entry"), std::string::npos) << found;
+  // The root of (ParentId, Name) is a node; its first leaf's next link cut.
+  restore();
+  ASSERT_EQ(byteAt(static_cast<size_t>(nameRoot) * 4096), 0x03);
+  size_t e = static_cast<size_t>(nameRoot) * 4096 + 0x1E0;
+  size_t bit = 0;
+  while (!((byteAt(static_cast<size_t>(nameRoot) * 4096 + 0x1B + bit / 8) >> (bit % 8)) & 1)) ++bit;
+  size_t leaf = (static_cast<size_t>(byteAt(e + bit - 4)) << 24) | (static_cast<size_t>(byteAt(e + bit - 3)) << 16) |
+                (static_cast<size_t>(byteAt(e + bit - 2)) << 8) | byteAt(e + bit - 1);
+  ASSERT_EQ(byteAt(leaf * 4096), 0x04);
+  patch(path, leaf * 4096 + 0x10, std::string(4, '\0'));
+  found = joined(checkDatabase(path));
+  EXPECT_NE(found.find("leaf chain"), std::string::npos) << found;
+  restore();
+  EXPECT_EQ(joined(checkDatabase(path)), "");
 }
 
 }  // namespace

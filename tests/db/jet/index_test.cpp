@@ -34,24 +34,42 @@ ColumnDef column(const std::string& name, ColumnType type, int length = 0) {
   return c;
 }
 
-// Every leaf entry of an index, in tree order, and the number of levels.
+// Every leaf entry of an index, in tree order, and the number of levels. Checks the
+// sibling links on the way: leaves form one chain, nodes one chain per parent.
 std::vector<IndexEntryBytes> allEntries(Pager& pager, uint32_t root, int* levels) {
   std::vector<IndexEntryBytes> out;
-  std::vector<uint32_t> level{root};
+  std::vector<std::vector<uint32_t>> level{{root}};  // pages grouped by parent
   *levels = 0;
   while (!level.empty()) {
     ++*levels;
-    std::vector<uint32_t> below;
-    for (uint32_t page : level) {
-      auto p = readIndexPage(pager.read(page), pager.layout());
-      if (!p) throw DbError(kErrFormat, "unreadable index page");
-      if (p->leaf) {
-        out.insert(out.end(), p->entries.begin(), p->entries.end());
-        continue;
+    std::vector<std::vector<uint32_t>> below;
+    std::vector<uint32_t> chain;
+    bool leaves = false;
+    for (const auto& group : level) {
+      for (size_t k = 0; k < group.size(); ++k) {
+        auto p = readIndexPage(pager.read(group[k]), pager.layout());
+        if (!p) throw DbError(kErrFormat, "unreadable index page");
+        leaves = p->leaf;
+        chain.push_back(group[k]);
+        if (!p->leaf && *levels > 1) {
+          EXPECT_EQ(p->prev, k == 0 ? 0 : group[k - 1]) << "node " << group[k];
+          EXPECT_EQ(p->next, k + 1 == group.size() ? 0 : group[k + 1]) << "node " << group[k];
+        }
+        if (p->leaf) {
+          out.insert(out.end(), p->entries.begin(), p->entries.end());
+          continue;
+        }
+        below.emplace_back();
+        for (const auto& e : p->entries) below.back().push_back(nodeChild(e));
+        if (p->tail) below.back().push_back(p->tail);
       }
-      for (const auto& e : p->entries) below.push_back(nodeChild(e));
-      if (p->tail) below.push_back(p->tail);
     }
+    if (leaves && *levels > 1)
+      for (size_t k = 0; k < chain.size(); ++k) {
+        auto p = readIndexPage(pager.read(chain[k]), pager.layout());
+        EXPECT_EQ(p->prev, k == 0 ? 0 : chain[k - 1]) << "leaf " << chain[k];
+        EXPECT_EQ(p->next, k + 1 == chain.size() ? 0 : chain[k + 1]) << "leaf " << chain[k];
+      }
     level = below;
   }
   return out;
