@@ -294,7 +294,7 @@ bool IndexTree::keyShared(const IndexPage& leaf, size_t pos, const IndexEntryByt
   return false;
 }
 
-bool IndexTree::insert(const IndexEntryBytes& entry) {
+bool IndexTree::insert(const IndexEntryBytes& entry, bool unique) {
   if (entry.size() > kMaxEntry) throw DbError(kErrGeneric, what_ + ": an index key is too long");
   IndexPage leaf;
   uint32_t lp = 0;
@@ -303,6 +303,9 @@ bool IndexTree::insert(const IndexEntryBytes& entry) {
   if (pos != leaf.entries.end() && *pos == entry) throw DbError(kErrGeneric, what_ + ": an index entry exists twice");
   const bool last = pos == leaf.entries.end();
   const bool newKey = !keyShared(leaf, static_cast<size_t>(pos - leaf.entries.begin()), entry);
+  if (unique && !newKey)
+    throw DbError(kErrSql, "The changes you requested to the table were not successful because they would create "
+                           "duplicate values in the index, primary key, or relationship.");
   leaf.entries.insert(pos, entry);
   if (fits(leaf)) {
     store(lp, leaf, false);

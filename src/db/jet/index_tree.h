@@ -49,8 +49,9 @@ class IndexTree {
   IndexTree(Pager& pager, uint32_t tableDefPage, uint32_t rootPage, std::string what,
             std::function<uint32_t()> allocate, std::function<void(uint32_t)> release);
 
-  // Adds a leaf entry (key + row pointer); true when no other entry has its key.
-  bool insert(const IndexEntryBytes& entry);
+  // Adds a leaf entry (key + row pointer); true when no other entry has its key. With
+  // unique set, an entry whose key is there already is refused (DbError, nothing changed).
+  bool insert(const IndexEntryBytes& entry, bool unique = false);
   // Removes a leaf entry; false when it is not there. keyGone tells whether no other
   // entry has its key any more.
   bool remove(const IndexEntryBytes& entry, bool* keyGone = nullptr);

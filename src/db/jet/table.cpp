@@ -92,15 +92,36 @@ void TableImpl::adjustIndexCount(size_t index, int delta) {
   put32(pager.modify(def_.page, off, 4), off, ri.rowCount);
 }
 
+namespace {
+
+// Whether every column of an index is Null in a row (Yes/No columns never are).
+bool keyAllNull(const TableDef& def, const RealIndex& ri, std::span<const Value> values) {
+  for (const IndexColumn& ic : ri.columns)
+    for (size_t c = 0; c < def.columns.size() && c < values.size(); ++c)
+      if (def.columns[c].number == ic.number && (!values[c].isNull() || def.columns[c].def.type == ColumnType::kBoolean))
+        return false;
+  return true;
+}
+
+constexpr uint8_t kIndexUnique = 0x01;
+constexpr uint8_t kIndexIgnoreNulls = 0x02;
+
+}  // namespace
+
 void TableImpl::addIndexEntries(std::span<const Value> values, uint32_t pointer) {
   std::string what = "'" + db_.path() + "' (table " + name_ + ")";
   for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
     RealIndex& ri = def_.realIndexes[i];
+    // Rows whose key is all Null stay out of an ignore-nulls index; Null keys never
+    // clash in a unique one.
+    bool allNull = keyAllNull(def_, ri, values);
+    if (allNull && (ri.flags & kIndexIgnoreNulls)) continue;
+    bool unique = (ri.flags & kIndexUnique) && !allNull;
     uint32_t map = ri.usageMap;
     IndexTree tree(db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
                    [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
     // The definition counts each index's distinct keys.
-    if (tree.insert(leafEntry(def_, ri, values, pointer))) adjustIndexCount(i, 1);
+    if (tree.insert(leafEntry(def_, ri, values, pointer), unique)) adjustIndexCount(i, 1);
   }
 }
 
@@ -108,6 +129,7 @@ void TableImpl::removeIndexEntries(std::span<const Value> values, uint32_t point
   std::string what = "'" + db_.path() + "' (table " + name_ + ")";
   for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
     RealIndex& ri = def_.realIndexes[i];
+    if ((ri.flags & kIndexIgnoreNulls) && keyAllNull(def_, ri, values)) continue;
     uint32_t map = ri.usageMap;
     IndexTree tree(db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
                    [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
