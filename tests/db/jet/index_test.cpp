@@ -197,7 +197,7 @@ TEST(JetIndex, TreeStaysOrderedThroughSplitsAndRemovals) {
   }
   std::set<IndexEntryBytes> model;
   for (size_t i = 0; i < entries.size(); ++i) {
-    tree.insert(entries[i]);
+    EXPECT_TRUE(tree.insert(entries[i]));
     model.insert(entries[i]);
     if (i % 1500 == 0 || i + 1 == entries.size()) {
       int levels = 0;
@@ -209,6 +209,14 @@ TEST(JetIndex, TreeStaysOrderedThroughSplitsAndRemovals) {
   allEntries(pager, root, &levels);
   EXPECT_GE(levels, 3);  // leaves, nodes and a root above them
   EXPECT_THROW(tree.insert(entries[5]), DbError);
+  // The same key for another row: a second entry (not a new key), refused where unique.
+  IndexEntryBytes twin = entries[5];
+  twin.back() = static_cast<uint8_t>(twin.back() ^ 0x80);
+  EXPECT_THROW(tree.insert(twin, true), DbError);
+  EXPECT_FALSE(tree.insert(twin));
+  bool gone = true;
+  EXPECT_TRUE(tree.remove(twin, &gone));
+  EXPECT_FALSE(gone);
   for (size_t i = 0; i < entries.size(); i += 97) EXPECT_TRUE(tree.contains(entries[i]));
   std::shuffle(entries.begin(), entries.end(), rng);
   for (size_t i = 0; i < entries.size(); ++i) {
