@@ -153,6 +153,8 @@ void DatabaseImpl::checkWritable() {
   if (closed_) throw DbError(kErrGeneric, "'" + path_ + "' is closed");
   if (header_.format == Format::kJet3)
     throw DbError(kErrGeneric, "'" + path_ + "' is a Jet 3 (Access 97) database: not supported for writing");
+  if (inUse_)
+    throw DbError(kErrLocked, "'" + path_ + "' is open in another program; it cannot be changed until that program closes it");
   if (pager_->readOnly()) throw DbError(kErrGeneric, "'" + path_ + "' is open read-only; it cannot be changed");
 }
 
@@ -206,6 +208,7 @@ void DatabaseImpl::close() {
   if (closed_) throw DbError(kErrGeneric, "'" + path_ + "' is already closed");
   closed_ = true;
   pager_->sync();
+  lock_.reset();
 }
 
 bool DatabaseImpl::sortOrderSupported() const {
@@ -228,6 +231,15 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
       readOnly = true;
     }
   }
+  // A writer holds the database file's lock until it closes the database; a second
+  // writer gets read access only.
+  std::unique_ptr<LockFile> lock;
+  bool inUse = false;
+  if (!readOnly) {
+    lock = LockFile::acquire(env, path);
+    inUse = !lock;
+    readOnly = inUse;
+  }
   uint64_t size = file->size();
   std::vector<uint8_t> first(std::min<uint64_t>(size, 4096));
   if (!first.empty()) file->readExact(0, first.data(), first.size());
@@ -246,6 +258,7 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
   if (header.encodingKey != 0) pager->setCodec(makeRc4PageCodec(header.encodingKey));
   auto db = std::make_unique<DatabaseImpl>(std::move(pager), header, path);
   db->load();
+  db->setLock(std::move(lock), inUse);
   return db;
 }
 

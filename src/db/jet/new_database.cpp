@@ -62,7 +62,9 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
   header.creationDate = nowAsOleDate();
   header.password = options.password;
   Layout layout = layoutFor(format);
+  std::unique_ptr<LockFile> lock;
   try {
+    lock = LockFile::acquire(env, path);
     auto pager = std::make_unique<Pager>(std::move(file), layout, false);
     // Page 0, the header.
     uint32_t p0 = pager->append();
@@ -82,6 +84,7 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
       g[s.start + 5 + p / 8] &= static_cast<uint8_t>(~(1u << (p % 8)));
     }
     auto db = std::make_unique<DatabaseImpl>(std::move(pager), header, path);
+    db->setLock(std::move(lock), false);
     db->buildTable("MSysObjects", catalogColumns(), true, kCatalogPage, kTablesContainerId);
     db->pager().flush();
     db->load();
