@@ -7,6 +7,7 @@
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
 #include "db/jet/data_page.h"
+#include "db/jet/office_crypto.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/text.h"
@@ -245,8 +246,11 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
   if (!first.empty()) file->readExact(0, first.data(), first.size());
   DatabaseHeader header = decodeHeader(first, size, path);
   bool jet = header.format == Format::kJet3 || header.format == Format::kJet4;
-  if (header.encodingKey != 0 && !jet)
-    throw DbError(kErrFormat, "'" + path + "' is an encrypted database, which is not supported");
+  // An .accdb with a page-encoding key is password-encrypted; the password is checked
+  // against its encryption description rather than the header's password field.
+  std::unique_ptr<PageCodec> codec;
+  if (header.encodingKey != 0)
+    codec = jet ? makeRc4PageCodec(header.encodingKey) : openOfficeCodec(first, header.encodingKey, options.password, path);
   if (jet && !header.password.empty() && header.password != options.password)
     throw DbError(kErrPassword, "Not a valid password.");
   Layout layout = layoutFor(header.format);
@@ -255,7 +259,7 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
     readOnly = true;
   }
   auto pager = std::make_unique<Pager>(std::move(file), layout, readOnly);
-  if (header.encodingKey != 0) pager->setCodec(makeRc4PageCodec(header.encodingKey));
+  if (codec) pager->setCodec(std::move(codec));
   auto db = std::make_unique<DatabaseImpl>(std::move(pager), header, path);
   db->load();
   db->setLock(std::move(lock), inUse);

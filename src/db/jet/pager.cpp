@@ -5,6 +5,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
+#include "db/jet/ciphers.h"
 
 namespace qv::jet {
 namespace {
@@ -20,7 +21,7 @@ class Rc4PageCodec final : public PageCodec {
     if (pageNumber == 0) return;
     uint8_t key[4];
     put32(key, 0, key_ ^ pageNumber);
-    rc4(key, 4, page, n);
+    crypto::rc4(crypto::ByteView(key, 4), page, n);
   }
   uint32_t key_;
 };
@@ -99,12 +100,17 @@ void Pager::flush() {
       const Range& r = dirty_[i];
       const auto& p = *cache_.at(r.page);
       const uint8_t* src = p.data();
+      uint32_t offset = r.offset, length = r.length;
       if (codec_ && r.page != 0) {
         encoded = p;
         codec_->encode(r.page, encoded.data(), encoded.size());
         src = encoded.data();
+        if (uint32_t block = codec_->chainedBlockSize()) {
+          offset -= offset % block;
+          length = layout_.pageSize - offset;
+        }
       }
-      file_->writeAt(static_cast<uint64_t>(r.page) * layout_.pageSize + r.offset, src + r.offset, r.length);
+      file_->writeAt(static_cast<uint64_t>(r.page) * layout_.pageSize + offset, src + offset, length);
     }
   } catch (...) {
     discard();
