@@ -174,8 +174,12 @@ std::vector<uint8_t> encodeHeader(const DatabaseHeader& h) {
     std::string pw = encodeUcs2(h.password);
     uint8_t mask[4];
     put32(mask, 0, passwordMask(h.creationDate));
+    // An encrypted .accdb keeps no password here; Access fills the field with the low
+    // byte of the page-encoding key instead.
+    bool encryptedAce = h.format != Format::kJet4 && h.encodingKey != 0;
     for (uint32_t i = 0; i < l.passwordSize; ++i) {
       uint8_t b = i < pw.size() ? static_cast<uint8_t>(pw[i]) : 0;
+      if (encryptedAce) b = static_cast<uint8_t>(h.encodingKey & 0xFF);
       page[kPasswordOffset + i] = b ^ mask[i % 4];
     }
     const uint8_t tail[8] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0};

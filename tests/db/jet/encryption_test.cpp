@@ -12,6 +12,7 @@
 #include <map>
 
 #include "db/io/error.h"
+#include "db/jet/checker.h"
 #include "db/jet/ciphers.h"
 #include "db/jet/database.h"
 #include "db/jet/reader_oracle.h"
@@ -244,6 +245,7 @@ TEST(JetEncrypted, EncodedMdbTakesNewTables) {
     db->close();
   }
   EXPECT_EQ(fileBytes(path).find("Geheim 1"), std::string::npos) << "a row is stored in the clear";
+  EXPECT_EQ(checkDatabase(path), std::vector<std::string>{});
   auto db = openDatabase(path, {});
   EXPECT_EQ(db->table("Quorvane Kodiert")->rowCount(), 80);
   EXPECT_EQ(test::compareWithMdbReader(path, *db, plainTables(*db)), "");
@@ -264,6 +266,7 @@ TEST(JetEncrypted, NewEncryptedAccdbNeedsItsPassword) {
   EXPECT_EQ(raw.find("Kunden"), std::string::npos) << "the catalogue is stored in the clear";
   EXPECT_EQ(openError(path, ""), "'" + path + "' is encrypted and needs its password");
   EXPECT_EQ(openError(path, "Geheimnis ÄÖ 8"), "Not a valid password.");
+  EXPECT_EQ(checkDatabase(path, options), std::vector<std::string>{});
   {
     auto db = openDatabase(path, options);
     EXPECT_EQ(db->table("Kunden")->rowCount(), 60);
