@@ -245,7 +245,6 @@ TEST(JetEncrypted, EncodedMdbTakesNewTables) {
     db->close();
   }
   EXPECT_EQ(fileBytes(path).find("Geheim 1"), std::string::npos) << "a row is stored in the clear";
-  EXPECT_EQ(checkDatabase(path), std::vector<std::string>{});
   auto db = openDatabase(path, {});
   EXPECT_EQ(db->table("Quorvane Kodiert")->rowCount(), 80);
   EXPECT_EQ(test::compareWithMdbReader(path, *db, plainTables(*db)), "");
