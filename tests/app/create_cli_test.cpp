@@ -20,7 +20,10 @@ std::string quote(const std::string& s) {
   return out + "'";
 }
 
-int run(const std::string& command, std::string* out) { return test::runCommand(command + " 2>&1", out); }
+int run(const std::string& command, std::string* out) {
+  out->clear();
+  return test::runCommand(command + " 2>&1", out);
+}
 
 TEST(CreateCli, PasswordEncryptsAnAccdb) {
   test::TempDir dir;
