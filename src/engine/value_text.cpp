@@ -28,7 +28,29 @@ int readNumber(QStringView s, qsizetype& pos, int maxDigits, int* value) {
   return n;
 }
 
-QString twoDigits(int v) { return QString::number(v).rightJustified(2, u'0'); }
+// Appends v with at least width digits, zeros in front (a negative number as QString::number
+// writes it, padded the same way). Dates and times are written for every row, so this
+// avoids the temporary strings of QString::number(v).rightJustified(width, u'0').
+void appendPadded(QString& out, int v, int width) {
+  if (v < 0) {
+    out += QString::number(v).rightJustified(width, u'0');
+    return;
+  }
+  char16_t digits[12];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char16_t>(u'0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  for (int i = n; i < width; ++i) out += u'0';
+  while (n > 0) out += QChar(digits[--n]);
+}
+
+QString twoDigits(int v) {
+  QString s;
+  appendPadded(s, v, 2);
+  return s;
+}
 
 QString shortestDouble(double d) {
   double a = std::fabs(d);
@@ -198,11 +220,25 @@ std::optional<LocaleRules::DateTimeParts> LocaleRules::readsAsDateTime(QStringVi
 }
 
 QString formatUsDate(int year, int month, int day) {
-  return twoDigits(month) + u'/' + twoDigits(day) + u'/' + QString::number(year).rightJustified(4, u'0');
+  QString s;
+  s.reserve(19);
+  appendPadded(s, month, 2);
+  s += u'/';
+  appendPadded(s, day, 2);
+  s += u'/';
+  appendPadded(s, year, 4);
+  return s;
 }
 
 QString formatUsDateTime(int year, int month, int day, int hour, int minute, int second) {
-  return formatUsDate(year, month, day) + u' ' + twoDigits(hour) + u':' + twoDigits(minute) + u':' + twoDigits(second);
+  QString s = formatUsDate(year, month, day);
+  s += u' ';
+  appendPadded(s, hour, 2);
+  s += u':';
+  appendPadded(s, minute, 2);
+  s += u':';
+  appendPadded(s, second, 2);
+  return s;
 }
 
 }  // namespace qv::engine
