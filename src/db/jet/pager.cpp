@@ -52,9 +52,21 @@ std::vector<uint8_t>& Pager::load(uint32_t page) {
 
 const uint8_t* Pager::read(uint32_t page) { return load(page).data(); }
 
+void Pager::beginChange() {
+  if (changing_) return;
+  changing_ = true;
+  pagesBefore_ = pageCount_;
+}
+
+void Pager::remember(uint32_t page, const std::vector<uint8_t>& bytes) {
+  beginChange();
+  if (page < pagesBefore_ && before_.find(page) == before_.end()) before_.emplace(page, bytes);
+}
+
 uint8_t* Pager::modify(uint32_t page, uint32_t offset, uint32_t length) {
   auto& p = load(page);
   if (length > 0) {
+    remember(page, p);
     if (!dirty_.empty() && mergeable_) {
       Range& last = dirty_.back();
       uint32_t lastEnd = last.offset + last.length;
@@ -73,6 +85,7 @@ uint8_t* Pager::modify(uint32_t page, uint32_t offset, uint32_t length) {
 }
 
 uint32_t Pager::append() {
+  beginChange();
   uint32_t page = pageCount_++;
   cache_[page] = std::make_unique<std::vector<uint8_t>>(layout_.pageSize, 0);
   dirty_.push_back({page, 0, layout_.pageSize});
@@ -81,6 +94,7 @@ uint32_t Pager::append() {
 
 uint8_t* Pager::overwrite(uint32_t page) {
   auto& p = load(page);
+  remember(page, p);
   std::fill(p.begin(), p.end(), 0);
   dirty_.push_back({page, 0, layout_.pageSize});
   return p.data();
@@ -107,10 +121,40 @@ void Pager::flush() {
       file_->writeAt(static_cast<uint64_t>(r.page) * layout_.pageSize + r.offset, src + r.offset, r.length);
     }
   } catch (...) {
+    rollBack(i);
     discard();
     throw;
   }
   dirty_.clear();
+  before_.clear();
+  changing_ = false;
+}
+
+void Pager::rollBack(size_t failed) noexcept {
+  try {
+    bool grew = false;
+    std::vector<uint8_t> encoded;
+    for (size_t k = std::min(failed + 1, dirty_.size()); k-- > 0;) {
+      const Range& r = dirty_[k];
+      auto it = before_.find(r.page);
+      if (it == before_.end()) {
+        grew = grew || r.page >= pagesBefore_;
+        continue;
+      }
+      const uint8_t* src = it->second.data();
+      if (codec_ && r.page != 0) {
+        encoded = it->second;
+        codec_->encode(r.page, encoded.data(), encoded.size());
+        src = encoded.data();
+      }
+      file_->writeAt(static_cast<uint64_t>(r.page) * layout_.pageSize + r.offset, src + r.offset, r.length);
+    }
+    const uint64_t length = static_cast<uint64_t>(pagesBefore_) * layout_.pageSize;
+    if (grew && file_->size() > length) file_->truncate(length);
+  } catch (...) {
+    // The device keeps failing: the file stays as the failed writes left it, which the
+    // order of the writes keeps openable with everything flushed before.
+  }
 }
 
 void Pager::sync() {
@@ -125,6 +169,8 @@ void Pager::trim(size_t limit) {
 
 void Pager::discard() {
   dirty_.clear();
+  before_.clear();
+  changing_ = false;
   cache_.clear();
   pageCount_ = static_cast<uint32_t>(file_->size() / layout_.pageSize);
 }

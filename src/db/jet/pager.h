@@ -2,7 +2,9 @@
 // Page-level access to a database file: a cache of pages read through the I/O seam,
 // byte ranges marked as changed, and writes of exactly those ranges in the order they
 // were marked. Callers mark new data before what points at it, so the file stays
-// openable after a crash between any two writes. An optional codec decodes pages after
+// openable after a crash between any two writes. When a write fails (a full disk, an
+// I/O error, a short write), the ranges already written are put back as they were and
+// the file is cut to its old length, so a failed change leaves nothing of itself. An optional codec decodes pages after
 // reading and encodes them before writing (the hook for encoded databases).
 
 #include <cstdint>
@@ -65,6 +67,13 @@ class Pager {
     uint32_t page, offset, length;
   };
   std::vector<uint8_t>& load(uint32_t page);
+  // Called before a page is changed: keeps its bytes as the file holds them the first
+  // time a change since the last flush touches it.
+  void remember(uint32_t page, const std::vector<uint8_t>& bytes);
+  void beginChange();
+  // After a failed write: writes the kept bytes back over the ranges up to and
+  // including the one that failed (last first), and cuts pages appended since.
+  void rollBack(size_t failed) noexcept;
 
   std::unique_ptr<io::File> file_;
   Layout layout_;
@@ -74,6 +83,10 @@ class Pager {
   std::unordered_map<uint32_t, std::unique_ptr<std::vector<uint8_t>>> cache_;
   std::vector<Range> dirty_;
   bool mergeable_ = true;
+  // The pages of the file before the unflushed changes, and its page count then.
+  std::unordered_map<uint32_t, std::vector<uint8_t>> before_;
+  uint32_t pagesBefore_ = 0;
+  bool changing_ = false;
 };
 
 }  // namespace qv::jet
