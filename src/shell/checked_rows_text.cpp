@@ -6,34 +6,49 @@
 
 namespace qv::shell {
 
-QString CheckedRowsText(const std::vector<ListRow>& rows, int columnCount) {
-  if (rows.empty() || columnCount <= 0) return QString();
-  auto cell = [](const ListRow& row, int column) {
-    return column < row.cells.size() ? row.cells.at(column) : QString();
-  };
-  std::vector<qsizetype> widths(static_cast<size_t>(columnCount), 0);
-  for (int column = 0; column < columnCount; ++column) {
-    for (const ListRow& row : rows) {
+QString CheckedRowsText(const CheckedRowsSource& source) {
+  const int rows = source.rowCount;
+  const int columns = source.columnCount;
+  if (rows <= 0 || columns <= 0) return QString();
+  std::vector<qsizetype> widths(static_cast<size_t>(columns), 0);
+  for (int c = 0; c < columns; ++c) {
+    qsizetype& width = widths[static_cast<size_t>(c)];
+    for (int r = 0; r < rows; ++r) {
       YieldToUi();
-      widths[static_cast<size_t>(column)] = std::max(widths[static_cast<size_t>(column)], cell(row, column).size());
+      width = std::max(width, source.text(r, c).size());
     }
   }
-  QString text;
-  for (const ListRow& row : rows) {
+  QString out;
+  QString line;
+  for (int r = 0; r < rows; ++r) {
     YieldToUi();
-    if (!row.checked) continue;
-    QString line;
-    for (int column = 0; column < columnCount; ++column) {
-      line += cell(row, column).leftJustified(widths[static_cast<size_t>(column)], u' ');
+    if (!source.isChecked(r)) continue;
+    line.clear();
+    for (int c = 0; c < columns; ++c) {
+      const QString cell = source.text(r, c);
+      line += cell;
+      for (qsizetype pad = widths[static_cast<size_t>(c)] - cell.size(); pad > 0; --pad) line += u' ';
       line += u'\t';
     }
     line.chop(1);
     qsizetype end = line.size();
     while (end > 0 && line.at(end - 1) == u' ') --end;
-    line.truncate(end);
-    text += line + QStringLiteral("\r\n");
+    out += QStringView(line).left(end);
+    out += QStringLiteral("\r\n");
   }
-  return text;
+  return out;
+}
+
+QString CheckedRowsText(const std::vector<ListRow>& rows, int columnCount) {
+  CheckedRowsSource source;
+  source.rowCount = static_cast<int>(rows.size());
+  source.columnCount = columnCount;
+  source.isChecked = [&rows](int r) { return rows[static_cast<size_t>(r)].checked; };
+  source.text = [&rows](int r, int c) {
+    const QStringList& cells = rows[static_cast<size_t>(r)].cells;
+    return c < cells.size() ? cells.at(c) : QString();
+  };
+  return CheckedRowsText(source);
 }
 
 }  // namespace qv::shell

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 namespace qv::shell {
@@ -15,6 +16,15 @@ struct ListRow {
   QStringList cells;  // column 1 first; a missing cell counts as empty
 };
 
+// A list as the copy sees it, whatever widget or model holds it.
+struct CheckedRowsSource {
+  int rowCount = 0;
+  int columnCount = 0;
+  std::function<bool(int row)> isChecked;
+  std::function<QString(int row, int column)> text;
+};
+
+QString CheckedRowsText(const CheckedRowsSource& source);
 QString CheckedRowsText(const std::vector<ListRow>& rows, int columnCount);
 
 }  // namespace qv::shell

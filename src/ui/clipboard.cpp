@@ -37,19 +37,13 @@ void SetClipboardText(const QString& text) {
 }
 
 void CopyCheckedRowsToClipboard(const QTreeWidget& view) {
-  const int rowCount = view.topLevelItemCount();
-  if (rowCount == 0) return;
-  std::vector<shell::ListRow> rows;
-  rows.reserve(static_cast<size_t>(rowCount));
-  const int columns = view.columnCount();
-  for (int i = 0; i < rowCount; ++i) {
-    const QTreeWidgetItem* item = view.topLevelItem(i);
-    shell::ListRow row;
-    row.checked = item->checkState(0) == Qt::Checked;
-    for (int c = 0; c < columns; ++c) row.cells.push_back(item->text(c));
-    rows.push_back(std::move(row));
-  }
-  const QString text = shell::CheckedRowsText(rows, columns);
+  if (view.topLevelItemCount() == 0) return;
+  shell::CheckedRowsSource source;
+  source.rowCount = view.topLevelItemCount();
+  source.columnCount = view.columnCount();
+  source.isChecked = [&view](int r) { return view.topLevelItem(r)->checkState(0) == Qt::Checked; };
+  source.text = [&view](int r, int c) { return view.topLevelItem(r)->text(c); };
+  const QString text = shell::CheckedRowsText(source);
   ClearClipboard();
   SetClipboardText(text);
 }

@@ -6,6 +6,7 @@
 
 #include "db/ado/data_type.h"
 #include "db/ado/error.h"
+#include "db/ado/row_list_cursor.h"
 #include "db/io/env.h"
 #include "db/io/error.h"
 #include "db/jet/date.h"
@@ -111,23 +112,6 @@ class TableCursor final : public Cursor {
   std::vector<jet::Value> raw_;
 };
 
-class RowsCursor final : public Cursor {
- public:
-  RowsCursor(std::vector<FieldInfo> fields, std::vector<std::vector<Value>> rows) : fields_(std::move(fields)), rows_(std::move(rows)) {}
-  const std::vector<FieldInfo>& fields() const override { return fields_; }
-  long recordCount() override { return static_cast<long>(rows_.size()); }
-  bool fetch(std::vector<Value>& row) override {
-    if (next_ >= rows_.size()) return false;
-    row = rows_[next_++];
-    return true;
-  }
-
- private:
-  std::vector<FieldInfo> fields_;
-  std::vector<std::vector<Value>> rows_;
-  size_t next_ = 0;
-};
-
 // MSysObjects flags of objects the engine itself keeps; others marked system are Access's own.
 constexpr uint32_t kEngineSystemFlag = 0x80000000u;
 // MSysObjects types of linked tables: ODBC ones and ones in other Access files.
@@ -220,7 +204,7 @@ class AccessSession final : public Session {
                                   {QStringLiteral("TABLE_NAME"), adVarWChar, 128},
                                   {QStringLiteral("TABLE_TYPE"), adVarWChar, 128},
                                   {QStringLiteral("DESCRIPTION"), adVarWChar, 255}};
-    return std::make_unique<RowsCursor>(std::move(fields), std::move(rows));
+    return std::make_unique<RowListCursor>(std::move(fields), std::move(rows));
   }
 
   void close() override {

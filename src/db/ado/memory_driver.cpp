@@ -4,6 +4,7 @@
 
 #include "db/ado/data_type.h"
 #include "db/ado/error.h"
+#include "db/ado/row_list_cursor.h"
 
 namespace qv::ado {
 namespace {
@@ -12,24 +13,6 @@ std::map<QString, MemoryStore>& stores() {
   static std::map<QString, MemoryStore> s;
   return s;
 }
-
-class VectorCursor final : public Cursor {
- public:
-  VectorCursor(std::vector<FieldInfo> fields, std::vector<std::vector<Value>> rows)
-      : fields_(std::move(fields)), rows_(std::move(rows)) {}
-  const std::vector<FieldInfo>& fields() const override { return fields_; }
-  long recordCount() override { return static_cast<long>(rows_.size()); }
-  bool fetch(std::vector<Value>& row) override {
-    if (next_ >= rows_.size()) return false;
-    row = rows_[next_++];
-    return true;
-  }
-
- private:
-  std::vector<FieldInfo> fields_;
-  std::vector<std::vector<Value>> rows_;
-  size_t next_ = 0;
-};
 
 QString nameIn(const QString& statement, const QString& verb) {
   static const QRegularExpression re(QStringLiteral("^\\s*(CREATE|DROP)\\s+TABLE\\s+(?:`([^`]*)`|\\[([^\\]]*)\\]|(\\S+))"),
@@ -71,7 +54,7 @@ class MemorySession final : public Session {
     if (!m.hasMatch()) throw Error(kErrUnspecified, QStringLiteral("SQL error: unsupported query: ") + source);
     MemoryTable* t = store_.find(m.captured(1));
     if (!t) throw Error(kErrUnspecified, QStringLiteral("The table '%1' does not exist.").arg(m.captured(1)));
-    return std::make_unique<VectorCursor>(t->fields, t->rows);
+    return std::make_unique<RowListCursor>(t->fields, t->rows);
   }
 
   std::unique_ptr<Cursor> openSchema(int schema) override {
@@ -79,7 +62,7 @@ class MemorySession final : public Session {
     std::vector<FieldInfo> fields{{QStringLiteral("TABLE_NAME"), adVarWChar, 64}, {QStringLiteral("TABLE_TYPE"), adVarWChar, 64}};
     std::vector<std::vector<Value>> rows;
     for (const auto& t : store_.tables) rows.push_back({Value::text(t.name), Value::text(t.tableType)});
-    return std::make_unique<VectorCursor>(std::move(fields), std::move(rows));
+    return std::make_unique<RowListCursor>(std::move(fields), std::move(rows));
   }
 
   void close() override { ++store_.closes; }

@@ -7,6 +7,7 @@
 
 #include "db/ado/data_type.h"
 #include "db/ado/error.h"
+#include "db/ado/row_list_cursor.h"
 #include "db/io/error.h"
 #include "db/paradox/table_reader.h"
 
@@ -71,25 +72,6 @@ class ParadoxCursor final : public Cursor {
   long count_ = -1;
 };
 
-class SchemaCursor final : public Cursor {
- public:
-  explicit SchemaCursor(std::vector<std::vector<Value>> rows) : rows_(std::move(rows)) {
-    fields_ = {{QStringLiteral("TABLE_NAME"), adVarWChar, 64}, {QStringLiteral("TABLE_TYPE"), adVarWChar, 64}};
-  }
-  const std::vector<FieldInfo>& fields() const override { return fields_; }
-  long recordCount() override { return static_cast<long>(rows_.size()); }
-  bool fetch(std::vector<Value>& row) override {
-    if (next_ >= rows_.size()) return false;
-    row = rows_[next_++];
-    return true;
-  }
-
- private:
-  std::vector<FieldInfo> fields_;
-  std::vector<std::vector<Value>> rows_;
-  size_t next_ = 0;
-};
-
 bool isTableFile(const QFileInfo& fi) {
   return fi.isFile() && fi.fileName().endsWith(QStringLiteral(".db"), Qt::CaseInsensitive);
 }
@@ -133,7 +115,9 @@ class ParadoxSession final : public Session {
     for (const auto& fi : entries) {
       if (isTableFile(fi)) rows.push_back({Value::text(paradoxTableName(fi.fileName())), Value::text(QStringLiteral("TABLE"))});
     }
-    return std::make_unique<SchemaCursor>(std::move(rows));
+    return std::make_unique<RowListCursor>(
+        std::vector<FieldInfo>{{QStringLiteral("TABLE_NAME"), adVarWChar, 64}, {QStringLiteral("TABLE_TYPE"), adVarWChar, 64}},
+        std::move(rows));
   }
 
   void close() override {}

@@ -11,6 +11,7 @@
 #include "shell/main_helpers.h"
 #include "shell/messages.h"
 #include "shell/step_trap.h"
+#include "ui/dialog_look.h"
 #include "ui/preview/preview_texts.h"
 #include "ui/preview/report_list_model.h"
 #include "ui/preview/twips.h"
@@ -39,32 +40,13 @@ Form3::Form3(ReportListModel& script, const QString& programFolder, QWidget* own
   placeTwips(PushButton1, 4080, 1050, 3840, 405);
   connect(PushButton2, &QPushButton::clicked, this, &Form3::PushButton2_Click);
   connect(PushButton1, &QPushButton::clicked, this, &Form3::PushButton1_Click);
-  PushButton1->installEventFilter(this);
-  PushButton2->installEventFilter(this);
-  installEventFilter(this);
+  followPointer(pointer_, this, {PushButton1, PushButton2}, {this});
   Form_Load(programFolder);
 }
 
 void Form3::Form_Load(const QString& programFolder) {
   shell::StepTrap trap = trapOf("Form_Load");
-  trap.run(102, [&] { ApplySystemColors(this); });
-  trap.run(104, [&] { setWindowIcon(QApplication::windowIcon()); });
-  trap.run(106, [&] { setWindowTitle(QStringLiteral("Find and Replace - ") + QLatin1String(shell::kProductName)); });
-  const QString cursorFile = handCursorPath(programFolder);
-  if (trap.test(108, [&] { return shell::FileExists(cursorFile); })) {
-    trap.run(110, [&] { pointer_.setCustomCursor(loadCursorFile(cursorFile)); });
-  }
-}
-
-bool Form3::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
-    if (watched == PushButton1 || watched == PushButton2) {
-      pointer_.overButton();
-    } else if (watched == this) {
-      pointer_.overBackground();
-    }
-  }
-  return QDialog::eventFilter(watched, event);
+  LoadDialogLook(trap, 102, this, pointer_, QStringLiteral("Find and Replace"), programFolder);
 }
 
 void Form3::PushButton1_Click() {

@@ -32,9 +32,6 @@ class Form3 : public QDialog {
   QPushButton* PushButton2;
   QPushButton* PushButton1;
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   void Form_Load(const QString& programFolder);
 

@@ -8,6 +8,7 @@
 #include "shell/error_report.h"
 #include "shell/main_helpers.h"
 #include "shell/step_trap.h"
+#include "ui/dialog_look.h"
 #include "ui/preview/report_list_model.h"
 #include "ui/preview/twips.h"
 
@@ -30,32 +31,18 @@ Form4::Form4(ReportListModel& script, const QString& programFolder, QWidget* own
   connect(PushButton2, &QPushButton::clicked, this, &Form4::PushButton2_Click);
   connect(PushButton1, &QPushButton::clicked, this, &Form4::PushButton1_Click);
   Text1->installEventFilter(this);
-  PushButton1->installEventFilter(this);
-  PushButton2->installEventFilter(this);
-  installEventFilter(this);
+  followPointer(pointer_, this, {PushButton1, PushButton2}, {this});
   Form_Load(programFolder);
 }
 
 void Form4::Form_Load(const QString& programFolder) {
   shell::StepTrap trap = trapOf("Form_Load");
-  trap.run(102, [&] { ApplySystemColors(this); });
-  trap.run(104, [&] { setWindowIcon(QApplication::windowIcon()); });
-  trap.run(106, [&] { setWindowTitle(QStringLiteral("Edit Line - ") + QLatin1String(shell::kProductName)); });
-  const QString cursorFile = handCursorPath(programFolder);
-  if (trap.test(108, [&] { return shell::FileExists(cursorFile); })) {
-    trap.run(110, [&] { pointer_.setCustomCursor(loadCursorFile(cursorFile)); });
-  }
+  LoadDialogLook(trap, 102, this, pointer_, QStringLiteral("Edit Line"), programFolder);
 }
 
 bool Form4::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Text1 && event->type() == QEvent::FocusIn) {
     Text1->selectAll();  // the whole text, ready to be typed over
-  } else if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
-    if (watched == PushButton1 || watched == PushButton2) {
-      pointer_.overButton();
-    } else if (watched == this) {
-      pointer_.overBackground();
-    }
   }
   return QDialog::eventFilter(watched, event);
 }

@@ -11,6 +11,7 @@
 #include "shell/error_report.h"
 #include "shell/main_helpers.h"
 #include "shell/step_trap.h"
+#include "ui/dialog_look.h"
 #include "ui/preview/report_list_model.h"
 #include "ui/preview/twips.h"
 
@@ -42,21 +43,13 @@ Form5::Form5(const QString& programFolder, QWidget* owner) : QDialog(owner) {
   record_ = new ReportListModel(false, this);
   ListView1->setModel(record_);
   connect(PushButton5, &QPushButton::clicked, this, &Form5::PushButton5_Click);
-  PushButton5->installEventFilter(this);
-  ListView1->viewport()->installEventFilter(this);
-  installEventFilter(this);
+  followPointer(pointer_, this, {PushButton5}, {this, ListView1->viewport()});
   Form_Load(programFolder);
 }
 
 void Form5::Form_Load(const QString& programFolder) {
   shell::StepTrap trap = trapOf("Form_Load");
-  trap.run(100, [&] { ApplySystemColors(this); });
-  trap.run(104, [&] { setWindowIcon(QApplication::windowIcon()); });
-  trap.run(106, [&] { setWindowTitle(QStringLiteral("Datatypes Conversion - ") + QLatin1String(shell::kProductName)); });
-  const QString cursorFile = handCursorPath(programFolder);
-  if (trap.test(108, [&] { return shell::FileExists(cursorFile); })) {
-    trap.run(110, [&] { pointer_.setCustomCursor(loadCursorFile(cursorFile)); });
-  }
+  LoadDialogLook(trap, 100, this, pointer_, QStringLiteral("Datatypes Conversion"), programFolder);
   trap.run(112, [&] { record_->addColumn(QStringLiteral("Paradox Table")); });
   trap.run(114, [&] { record_->addColumn(QStringLiteral("Paradox Table Field")); });
   trap.run(116, [&] { record_->addColumn(QStringLiteral("Paradox Field Datatype")); });
@@ -75,17 +68,6 @@ ReportListModel& Form5::record() const { return *record_; }
 void Form5::showEvent(QShowEvent* event) {
   record_->publish();
   QDialog::showEvent(event);
-}
-
-bool Form5::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
-    if (watched == PushButton5) {
-      pointer_.overButton();
-    } else if (watched == this || watched == ListView1->viewport()) {
-      pointer_.overBackground();
-    }
-  }
-  return QDialog::eventFilter(watched, event);
 }
 
 void Form5::PushButton5_Click() {

@@ -29,7 +29,6 @@ class Form5 : public QDialog {
   QTableView* ListView1;
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:

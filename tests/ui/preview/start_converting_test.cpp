@@ -14,10 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "db/ado/access_provider.h"
 #include "db/ado/connection.h"
-#include "db/ado/connection_string.h"
-#include "db/ado/error.h"
+#include "db/ado/driver.h"
 #include "db/jet/database.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
@@ -40,18 +38,6 @@ using ui::Form4;
 // The three tables of the corpus folder used here, with their row counts.
 const std::map<QString, int> kGeog{{QStringLiteral("COUNTY"), 3218}, {QStringLiteral("TBLAC"), 220}, {QStringLiteral("TBLSTTES"), 58}};
 
-// The program's drivers, with the Access provider on the real engine.
-void useAccessProvider() {
-  auto& registry = ado::DriverRegistry::instance();
-  registry.restoreBuiltins();
-  try {
-    registry.find(ado::ConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x")));
-  } catch (const ado::Error&) {
-    registry.add(ado::makeAccessProvider(
-        [](const std::string& path, const jet::OpenOptions& options) { return jet::openDatabase(path, options); }));
-  }
-}
-
 class StartConverting : public UiTest {
  protected:
   void SetUp() override {
@@ -59,7 +45,7 @@ class StartConverting : public UiTest {
     QV_REQUIRE_TESTDATA();
     QV_REQUIRE_TOOL(!nodeToolsDir().empty(), "node with mdb-reader");
     Form1::startupDraw = [] { return 50; };
-    useAccessProvider();
+    ado::DriverRegistry::instance().restoreBuiltins();  // the program's drivers, the real Access engine among them
     form = std::make_unique<Form1>();
     form->programFolder = QString::fromStdString(dir.path()) + QStringLiteral("/program");
     form->Text1->setText(QString::fromStdString(testdataDir()) + QStringLiteral("/paradox/leonhad-paradoxdriver/geog"));
