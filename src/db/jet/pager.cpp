@@ -106,6 +106,14 @@ void Pager::flush() {
     dirty_.clear();
     throw DbError(kErrGeneric, "'" + path() + "' is open read-only");
   }
+  // Another program may have cut the file short under us: writing the changes would
+  // leave them behind a hole of zeros, so the change fails instead.
+  const uint64_t expected = static_cast<uint64_t>(changing_ ? pagesBefore_ : pageCount_) * layout_.pageSize;
+  if (const uint64_t size = file_->size(); size < expected) {
+    discard();
+    throw DbError(kErrIo, "'" + path() + "' was cut short by another program (" + std::to_string(size) + " bytes, " +
+                              std::to_string(expected) + " expected)");
+  }
   std::vector<uint8_t> encoded;
   size_t i = 0;
   try {
