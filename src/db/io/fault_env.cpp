@@ -11,7 +11,7 @@ class FaultFile final : public File {
 
   void writeAt(uint64_t offset, const void* data, size_t n) override {
     bool drop = false;
-    size_t allowed = env_.beforeWrite(path(), n, &drop);
+    size_t allowed = env_.beforeWrite(path(), offset, n, &drop);
     if (drop) return;
     if (allowed < n) {
       if (allowed > 0) base_->writeAt(offset, data, allowed);
@@ -24,7 +24,7 @@ class FaultFile final : public File {
 
   void truncate(uint64_t length) override {
     bool drop = false;
-    env_.beforeWrite(path(), 0, &drop);
+    env_.beforeWrite(path(), length, 0, &drop);
     if (!drop) base_->truncate(length);
   }
 
@@ -50,7 +50,7 @@ void FaultEnv::rename(const std::string& from, const std::string& to) {
   if (!crashed_) base_.rename(from, to);
 }
 
-size_t FaultEnv::beforeWrite(const std::string& path, size_t n, bool* dropSilently) {
+size_t FaultEnv::beforeWrite(const std::string& path, uint64_t offset, size_t n, bool* dropSilently) {
   *dropSilently = false;
   if (crashed_) {
     *dropSilently = true;
@@ -64,8 +64,10 @@ size_t FaultEnv::beforeWrite(const std::string& path, size_t n, bool* dropSilent
       throw DbError(kErrDiskFull, "'" + path + "': cannot write: No space left on device");
     case Fault::kIoError:
       throw DbError(kErrIo, "'" + path + "': cannot write: Input/output error");
-    case Fault::kShortWrite:
-      return n / 2;
+    case Fault::kShortWrite: {
+      uint64_t end = (offset + n / 2) / unit_ * unit_;
+      return end > offset ? static_cast<size_t>(end - offset) : 0;
+    }
     case Fault::kCrash:
       crashed_ = true;
       *dropSilently = true;

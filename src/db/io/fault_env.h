@@ -14,7 +14,7 @@ enum class Fault {
   kNone,
   kDiskFull,    // the write fails with "No space left on device"; nothing is written
   kIoError,     // the write fails with an I/O error; nothing is written
-  kShortWrite,  // half the buffer is written, then the write fails as a full disk
+  kShortWrite,  // half the buffer is written (see setWriteUnit), then the write fails as a full disk
   kCrash,       // this write and every later one are silently dropped (the process "died")
 };
 
@@ -30,6 +30,10 @@ class FaultEnv : public Env {
     crashed_ = false;
   }
   void disarm() { fault_ = Fault::kNone; crashed_ = false; }
+  // A short write keeps only whole units of the file: with the page size of the
+  // kernel's cache (4096), it stops where a real one can, at a page boundary (the
+  // kernel never leaves part of a page's write). 1, the default, cuts anywhere.
+  void setWriteUnit(uint64_t unit) { unit_ = unit == 0 ? 1 : unit; }
   uint64_t writes() const { return writes_; }
   bool fired() const { return fired_; }
 
@@ -40,7 +44,7 @@ class FaultEnv : public Env {
 
   // Called by the wrapped files before each write; returns how many bytes may be written
   // (n, 0 or a part) and throws for an injected failure after a partial write.
-  size_t beforeWrite(const std::string& path, size_t n, bool* dropSilently);
+  size_t beforeWrite(const std::string& path, uint64_t offset, size_t n, bool* dropSilently);
 
  private:
   Env& base_;
@@ -49,6 +53,7 @@ class FaultEnv : public Env {
   Fault fault_ = Fault::kNone;
   bool crashed_ = false;
   bool fired_ = false;
+  uint64_t unit_ = 1;
 };
 
 }  // namespace qv::io

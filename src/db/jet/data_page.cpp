@@ -52,17 +52,12 @@ uint32_t appendDataRow(Pager& pager, uint32_t pageNumber, std::span<const uint8_
   uint8_t* w = pager.modify(pageNumber, start, static_cast<uint32_t>(row.size()));
   if (!row.empty()) std::memcpy(w + start, row.data(), row.size());
   uint32_t headerEnd = l.dataRowCountOffset + 2 + (count + 1) * 2;
-  // The new offset entry and the free space first; the row count that makes the row
-  // visible last, in a write of its own.
-  pager.barrier();
-  w = pager.modify(pageNumber, l.dataRowCountOffset + 2 + count * 2, 2);
+  // The row, its offset entry, the free space and the row count go out in one write of
+  // the page (see pager.h: a write inside a page is never torn).
+  w = pager.modify(pageNumber, 2, headerEnd - 2);
   put16(w, l.dataRowCountOffset + 2 + count * 2, start);
-  w = pager.modify(pageNumber, 2, 2);
   put16(w, 2, start - headerEnd);
-  pager.barrier();
-  w = pager.modify(pageNumber, l.dataRowCountOffset, 2);
   put16(w, l.dataRowCountOffset, count + 1);
-  pager.barrier();
   return count;
 }
 

@@ -38,8 +38,8 @@ bool dataRowFits(const uint8_t* page, const Layout& l, uint32_t n);
 // Starts an empty data page (header only) in buffer.
 void initDataPage(uint8_t* page, const Layout& l, uint32_t owner);
 
-// Appends a row to a page that has room; marks the row bytes, then the header, as
-// changed (in that order); returns the row number.
+// Appends a row to a page that has room; the row and the header change in one group of
+// the pager (one write); returns the row number.
 uint32_t appendDataRow(Pager& pager, uint32_t pageNumber, std::span<const uint8_t> row);
 
 // The bytes of a table row as a scan sees it; false for a row that is gone.

@@ -66,6 +66,7 @@ void DatabaseImpl::reloadDefinitions() {
     t->forgetInsertPage();
   }
   freeCandidates_.reset();
+  unmarked_.clear();
   usageMapPage_ = 0;
 }
 
@@ -156,7 +157,7 @@ void DatabaseImpl::checkWritable() {
   if (pager_->readOnly()) throw DbError(kErrGeneric, "'" + path_ + "' is open read-only; it cannot be changed");
 }
 
-uint32_t DatabaseImpl::allocatePage() {
+uint32_t DatabaseImpl::allocatePage(bool deferMark) {
   if (!freeCandidates_) {
     freeCandidates_.emplace();
     for (uint32_t page : readUsageMap(*pager_, kGlobalMap, "'" + path_ + "' (global usage map)"))
@@ -174,6 +175,18 @@ uint32_t DatabaseImpl::allocatePage() {
     if (std::all_of(p, p + pager_->pageSize(), [](uint8_t b) { return b == 0; })) page = candidate;
   }
   if (page == 0) page = pager_->append();
+  unmarked_.push_back(page);
+  if (!deferMark) markAllocated();
+  return page;
+}
+
+void DatabaseImpl::markAllocated() {
+  std::vector<uint32_t> pages;
+  pages.swap(unmarked_);
+  for (uint32_t page : pages) markUsed(page);
+}
+
+void DatabaseImpl::markUsed(uint32_t page) {
   std::vector<uint32_t> extra;
   setUsageBit(*pager_, kGlobalMap, page, false, true, [&] {
     uint32_t np = pager_->append();
@@ -183,7 +196,6 @@ uint32_t DatabaseImpl::allocatePage() {
   for (uint32_t np : extra) setUsageBit(*pager_, kGlobalMap, np, false, true, [&]() -> uint32_t {
       throw DbError(kErrGeneric, "'" + path_ + "': the global usage map cannot grow further");
     });
-  return page;
 }
 
 void DatabaseImpl::releasePage(uint32_t page) {
@@ -210,6 +222,14 @@ void DatabaseImpl::close() {
 
 bool DatabaseImpl::sortOrderSupported() const {
   return header_.sortLanguage == 0x0409 && header_.sortVersion <= 1;
+}
+
+void Table::insertRows(std::span<const Value> values) {
+  const size_t n = columns().size();
+  if (n == 0 || values.size() % n != 0)
+    throw DbError(kErrSql, "Table '" + name() + "' has " + std::to_string(n) + " columns, but " +
+                               std::to_string(values.size()) + " values were given.");
+  for (size_t at = 0; at < values.size(); at += n) insert(values.subspan(at, n));
 }
 
 std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOptions& options) {

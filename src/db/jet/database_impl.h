@@ -37,22 +37,30 @@ class TableImpl final : public Table {
   const std::vector<ColumnDef>& columns() const override { return columns_; }
   int64_t rowCount() const override { return def_.rowCount; }
   void insert(std::span<const Value> values) override;
+  void insertRows(std::span<const Value> values) override;
   std::unique_ptr<RowCursor> scan() override;
 
   const TableDef& def() const { return def_; }
   TableDef& def() { return def_; }
-  // Inserts without the public checks; returns the new row's pointer.
+  // Inserts without the public checks; the row and the table's counters are changed
+  // (not yet written) when it returns. Returns the new row's pointer.
   uint32_t insertRow(std::span<const Value> values);
   // Every data page the table owns (its usage map), ascending.
   std::vector<uint32_t> dataPages();
-  void forgetInsertPage() {
-    insertPage_ = 0;
-    insertPageKnown_ = false;
-    lv_.forgetPage();
-  }
+  // Forgets everything about a change in progress (after a failed one).
+  void forgetInsertPage();
 
  private:
-  uint32_t pageForRow(uint32_t size);
+  // Rows are placed in steps: each step fills one data page. A row's long values are
+  // written as it is encoded; the encoded rows wait and go onto the page together, then
+  // the new pages of the step are entered in the usage maps and the counters in the
+  // definition are updated. So a step costs a handful of writes however many rows it
+  // holds, and every write comes after what it points at.
+  void placeRow(std::span<const Value> values);
+  // Ends the step; returns the pointer of the last row placed (0 when none was).
+  uint32_t endStep();
+  void checkRowLength(std::span<const Value> values) const;
+  void nextInsertPage();
   uint32_t newLongValuePage();
 
   DatabaseImpl& db_;
@@ -61,6 +69,14 @@ class TableImpl final : public Table {
   std::vector<ColumnDef> columns_;
   uint32_t insertPage_ = 0;
   bool insertPageKnown_ = false;
+  uint32_t roomLeft_ = 0;           // free bytes of the insert page after the waiting rows
+  bool insertPageIsNew_ = false;    // made in this step; not yet in the table's map
+  std::vector<uint8_t> waiting_;    // encoded rows waiting for the insert page, back to back
+  std::vector<uint32_t> waitingEnds_;
+  std::vector<uint32_t> newLongValuePages_;  // not yet in their usage map
+  std::vector<uint8_t> rowBuffer_;
+  std::vector<Value> filled_;
+  bool flushEachStep_ = false;
   LongValueWriter lv_;
 };
 
@@ -87,8 +103,11 @@ class DatabaseImpl final : public Database {
   TableImpl& systemTable(const std::string& name);
   TableImpl* findTable(const std::string& name, bool userOnly);
   // Allocates a page: a free page of the file when there is one, otherwise a new one at
-  // the end; marks it used in the global map. The page is not yet initialised.
-  uint32_t allocatePage();
+  // the end; marks it used in the global map -- or, with deferMark, leaves that to the
+  // next markAllocated(), which must come before anything points at the page. The page
+  // is not yet initialised.
+  uint32_t allocatePage(bool deferMark = false);
+  void markAllocated();
   // Marks a page free in the global map and clears it.
   void releasePage(uint32_t page);
   // A usage-map row slot on a shared map page.
@@ -111,6 +130,7 @@ class DatabaseImpl final : public Database {
  private:
   void writeCatalogRow(const std::string& name, int32_t id, int32_t parentId, int16_t type, int32_t flags);
   void copyPermissions(int32_t objectId);
+  void markUsed(uint32_t page);
 
   std::unique_ptr<Pager> pager_;
   DatabaseHeader header_;
@@ -120,6 +140,7 @@ class DatabaseImpl final : public Database {
   std::map<std::string, std::unique_ptr<TableImpl>> tables_;  // by folded name
   int32_t tablesContainerId_ = kTablesContainerId;
   std::optional<std::vector<uint32_t>> freeCandidates_;
+  std::vector<uint32_t> unmarked_;  // allocated, not yet marked used in the global map
   uint32_t usageMapPage_ = 0;
   // Tables built by the change under way: a change that fails takes them away again.
   std::vector<std::string> built_;

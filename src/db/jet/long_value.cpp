@@ -1,5 +1,8 @@
 #include "db/jet/long_value.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
 #include "db/jet/data_page.h"
@@ -40,28 +43,29 @@ uint32_t LongValueWriter::pageWithRoom(uint32_t n) {
   uint32_t page = newPage_();
   uint8_t* p = pager_.overwrite(page);
   initDataPage(p, l, kLvalMarker);
-  current_ = page;
+  // A row that leaves no room for another keeps the shared page as it is.
+  if (dataRowFits(p, l, n + 2 + 64)) current_ = page;
   return page;
 }
 
-std::string LongValueWriter::write(const std::string& data) {
+void LongValueWriter::write(std::string_view data, std::vector<uint8_t>& out) {
   const Layout& l = pager_.layout();
-  std::string field(12, '\0');
-  auto* f = reinterpret_cast<uint8_t*>(field.data());
-  if (data.size() >= (1u << 24) * 64 - 1) throw DbError(kErrSql, "The value is too large for a long value column.");
-  put24(f, 0, static_cast<uint32_t>(data.size()) & 0xFFFFFF);
-  if (data.size() > 0xFFFFFF) throw DbError(kErrSql, "The value is too large for a long value column.");
+  if (!storable(data.size())) throw DbError(kErrSql, "The value is too large for a long value column.");
+  size_t at = out.size();
+  out.resize(at + 12, 0);
+  put24(out.data() + at, 0, static_cast<uint32_t>(data.size()));
   if (data.size() <= l.maxInlineLongValue) {
-    f[3] = 0x80;
-    return field + data;
+    out[at + 3] = 0x80;
+    out.insert(out.end(), data.begin(), data.end());
+    return;
   }
   const uint32_t maxRow = l.pageSize - l.dataHeaderSize - 2;
   if (data.size() <= maxRow) {
     uint32_t page = pageWithRoom(static_cast<uint32_t>(data.size()));
     uint32_t row = appendDataRow(pager_, page, {reinterpret_cast<const uint8_t*>(data.data()), data.size()});
-    f[3] = 0x40;
-    put32(f, 4, makePointer(page, row));
-    return field;
+    out[at + 3] = 0x40;
+    put32(out.data() + at, 4, makePointer(page, row));
+    return;
   }
   // A chain: write the last piece first so each piece knows its successor.
   const uint32_t chunk = maxRow - 4;
@@ -70,16 +74,15 @@ std::string LongValueWriter::write(const std::string& data) {
   for (size_t i = pieces; i-- > 0;) {
     size_t off = i * chunk;
     size_t len = std::min<size_t>(chunk, data.size() - off);
-    std::string row(4, '\0');
-    put32(reinterpret_cast<uint8_t*>(row.data()), 0, next);
-    row.append(data, off, len);
-    uint32_t page = pageWithRoom(static_cast<uint32_t>(row.size()));
-    uint32_t r = appendDataRow(pager_, page, {reinterpret_cast<const uint8_t*>(row.data()), row.size()});
+    piece_.resize(4 + len);
+    put32(piece_.data(), 0, next);
+    std::memcpy(piece_.data() + 4, data.data() + off, len);
+    uint32_t page = pageWithRoom(static_cast<uint32_t>(piece_.size()));
+    uint32_t r = appendDataRow(pager_, page, piece_);
     next = makePointer(page, r);
   }
-  f[3] = 0x00;
-  put32(f, 4, next);
-  return field;
+  out[at + 3] = 0x00;
+  put32(out.data() + at, 4, next);
 }
 
 }  // namespace qv::jet

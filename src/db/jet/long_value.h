@@ -8,12 +8,14 @@
 //
 // We store a value of up to 64 bytes inline, up to one page's row capacity on a
 // long-value page shared with other values, and longer ones as a chain of full-page
-// rows. Long Text is UCS-2, compressed when it has at most 1024 characters that all
+// rows (each on a page of its own; the short last piece goes to the shared page). Long Text is UCS-2, compressed when it has at most 1024 characters that all
 // fit the compressed form.
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "db/jet/pager.h"
 
@@ -32,15 +34,23 @@ class LongValueWriter {
   // newPage() gives a fresh page number already registered as owned by the column's
   // (or table's) usage map.
   LongValueWriter(Pager& pager, std::function<uint32_t()> newPage) : pager_(pager), newPage_(std::move(newPage)) {}
-  // Returns the field bytes to put in the row (12 bytes, plus the data when inline).
-  std::string write(const std::string& data);
+  // Appends the field bytes to put in the row (12 bytes, plus the data when inline) to
+  // out. Throws DbError(kErrSql, ...) for a value too large to store.
+  void write(std::string_view data, std::vector<uint8_t>& out);
+  // Whether write() takes a value of n bytes.
+  static bool storable(size_t n) { return n <= 0xFFFFFF; }
+  // The longest value stored inline in the row.
+  uint32_t maxInline() const { return pager_.layout().maxInlineLongValue; }
   void forgetPage() { current_ = 0; }
 
  private:
+  // A page with room for a row of n bytes: the shared page, or a new one (which becomes
+  // the shared page unless the row fills it).
   uint32_t pageWithRoom(uint32_t n);
   Pager& pager_;
   std::function<uint32_t()> newPage_;
   uint32_t current_ = 0;
+  std::vector<uint8_t> piece_;
 };
 
 }  // namespace qv::jet

@@ -36,21 +36,35 @@ Pager::Pager(std::unique_ptr<io::File> file, const Layout& layout, bool readOnly
   pageCount_ = static_cast<uint32_t>(file_->size() / layout_.pageSize);
 }
 
-std::vector<uint8_t>& Pager::load(uint32_t page) {
+Pager::CachedPage& Pager::load(uint32_t page) {
+  if (last_ && lastPage_ == page) return *last_;
   auto it = cache_.find(page);
-  if (it != cache_.end()) return *it->second;
-  if (page >= pageCount_)
-    throw DbError(kErrFormat, "'" + path() + "' is damaged: page " + std::to_string(page) +
-                                  " lies beyond the end of the file");
-  auto buffer = std::make_unique<std::vector<uint8_t>>(layout_.pageSize);
-  file_->readExact(static_cast<uint64_t>(page) * layout_.pageSize, buffer->data(), layout_.pageSize);
-  if (codec_) codec_->decode(page, buffer->data(), buffer->size());
-  auto& ref = *buffer;
-  cache_.emplace(page, std::move(buffer));
-  return ref;
+  if (it == cache_.end()) {
+    if (page >= pageCount_)
+      throw DbError(kErrFormat, "'" + path() + "' is damaged: page " + std::to_string(page) +
+                                    " lies beyond the end of the file");
+    auto fresh = std::make_unique<CachedPage>();
+    fresh->bytes.resize(layout_.pageSize);
+    file_->readExact(static_cast<uint64_t>(page) * layout_.pageSize, fresh->bytes.data(), layout_.pageSize);
+    if (codec_) codec_->decode(page, fresh->bytes.data(), fresh->bytes.size());
+    it = cache_.emplace(page, std::move(fresh)).first;
+  }
+  lastPage_ = page;
+  last_ = it->second.get();
+  return *last_;
 }
 
-const uint8_t* Pager::read(uint32_t page) { return load(page).data(); }
+const uint8_t* Pager::read(uint32_t page) { return load(page).bytes.data(); }
+
+void Pager::keepEarlierGroup(CachedPage& p) {
+  // The page is about to change in a new group: its previous group keeps the bytes it
+  // has now, so the later change is not written ahead of what came between.
+  if (p.lastGroup < 0) return;
+  Group& g = groups_[static_cast<size_t>(p.lastGroup)];
+  if (g.saved >= 0) return;
+  g.saved = static_cast<int64_t>(saved_.size());
+  saved_.insert(saved_.end(), p.bytes.begin() + g.begin, p.bytes.begin() + g.end);
+}
 
 void Pager::beginChange() {
   if (changing_) return;
@@ -64,50 +78,75 @@ void Pager::remember(uint32_t page, const std::vector<uint8_t>& bytes) {
 }
 
 uint8_t* Pager::modify(uint32_t page, uint32_t offset, uint32_t length) {
-  auto& p = load(page);
-  if (length > 0) {
-    remember(page, p);
-    if (!dirty_.empty() && mergeable_) {
-      Range& last = dirty_.back();
-      uint32_t lastEnd = last.offset + last.length;
-      if (last.page == page && offset <= lastEnd && offset + length >= last.offset) {
-        uint32_t start = std::min(last.offset, offset);
-        uint32_t end = std::max(lastEnd, offset + length);
-        last.offset = start;
-        last.length = end - start;
-        return p.data();
-      }
-    }
-    dirty_.push_back({page, offset, length});
-    mergeable_ = true;
+  CachedPage& p = load(page);
+  if (length == 0 || p.fresh) return p.bytes.data();
+  remember(page, p.bytes);
+  if (mergeable_ && !groups_.empty() && groups_.back().page == page) {
+    Group& g = groups_.back();
+    g.begin = std::min(g.begin, offset);
+    g.end = std::max(g.end, offset + length);
+    return p.bytes.data();
   }
-  return p.data();
+  keepEarlierGroup(p);
+  p.lastGroup = static_cast<int64_t>(groups_.size());
+  groups_.push_back({page, offset, offset + length, -1});
+  mergeable_ = true;
+  return p.bytes.data();
+}
+
+Pager::CachedPage& Pager::startFresh(uint32_t page, CachedPage& p) {
+  if (!p.fresh) {
+    keepEarlierGroup(p);
+    p.fresh = true;
+    p.lastGroup = static_cast<int64_t>(groups_.size());
+    groups_.push_back({page, 0, layout_.pageSize, -1});
+    mergeable_ = false;
+  }
+  std::fill(p.bytes.begin(), p.bytes.end(), 0);
+  return p;
 }
 
 uint32_t Pager::append() {
   beginChange();
   uint32_t page = pageCount_++;
-  cache_[page] = std::make_unique<std::vector<uint8_t>>(layout_.pageSize, 0);
-  dirty_.push_back({page, 0, layout_.pageSize});
+  auto created = std::make_unique<CachedPage>();
+  created->bytes.assign(layout_.pageSize, 0);
+  CachedPage& p = *created;
+  cache_[page] = std::move(created);
+  lastPage_ = page;
+  last_ = &p;
+  startFresh(page, p);
   return page;
 }
 
 uint8_t* Pager::overwrite(uint32_t page) {
-  auto& p = load(page);
-  remember(page, p);
-  std::fill(p.begin(), p.end(), 0);
-  dirty_.push_back({page, 0, layout_.pageSize});
-  return p.data();
+  CachedPage& p = load(page);
+  remember(page, p.bytes);
+  return startFresh(page, p).bytes.data();
+}
+
+void Pager::endStep() {
+  for (const Group& g : groups_) {
+    auto it = cache_.find(g.page);
+    if (it == cache_.end()) continue;
+    it->second->fresh = false;
+    it->second->lastGroup = -1;
+  }
+  groups_.clear();
+  saved_.clear();
+  mergeable_ = true;
+  before_.clear();
+  changing_ = false;
 }
 
 void Pager::flush() {
-  if (dirty_.empty()) return;
+  if (groups_.empty()) return;
   if (readOnly_) {
-    dirty_.clear();
+    discard();
     throw DbError(kErrGeneric, "'" + path() + "' is open read-only");
   }
   // Another program may have cut the file short under us: writing the changes would
-  // leave them behind a hole of zeros, so the change fails instead.
+  // leave them behind a hole of zeros, so the step fails instead.
   const uint64_t expected = static_cast<uint64_t>(changing_ ? pagesBefore_ : pageCount_) * layout_.pageSize;
   if (const uint64_t size = file_->size(); size < expected) {
     discard();
@@ -117,45 +156,50 @@ void Pager::flush() {
   std::vector<uint8_t> encoded;
   size_t i = 0;
   try {
-    for (; i < dirty_.size(); ++i) {
-      const Range& r = dirty_[i];
-      const auto& p = *cache_.at(r.page);
-      const uint8_t* src = p.data();
-      if (codec_ && r.page != 0) {
-        encoded = p;
-        codec_->encode(r.page, encoded.data(), encoded.size());
-        src = encoded.data();
+    for (; i < groups_.size(); ++i) {
+      const Group& g = groups_[i];
+      const CachedPage& p = *cache_.at(g.page);
+      // A fresh page goes out whole, with its final content, at the group that made it
+      // fresh; any other group with the bytes it held when it ended.
+      bool whole = p.fresh && p.lastGroup == static_cast<int64_t>(i);
+      uint32_t begin = whole ? 0 : g.begin;
+      uint32_t end = whole ? layout_.pageSize : g.end;
+      const uint8_t* src = !whole && g.saved >= 0 ? saved_.data() + g.saved : p.bytes.data() + begin;
+      if (codec_ && g.page != 0) {
+        encoded = p.bytes;
+        std::memcpy(encoded.data() + begin, src, end - begin);
+        codec_->encode(g.page, encoded.data(), encoded.size());
+        src = encoded.data() + begin;
       }
-      file_->writeAt(static_cast<uint64_t>(r.page) * layout_.pageSize + r.offset, src + r.offset, r.length);
+      file_->writeAt(static_cast<uint64_t>(g.page) * layout_.pageSize + begin, src, end - begin);
+      ++writesMade_;
     }
   } catch (...) {
     rollBack(i);
     discard();
     throw;
   }
-  dirty_.clear();
-  before_.clear();
-  changing_ = false;
+  endStep();
 }
 
 void Pager::rollBack(size_t failed) noexcept {
   try {
     bool grew = false;
     std::vector<uint8_t> encoded;
-    for (size_t k = std::min(failed + 1, dirty_.size()); k-- > 0;) {
-      const Range& r = dirty_[k];
-      auto it = before_.find(r.page);
+    for (size_t k = std::min(failed + 1, groups_.size()); k-- > 0;) {
+      const uint32_t page = groups_[k].page;
+      auto it = before_.find(page);
       if (it == before_.end()) {
-        grew = grew || r.page >= pagesBefore_;
+        grew = grew || page >= pagesBefore_;
         continue;
       }
       const uint8_t* src = it->second.data();
-      if (codec_ && r.page != 0) {
+      if (codec_ && page != 0) {
         encoded = it->second;
-        codec_->encode(r.page, encoded.data(), encoded.size());
+        codec_->encode(page, encoded.data(), encoded.size());
         src = encoded.data();
       }
-      file_->writeAt(static_cast<uint64_t>(r.page) * layout_.pageSize + r.offset, src + r.offset, r.length);
+      file_->writeAt(static_cast<uint64_t>(page) * layout_.pageSize, src, layout_.pageSize);
     }
     const uint64_t length = static_cast<uint64_t>(pagesBefore_) * layout_.pageSize;
     if (grew && file_->size() > length) file_->truncate(length);
@@ -171,15 +215,19 @@ void Pager::sync() {
 }
 
 void Pager::trim(size_t limit) {
-  if (cache_.size() <= limit || !dirty_.empty()) return;
+  if (cache_.size() <= limit || !groups_.empty()) return;
   cache_.clear();
+  last_ = nullptr;
 }
 
 void Pager::discard() {
-  dirty_.clear();
+  groups_.clear();
+  saved_.clear();
+  mergeable_ = true;
   before_.clear();
   changing_ = false;
   cache_.clear();
+  last_ = nullptr;
   pageCount_ = static_cast<uint32_t>(file_->size() / layout_.pageSize);
 }
 

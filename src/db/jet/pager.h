@@ -1,11 +1,28 @@
 #pragma once
-// Page-level access to a database file: a cache of pages read through the I/O seam,
-// byte ranges marked as changed, and writes of exactly those ranges in the order they
-// were marked. Callers mark new data before what points at it, so the file stays
-// openable after a crash between any two writes. When a write fails (a full disk, an
-// I/O error, a short write), the ranges already written are put back as they were and
-// the file is cut to its old length, so a failed change leaves nothing of itself. An optional codec decodes pages after
-// reading and encodes them before writing (the hook for encoded databases).
+// Page-level access to a database file: a cache of pages read through the I/O seam, and
+// the changes of one step (an insert, a new table, ...) written in the order they were
+// made. An optional codec decodes pages after reading and encodes them before writing
+// (the hook for encoded databases).
+//
+// How changes reach the file:
+// - Consecutive changes to one page form a group, written as a single write of the
+//   span they cover. A write inside one page reaches the file whole or not at all: the
+//   kernel copies a page-aligned page under its lock and a killed process never leaves
+//   part of one behind (a full disk stops a write at a page boundary too). So the order
+//   of changes inside one group does not matter.
+// - Groups are written in the order they were started, each with the bytes its page
+//   held when the group ended (a later group on the same page does not leak into an
+//   earlier write). Callers change new data before what points at it, so the file
+//   stays openable after a crash between any two writes.
+// - A page that is new in this step (append(), overwrite()) is written whole, once, at
+//   the place of its creation, with the content it has when the step is flushed.
+//   Nothing may point at it before the step ends except what is changed after the page
+//   was filled: link a new page only once its content is complete.
+// - barrier() ends the current group even when the next change is to the same page.
+// - When a write fails (a full disk, an I/O error, a short write), the pages the step
+//   had written are put back as they were and pages it appended are cut off, so a failed
+//   step leaves nothing of itself. A file another program cut short fails the step
+//   before anything is written.
 
 #include <cstdint>
 #include <memory>
@@ -44,16 +61,19 @@ class Pager {
   // file when the page lies beyond its end.
   const uint8_t* read(uint32_t page);
   // The page's bytes for changing [offset, offset + length); that range is written by
-  // the next flush(), after every range marked before it.
+  // the next flush(), after every group started before it.
   uint8_t* modify(uint32_t page, uint32_t offset, uint32_t length);
   // A new zero page at the end of the file (written whole by the next flush()).
   uint32_t append();
-  // Replaces a page's whole content (a reused page).
+  // Replaces a page's whole content (a reused page); the page counts as new.
   uint8_t* overwrite(uint32_t page);
 
-  // Ends the current range: the next change is written separately, after it (so a
-  // torn write of one range cannot carry a later change with it).
+  // Ends the current group: the next change is written separately, after it.
   void barrier() { mergeable_ = false; }
+  // Whether changes wait to be written.
+  bool dirty() const { return !groups_.empty(); }
+  // How many writes the flushes so far have made (for tests and measurements).
+  uint64_t writesMade() const { return writesMade_; }
 
   void flush();
   void sync();
@@ -63,16 +83,25 @@ class Pager {
   void discard();
 
  private:
-  struct Range {
-    uint32_t page, offset, length;
+  struct CachedPage {
+    std::vector<uint8_t> bytes;
+    bool fresh = false;     // new in this step: written whole at its group
+    int64_t lastGroup = -1;  // this step's latest group of the page
   };
-  std::vector<uint8_t>& load(uint32_t page);
+  struct Group {
+    uint32_t page, begin, end;
+    int64_t saved = -1;  // where the group's bytes were kept in saved_, or -1
+  };
+  CachedPage& load(uint32_t page);
+  CachedPage& startFresh(uint32_t page, CachedPage& p);
+  void keepEarlierGroup(CachedPage& p);
+  void endStep();
   // Called before a page is changed: keeps its bytes as the file holds them the first
-  // time a change since the last flush touches it.
+  // time the step touches it.
   void remember(uint32_t page, const std::vector<uint8_t>& bytes);
   void beginChange();
-  // After a failed write: writes the kept bytes back over the ranges up to and
-  // including the one that failed (last first), and cuts pages appended since.
+  // After a failed write: writes the kept pages of the groups up to and including the
+  // one that failed back (last first), and cuts pages appended since.
   void rollBack(size_t failed) noexcept;
 
   std::unique_ptr<io::File> file_;
@@ -80,13 +109,17 @@ class Pager {
   bool readOnly_;
   std::unique_ptr<PageCodec> codec_;
   uint32_t pageCount_ = 0;
-  std::unordered_map<uint32_t, std::unique_ptr<std::vector<uint8_t>>> cache_;
-  std::vector<Range> dirty_;
-  bool mergeable_ = true;
-  // The pages of the file before the unflushed changes, and its page count then.
+  // The pages of the file before the step's changes, and its page count then.
   std::unordered_map<uint32_t, std::vector<uint8_t>> before_;
   uint32_t pagesBefore_ = 0;
   bool changing_ = false;
+  std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> cache_;
+  uint32_t lastPage_ = 0;
+  CachedPage* last_ = nullptr;  // the most recently loaded page
+  std::vector<Group> groups_;
+  std::vector<uint8_t> saved_;  // bytes of groups whose page changed again later
+  bool mergeable_ = true;
+  uint64_t writesMade_ = 0;
 };
 
 }  // namespace qv::jet

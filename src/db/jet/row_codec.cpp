@@ -245,40 +245,48 @@ void encodeFixed(const ColumnInfo& c, const Value& v, uint8_t* p) {
 
 }  // namespace
 
-std::vector<uint8_t> encodeRow(const TableDef& def, std::span<const Value> values, LongValueWriter& lv) {
+void encodeRow(const TableDef& def, std::span<const Value> values, LongValueWriter& lv, std::vector<uint8_t>& row) {
+  thread_local std::u16string scratch;
+  thread_local std::vector<std::vector<uint8_t>> longData;
+  thread_local std::vector<uint8_t> field;
   const size_t n = def.columns.size();
   uint32_t numCols = def.maxCols;
   uint32_t fixedLen = 0;
   int maxVar = -1;
-  for (const ColumnInfo& c : def.columns) {
+  // Column of each variable slot (-1: none).
+  int16_t byVar[256];
+  std::fill(std::begin(byVar), std::end(byVar), static_cast<int16_t>(-1));
+  for (size_t i = 0; i < n; ++i) {
+    const ColumnInfo& c = def.columns[i];
     numCols = std::max<uint32_t>(numCols, c.number + 1u);
     if (c.fixed() && c.def.type != ColumnType::kBoolean) {
       uint32_t size = fixedSize(c.def.type);
       if (size == 0) size = c.byteLength;
       fixedLen = std::max<uint32_t>(fixedLen, c.fixedOffset + size);
-    } else if (!c.fixed()) {
+    } else if (!c.fixed() && c.varIndex < 256) {
       maxVar = std::max<int>(maxVar, c.varIndex);
+      byVar[c.varIndex] = static_cast<int16_t>(i);
     }
   }
   const uint32_t maskLen = (numCols + 7) / 8;
-  std::vector<uint8_t> mask(maskLen, 0);
-  std::vector<uint8_t> row(2 + fixedLen, 0);
+  uint8_t mask[32] = {};
+  row.assign(2 + fixedLen, 0);
   put16(row.data(), 0, numCols);
-  const uint32_t varCount = static_cast<uint32_t>(maxVar + 1);
-  std::vector<std::string> varData(varCount);
-  std::vector<bool> varPresent(varCount, false);
+  auto setBit = [&](const ColumnInfo& c) { mask[c.number / 8] |= static_cast<uint8_t>(1u << (c.number % 8)); };
+  // First every check and every fixed column, so that a value that does not fit is
+  // reported before any long value has been written.
   for (size_t i = 0; i < n; ++i) {
     const ColumnInfo& c = def.columns[i];
     const Value& v = values[i];
-    auto setBit = [&] { mask[c.number / 8] |= static_cast<uint8_t>(1u << (c.number % 8)); };
     if (c.def.type == ColumnType::kBoolean) {
       bool b = false;
       if (v.kind == Value::Kind::kBoolean) b = v.b;
       else if (!v.isNull()) b = integralOf(c, v) != 0;
-      if (b) setBit();
+      if (b) setBit(c);
       continue;
     }
     if (v.isNull()) continue;
+    setBit(c);
     if (c.fixed()) {
       if (c.def.type == ColumnType::kText || c.def.type == ColumnType::kBinary) {
         std::string bytes = c.def.type == ColumnType::kText ? encodeUcs2(v.s) : v.s;
@@ -287,42 +295,78 @@ std::vector<uint8_t> encodeRow(const TableDef& def, std::span<const Value> value
       } else {
         encodeFixed(c, v, row.data() + 2 + c.fixedOffset);
       }
-      setBit();
       continue;
     }
-    std::string data;
     switch (c.def.type) {
       case ColumnType::kText: {
         if (v.kind != Value::Kind::kText) doesNotFit(c, "a text is expected");
-        size_t chars = utf16Length(v.s);
-        if (chars > static_cast<size_t>(c.def.length))
-          doesNotFit(c, std::to_string(chars) + " characters exceed the field size " + std::to_string(c.def.length));
-        data = encodeUcs2Text(v.s, c.compressed != 0);
+        // Cheap bound first: a text has at most as many UTF-16 units as bytes.
+        if (v.s.size() > static_cast<size_t>(c.def.length)) {
+          size_t chars = utf16Length(v.s);
+          if (chars > static_cast<size_t>(c.def.length))
+            doesNotFit(c, std::to_string(chars) + " characters exceed the field size " + std::to_string(c.def.length));
+        }
         break;
       }
       case ColumnType::kBinary:
         if (v.s.size() > c.byteLength) doesNotFit(c, "too long");
-        data = v.s;
         break;
-      case ColumnType::kMemo: {
+      case ColumnType::kMemo:
         if (v.kind != Value::Kind::kText) doesNotFit(c, "a text is expected");
-        data = lv.write(encodeUcs2Text(v.s, c.compressed != 0 && utf16Length(v.s) <= 1024));
         break;
-      }
       case ColumnType::kOle:
         if (v.kind != Value::Kind::kBinary && v.kind != Value::Kind::kText) doesNotFit(c, "binary data is expected");
-        data = lv.write(v.s);
         break;
       default: break;
     }
-    varData[c.varIndex] = std::move(data);
-    varPresent[c.varIndex] = true;
-    setBit();
   }
-  std::vector<uint32_t> offsets(varCount);
+  // Then the variable columns in slot order, straight into the row; a long value gets
+  // the room its field will take, filled in once the row's size is known to be fine.
+  const uint32_t varCount = static_cast<uint32_t>(maxVar + 1);
+  uint16_t offsets[256];
+  struct LongSlot {
+    size_t at;
+    uint32_t k;
+  };
+  LongSlot longSlots[256];
+  uint32_t longCount = 0;
+  if (longData.size() < varCount) longData.resize(varCount);
+  const uint32_t maxInline = lv.maxInline();
   for (uint32_t k = 0; k < varCount; ++k) {
-    offsets[k] = static_cast<uint32_t>(row.size());
-    row.insert(row.end(), varData[k].begin(), varData[k].end());
+    offsets[k] = static_cast<uint16_t>(row.size());
+    if (byVar[k] < 0) continue;
+    const ColumnInfo& c = def.columns[static_cast<size_t>(byVar[k])];
+    const Value& v = values[static_cast<size_t>(byVar[k])];
+    if (v.isNull()) continue;
+    switch (c.def.type) {
+      case ColumnType::kText: appendUcs2Text(v.s, c.compressed != 0, row, scratch); break;
+      case ColumnType::kBinary: row.insert(row.end(), v.s.begin(), v.s.end()); break;
+      case ColumnType::kMemo:
+      case ColumnType::kOle: {
+        std::vector<uint8_t>& data = longData[k];
+        data.clear();
+        if (c.def.type == ColumnType::kMemo)
+          appendUcs2Text(v.s, c.compressed != 0 && (v.s.size() <= 1024 || utf16Length(v.s) <= 1024), data, scratch);
+        else
+          data.assign(v.s.begin(), v.s.end());
+        if (!LongValueWriter::storable(data.size()))
+          throw DbError(kErrSql, "The value is too large for a long value column.");
+        longSlots[longCount++] = {row.size(), k};
+        row.resize(row.size() + 12 + (data.size() <= maxInline ? data.size() : 0));
+        break;
+      }
+      default: break;
+    }
+    // Offsets are 16-bit: stop before one would wrap (the row is then too large anyway).
+    if (row.size() > 0xFFFF) throw DbError(kErrSql, "Record is too large.");
+  }
+  const size_t trailer = (def.varCols > 0 || varCount > 0 ? 4 + 2 * varCount : 0) + maskLen;
+  if (row.size() + trailer > 4060) throw DbError(kErrSql, "Record is too large.");
+  for (uint32_t i = 0; i < longCount; ++i) {
+    const std::vector<uint8_t>& data = longData[longSlots[i].k];
+    field.clear();
+    lv.write({reinterpret_cast<const char*>(data.data()), data.size()}, field);
+    std::memcpy(row.data() + longSlots[i].at, field.data(), field.size());
   }
   if (def.varCols > 0 || varCount > 0) {
     uint32_t eod = static_cast<uint32_t>(row.size());
@@ -336,9 +380,7 @@ std::vector<uint8_t> encodeRow(const TableDef& def, std::span<const Value> value
     }
     put16(row.data(), at, varCount);
   }
-  row.insert(row.end(), mask.begin(), mask.end());
-  if (row.size() > 4060) throw DbError(kErrSql, "Record is too large.");
-  return row;
+  row.insert(row.end(), mask, mask + maskLen);
 }
 
 }  // namespace qv::jet

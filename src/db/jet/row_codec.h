@@ -25,9 +25,10 @@ namespace qv::jet {
 void decodeRow(Pager& pager, const TableDef& def, std::span<const uint8_t> row, std::vector<Value>& out,
                const std::string& what);
 
-// Encodes one row (Jet 4 layout). Long values are placed through lv. Throws
-// DbError(kErrSql, ...) for a value that does not fit its column.
-std::vector<uint8_t> encodeRow(const TableDef& def, std::span<const Value> values, LongValueWriter& lv);
+// Encodes one row (Jet 4 layout) into row. Long values are placed through lv once every
+// value has been checked. Throws DbError(kErrSql, ...) for a value that does not fit its
+// column (before writing any long value).
+void encodeRow(const TableDef& def, std::span<const Value> values, LongValueWriter& lv, std::vector<uint8_t>& row);
 
 // The largest row a data page takes.
 uint32_t maxRowSize(const Layout& layout);

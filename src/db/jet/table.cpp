@@ -76,72 +76,170 @@ void TableImpl::insert(std::span<const Value> values) {
   db_.change([&] { insertRow(values); });
 }
 
-uint32_t TableImpl::newLongValuePage() {
-  Pager& pager = db_.pager();
-  uint32_t page = db_.allocatePage();
-  // Long-value pages belong to the first long-value column's map when the table keeps
-  // such maps, otherwise to the table's own map.
-  uint32_t map = def_.longValueMaps.empty() ? def_.usedPages : def_.longValueMaps.front().owned;
-  setUsageBit(pager, map, page, true, false, [this] { return db_.allocatePage(); });
-  return page;
-}
-
-uint32_t TableImpl::pageForRow(uint32_t size) {
-  Pager& pager = db_.pager();
-  const Layout& l = pager.layout();
-  if (!insertPageKnown_) {
-    auto pages = dataPages();
-    insertPage_ = pages.empty() ? 0 : pages.back();
-    insertPageKnown_ = true;
+void TableImpl::insertRows(std::span<const Value> values) {
+  if (!def_.realIndexes.empty() && !db_.indexesMaintained())
+    throw DbError(kErrGeneric, "'" + db_.path() + "': table " + name_ +
+                                   " has indexes, and adding rows to an indexed table is not supported");
+  const size_t n = def_.columns.size();
+  if (n == 0 || values.size() % n != 0)
+    throw DbError(kErrSql, "Table '" + name_ + "' has " + std::to_string(n) + " columns, but " +
+                               std::to_string(values.size()) + " values were given.");
+  if (values.empty()) return;
+  // Each step is written as soon as it ends, so a long run keeps little in memory.
+  flushEachStep_ = true;
+  try {
+    db_.change([&] {
+      for (size_t at = 0; at < values.size(); at += n) {
+        try {
+          placeRow(values.subspan(at, n));
+        } catch (const DbError& e) {
+          // A value that does not fit is found before anything of its row is written:
+          // the rows before it go in, then the error is reported.
+          if (e.number() != kErrSql) throw;
+          endStep();
+          db_.pager().flush();
+          throw;
+        }
+      }
+      endStep();
+    });
+  } catch (...) {
+    flushEachStep_ = false;
+    throw;
   }
-  if (insertPage_ != 0 && dataRowFits(pager.read(insertPage_), l, size)) return insertPage_;
-  uint32_t page = db_.allocatePage();
-  initDataPage(pager.overwrite(page), l, def_.page);
-  setUsageBit(pager, def_.usedPages, page, true, false, [this] { return db_.allocatePage(); });
-  insertPage_ = page;
+  flushEachStep_ = false;
+}
+
+void TableImpl::forgetInsertPage() {
+  insertPage_ = 0;
+  insertPageKnown_ = false;
+  insertPageIsNew_ = false;
+  roomLeft_ = 0;
+  waiting_.clear();
+  waitingEnds_.clear();
+  newLongValuePages_.clear();
+  lv_.forgetPage();
+}
+
+uint32_t TableImpl::newLongValuePage() {
+  // Entered in the usage map when the step ends: until a row points at it the page is
+  // not reachable, and the map then changes once for all of the step's new pages.
+  uint32_t page = db_.allocatePage(true);
+  newLongValuePages_.push_back(page);
   return page;
 }
 
-uint32_t TableImpl::insertRow(std::span<const Value> values) {
+void TableImpl::nextInsertPage() {
   Pager& pager = db_.pager();
   const Layout& l = pager.layout();
+  uint32_t page = db_.allocatePage(true);
+  initDataPage(pager.overwrite(page), l, def_.page);
+  insertPage_ = page;
+  insertPageIsNew_ = true;
+  roomLeft_ = dataFreeSpace(pager.read(page), l);
+}
+
+void TableImpl::checkRowLength(std::span<const Value> values) const {
   if (values.size() != def_.columns.size())
     throw DbError(kErrSql, "Table '" + name_ + "' has " + std::to_string(def_.columns.size()) + " columns, but " +
                                std::to_string(values.size()) + " values were given.");
+}
+
+void TableImpl::placeRow(std::span<const Value> values) {
+  Pager& pager = db_.pager();
+  const Layout& l = pager.layout();
+  checkRowLength(values);
   uint32_t autoNumber = def_.autoNumber;
-  std::vector<Value> filled;
+  bool filled = false;
   std::span<const Value> use = values;
   for (size_t i = 0; i < def_.columns.size(); ++i) {
     const ColumnInfo& c = def_.columns[i];
     if (c.def.autoIncrement && c.def.type == ColumnType::kLong) {
-      if (filled.empty()) filled.assign(values.begin(), values.end());
-      if (filled[i].isNull()) {
+      if (!filled) {
+        filled_.assign(values.begin(), values.end());
+        filled = true;
+      }
+      if (filled_[i].isNull()) {
         if (autoNumber >= 0x7FFFFFFFu) throw DbError(kErrSql, "The AutoNumber of table '" + name_ + "' is exhausted.");
-        filled[i] = Value::integer(static_cast<int64_t>(++autoNumber));
-      } else if (filled[i].kind == Value::Kind::kInteger && filled[i].i > static_cast<int64_t>(autoNumber) &&
-                 filled[i].i <= 0x7FFFFFFF) {
-        autoNumber = static_cast<uint32_t>(filled[i].i);
+        filled_[i] = Value::integer(static_cast<int64_t>(++autoNumber));
+      } else if (filled_[i].kind == Value::Kind::kInteger && filled_[i].i > static_cast<int64_t>(autoNumber) &&
+                 filled_[i].i <= 0x7FFFFFFF) {
+        autoNumber = static_cast<uint32_t>(filled_[i].i);
       }
     } else if (c.def.notNull && values[i].isNull() && c.def.type != ColumnType::kBoolean) {
       throw DbError(kErrSql, "The field '" + name_ + "." + c.def.name + "' cannot contain a Null value.");
     }
   }
-  if (!filled.empty()) use = filled;
-  std::vector<uint8_t> row = encodeRow(def_, use, lv_);
-  if (row.size() > maxRowSize(l)) throw DbError(kErrSql, "Record is too large.");
-  uint32_t page = pageForRow(static_cast<uint32_t>(row.size()));
-  uint32_t rowNumber = appendDataRow(pager, page, row);
-  // The row is written; now the definition's counters (one small write).
-  def_.rowCount += 1;
-  uint32_t from = l.tdefRowCount;
-  uint32_t to = def_.autoNumber != autoNumber ? l.tdefAutoNumber + 4 : l.tdefRowCount + 4;
-  uint8_t* t = pager.modify(def_.page, from, to - from);
-  put32(t, l.tdefRowCount, def_.rowCount);
-  if (def_.autoNumber != autoNumber) {
-    def_.autoNumber = autoNumber;
-    put32(t, l.tdefAutoNumber, autoNumber);
+  if (filled) use = filled_;
+  encodeRow(def_, use, lv_, rowBuffer_);
+  if (rowBuffer_.size() > maxRowSize(l)) throw DbError(kErrSql, "Record is too large.");
+  const auto size = static_cast<uint32_t>(rowBuffer_.size());
+  if (!insertPageKnown_) {
+    auto pages = dataPages();
+    insertPage_ = pages.empty() ? 0 : pages.back();
+    insertPageKnown_ = true;
+    insertPageIsNew_ = false;
+    roomLeft_ = insertPage_ != 0 ? dataFreeSpace(pager.read(insertPage_), l) : 0;
   }
-  return makePointer(page, rowNumber);
+  if (insertPage_ == 0 || roomLeft_ < size + 2) {
+    endStep();
+    if (flushEachStep_) {
+      pager.flush();
+      pager.trim();
+    }
+    nextInsertPage();
+  }
+  roomLeft_ -= size + 2;
+  waiting_.insert(waiting_.end(), rowBuffer_.begin(), rowBuffer_.end());
+  waitingEnds_.push_back(static_cast<uint32_t>(waiting_.size()));
+  def_.autoNumber = autoNumber;
+}
+
+uint32_t TableImpl::endStep() {
+  Pager& pager = db_.pager();
+  const Layout& l = pager.layout();
+  auto allocate = [this] { return db_.allocatePage(); };
+  // The step's new pages marked used in the global map, before anything points at them.
+  db_.markAllocated();
+  // The long-value pages of the step's rows in their map, before the rows that point
+  // at them.
+  uint32_t lvMap = def_.longValueMaps.empty() ? def_.usedPages : def_.longValueMaps.front().owned;
+  for (uint32_t page : newLongValuePages_) setUsageBit(pager, lvMap, page, true, false, allocate);
+  newLongValuePages_.clear();
+  uint32_t pointer = 0;
+  uint32_t placed = 0;
+  if (!waitingEnds_.empty()) {
+    uint32_t from = 0;
+    for (uint32_t end : waitingEnds_) {
+      uint32_t row = appendDataRow(pager, insertPage_, {waiting_.data() + from, end - from});
+      pointer = makePointer(insertPage_, row);
+      from = end;
+    }
+    placed = static_cast<uint32_t>(waitingEnds_.size());
+    waiting_.clear();
+    waitingEnds_.clear();
+  }
+  // A new data page joins the table once it holds its rows.
+  if (insertPageIsNew_) {
+    setUsageBit(pager, def_.usedPages, insertPage_, true, false, allocate);
+    insertPageIsNew_ = false;
+  }
+  // Last, the definition's counters (one small write).
+  uint32_t storedAuto = get32(pager.read(def_.page), l.tdefAutoNumber);
+  if (placed > 0 || storedAuto != def_.autoNumber) {
+    def_.rowCount += placed;
+    uint32_t from = l.tdefRowCount;
+    uint32_t to = storedAuto != def_.autoNumber ? l.tdefAutoNumber + 4 : l.tdefRowCount + 4;
+    uint8_t* t = pager.modify(def_.page, from, to - from);
+    put32(t, l.tdefRowCount, def_.rowCount);
+    put32(t, l.tdefAutoNumber, def_.autoNumber);
+  }
+  return pointer;
+}
+
+uint32_t TableImpl::insertRow(std::span<const Value> values) {
+  placeRow(values);
+  return endStep();
 }
 
 }  // namespace qv::jet

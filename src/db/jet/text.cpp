@@ -31,7 +31,12 @@ void appendUtf8(std::string& out, uint32_t cp) {
 
 std::u16string utf8ToUtf16(std::string_view s) {
   std::u16string out;
-  out.reserve(s.size());
+  appendUtf16(s, out);
+  return out;
+}
+
+void appendUtf16(std::string_view s, std::u16string& out) {
+  out.reserve(out.size() + s.size());
   size_t i = 0;
   while (i < s.size()) {
     auto c = static_cast<uint8_t>(s[i]);
@@ -60,7 +65,6 @@ std::u16string utf8ToUtf16(std::string_view s) {
       out += static_cast<char16_t>(cp);
     }
   }
-  return out;
 }
 
 std::string utf16ToUtf8(std::u16string_view s) {
@@ -156,6 +160,55 @@ std::string encodeUcs2Text(std::string_view utf8, bool allowCompression) {
     }
   }
   return encodeUcs2(utf8);
+}
+
+void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<uint8_t>& out,
+                    std::u16string& scratch) {
+  bool ascii = true, zero = false;
+  for (char c : utf8) {
+    if (static_cast<uint8_t>(c) >= 0x80) {
+      ascii = false;
+      break;
+    }
+    zero = zero || c == 0;
+  }
+  if (ascii) {
+    if (allowCompression && !utf8.empty() && !zero) {
+      // One byte per character after the marker.
+      out.push_back(0xFF);
+      out.push_back(0xFE);
+      out.insert(out.end(), utf8.begin(), utf8.end());
+      return;
+    }
+    size_t at = out.size();
+    out.resize(at + utf8.size() * 2);
+    for (char c : utf8) {
+      out[at++] = static_cast<uint8_t>(c);
+      out[at++] = 0;
+    }
+    return;
+  }
+  scratch.clear();
+  appendUtf16(utf8, scratch);
+  bool compress = allowCompression && !scratch.empty();
+  for (char16_t u : scratch) {
+    if (u == 0 || u > 0xFF) {
+      compress = false;
+      break;
+    }
+  }
+  if (compress) {
+    out.push_back(0xFF);
+    out.push_back(0xFE);
+    for (char16_t u : scratch) out.push_back(static_cast<uint8_t>(u));
+    return;
+  }
+  size_t at = out.size();
+  out.resize(at + scratch.size() * 2);
+  for (char16_t u : scratch) {
+    out[at++] = static_cast<uint8_t>(u & 0xFF);
+    out[at++] = static_cast<uint8_t>(u >> 8);
+  }
 }
 
 size_t utf16Length(std::string_view s) {

@@ -9,10 +9,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv::jet {
 
 std::u16string utf8ToUtf16(std::string_view utf8);
+// Appends the UTF-16 units of utf8 to out.
+void appendUtf16(std::string_view utf8, std::u16string& out);
 std::string utf16ToUtf8(std::u16string_view utf16);
 
 // Decodes a stored Jet 4+ text (compressed or plain UCS-2) to UTF-8.
@@ -23,6 +26,9 @@ std::string decodeCp1252(const uint8_t* data, size_t n);
 // Encodes UTF-8 for storage: compressed when allowed and every character is in
 // U+0001..U+00FF (and the text is not empty), plain UCS-2 otherwise.
 std::string encodeUcs2Text(std::string_view utf8, bool allowCompression);
+// The same, appended to out (no allocation once out and the scratch have grown).
+void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<uint8_t>& out,
+                    std::u16string& scratch);
 // Plain UCS-2 bytes (names in table definitions, passwords).
 std::string encodeUcs2(std::string_view utf8);
 

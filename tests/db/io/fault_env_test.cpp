@@ -38,6 +38,21 @@ TEST(FaultEnv, FailsExactlyTheArmedWriteInEachWay) {
   }
 }
 
+TEST(FaultEnv, ShortWriteWithAUnitStopsAtAUnitBoundaryOfTheFile) {
+  test::TempDir dir;
+  FaultEnv env(posixEnv());
+  env.setWriteUnit(4);
+  auto f = env.open(dir.file("u.bin"), OpenMode::kCreateTruncate);
+  // Bytes 2..17: half reaches byte 10, cut back to the boundary at 8.
+  env.arm(1, Fault::kShortWrite);
+  EXPECT_THROW(f->writeAt(2, "abcdefghijklmnop", 16), DbError);
+  EXPECT_EQ(readAll(env, dir.file("u.bin")), std::string("\0\0abcdef", 8));
+  // A write inside one unit goes in whole or not at all.
+  env.arm(1, Fault::kShortWrite);
+  EXPECT_THROW(f->writeAt(9, "xy", 2), DbError);
+  EXPECT_EQ(readAll(env, dir.file("u.bin")).size(), 8u);
+}
+
 TEST(FaultEnv, CrashDropsTheArmedWriteAndEverythingAfter) {
   test::TempDir dir;
   FaultEnv env(posixEnv());

@@ -28,18 +28,22 @@ ColumnDef column(const std::string& name, ColumnType type, int length = 0) {
   return c;
 }
 
-// The child: inserts rows and reports, after every 500th returned insert, how many
-// returned. Never returns.
-[[noreturn]] void childInserts(const std::string& path, int reportFd) {
+// The child: inserts rows (one by one, or in runs of 250 through insertRows) and
+// reports, after every 500th row that returned, how many returned. Never returns.
+[[noreturn]] void childInserts(const std::string& path, int reportFd, bool inRuns) {
   try {
     auto db = openDatabase(path, {});
     Table* t = db->table("T");
-    std::vector<Value> row(3);
+    const int run = inRuns ? 250 : 1;
+    std::vector<Value> rows(static_cast<size_t>(run) * 3);
     for (int i = 0; i < 1000000; ++i) {
+      Value* row = &rows[static_cast<size_t>(i % run) * 3];
       row[0] = Value::integer(i);
       row[1] = Value::text("Zeile " + std::to_string(i));
       row[2] = i % 100 == 0 ? Value::text(std::string(5000, 'q')) : Value::null();
-      t->insert(row);
+      if ((i + 1) % run != 0) continue;
+      if (inRuns) t->insertRows(rows);
+      else t->insert({row, 3});
       if ((i + 1) % 500 == 0) {
         std::string line = std::to_string(i + 1) + "\n";
         if (::write(reportFd, line.data(), line.size()) < 0) ::_exit(3);
@@ -69,7 +73,7 @@ TEST(JetKill, KilledWriterLosesNothingThatReturned) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
       ::close(fds[0]);
-      childInserts(path, fds[1]);
+      childInserts(path, fds[1], round % 3 == 2);
     }
     ::close(fds[1]);
     std::this_thread::sleep_for(std::chrono::milliseconds(100 + rng() % 1500));
