@@ -1,5 +1,6 @@
 // quorvane-cli create DATABASE [--format mdb|accdb] [--password P]: a new, empty
-// Access database.
+// Access database. An .mdb keeps the password in its header; an .accdb with a password
+// is encrypted (AES) and opens only with it.
 
 #include <cstdio>
 
@@ -27,7 +28,9 @@ int run(const std::vector<std::string>& args) {
   }
   jet::Format f;
   if (format == "mdb") f = jet::Format::kJet4;
-  else if (format == "accdb") f = jet::Format::kAce12;
+  // A password makes an .accdb encrypted with the scheme of Access 2010 and later, so
+  // such a file is written in that version's format.
+  else if (format == "accdb") f = password.empty() ? jet::Format::kAce12 : jet::Format::kAce14;
   else {
     std::fprintf(stderr, "quorvane-cli create: unknown format '%s' (mdb or accdb)\n", format.c_str());
     return kExitUsage;

@@ -34,6 +34,10 @@ class File {
   // Makes everything written so far durable on the device.
   virtual void sync() = 0;
   virtual const std::string& path() const = 0;
+  // Takes an exclusive advisory lock on the whole file, held until this File is
+  // destroyed, without waiting. False when another open of the file (in this or any
+  // other process) holds it. Where the file system cannot lock, it succeeds.
+  virtual bool tryLockExclusive() { return true; }
 
   // Reads exactly n bytes or throws a format error that names the file.
   void readExact(uint64_t offset, void* buffer, size_t n);

@@ -30,6 +30,7 @@ class FaultFile final : public File {
 
   void sync() override { base_->sync(); }
   const std::string& path() const override { return base_->path(); }
+  bool tryLockExclusive() override { return base_->tryLockExclusive(); }
 
  private:
   FaultEnv& env_;

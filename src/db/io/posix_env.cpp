@@ -1,6 +1,7 @@
 // The real file system behind the I/O seam.
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,6 +69,16 @@ class PosixFile final : public File {
   }
 
   const std::string& path() const override { return path_; }
+
+  bool tryLockExclusive() override {
+    // flock() locks belong to this open file description, so a second open in the same
+    // process conflicts too, and the kernel drops the lock when the process dies.
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EINTR) continue;
+      return errno != EWOULDBLOCK;
+    }
+    return true;
+  }
 
  private:
   std::string path_;

@@ -7,6 +7,7 @@
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
 #include "db/jet/data_page.h"
+#include "db/jet/office_crypto.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/text.h"
@@ -154,6 +155,8 @@ void DatabaseImpl::checkWritable() {
   if (closed_) throw DbError(kErrGeneric, "'" + path_ + "' is closed");
   if (header_.format == Format::kJet3)
     throw DbError(kErrGeneric, "'" + path_ + "' is a Jet 3 (Access 97) database: not supported for writing");
+  if (inUse_)
+    throw DbError(kErrLocked, "'" + path_ + "' is open in another program; it cannot be changed until that program closes it");
   if (pager_->readOnly()) throw DbError(kErrGeneric, "'" + path_ + "' is open read-only; it cannot be changed");
 }
 
@@ -218,6 +221,7 @@ void DatabaseImpl::close() {
   if (closed_) throw DbError(kErrGeneric, "'" + path_ + "' is already closed");
   closed_ = true;
   pager_->sync();
+  lock_.reset();
 }
 
 bool DatabaseImpl::sortOrderSupported() const {
@@ -248,13 +252,25 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
       readOnly = true;
     }
   }
+  // A writer holds the database file's lock until it closes the database; a second
+  // writer gets read access only.
+  std::unique_ptr<LockFile> lock;
+  bool inUse = false;
+  if (!readOnly) {
+    lock = LockFile::acquire(env, path);
+    inUse = !lock;
+    readOnly = inUse;
+  }
   uint64_t size = file->size();
   std::vector<uint8_t> first(std::min<uint64_t>(size, 4096));
   if (!first.empty()) file->readExact(0, first.data(), first.size());
   DatabaseHeader header = decodeHeader(first, size, path);
   bool jet = header.format == Format::kJet3 || header.format == Format::kJet4;
-  if (header.encodingKey != 0 && !jet)
-    throw DbError(kErrFormat, "'" + path + "' is an encrypted database, which is not supported");
+  // An .accdb with a page-encoding key is password-encrypted; the password is checked
+  // against its encryption description rather than the header's password field.
+  std::unique_ptr<PageCodec> codec;
+  if (header.encodingKey != 0)
+    codec = jet ? makeRc4PageCodec(header.encodingKey) : openOfficeCodec(first, header.encodingKey, options.password, path);
   if (jet && !header.password.empty() && header.password != options.password)
     throw DbError(kErrPassword, "Not a valid password.");
   Layout layout = layoutFor(header.format);
@@ -263,9 +279,10 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
     readOnly = true;
   }
   auto pager = std::make_unique<Pager>(std::move(file), layout, readOnly);
-  if (header.encodingKey != 0) pager->setCodec(makeRc4PageCodec(header.encodingKey));
+  if (codec) pager->setCodec(std::move(codec));
   auto db = std::make_unique<DatabaseImpl>(std::move(pager), header, path);
   db->load();
+  db->setLock(std::move(lock), inUse);
   return db;
 }
 

@@ -14,8 +14,12 @@
 // - A file that cannot be opened for writing opens read-only; changes then throw.
 // - Inserting into a table that has indexes of its own throws (their B-trees are not
 //   maintained yet); tables made by createTable have none.
-// - Jet 3 files are read only ("not supported for writing"); encrypted .accdb files do
-//   not open yet.
+// - Jet 3 files are read only ("not supported for writing").
+// - A password-encrypted .accdb (Agile or RC4 CryptoAPI) and an RC4-encoded .mdb are
+//   read and written like plain files; createDatabase encrypts an .accdb given a
+//   password.
+// - While a Database is open for writing it holds the file's lock and keeps a lock file
+//   (.ldb / .laccdb) beside it; another open for writing then gets read access only.
 
 #include <cstdint>
 #include <memory>

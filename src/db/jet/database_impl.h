@@ -12,6 +12,7 @@
 #include "db/jet/catalog.h"
 #include "db/jet/database.h"
 #include "db/jet/format.h"
+#include "db/jet/lock_file.h"
 #include "db/jet/long_value.h"
 #include "db/jet/pager.h"
 #include "db/jet/table_def.h"
@@ -126,6 +127,12 @@ class DatabaseImpl final : public Database {
   // Whether inserts keep a table's own index B-trees up to date.
   bool indexesMaintained() const { return false; }
   int32_t tablesContainerId() const { return tablesContainerId_; }
+  // The lock file written while the database is open for writing (nullptr when none),
+  // or inUse when another program holds the database's file lock: writes then fail.
+  void setLock(std::unique_ptr<LockFile> lock, bool inUse) {
+    lock_ = std::move(lock);
+    inUse_ = inUse;
+  }
 
  private:
   void writeCatalogRow(const std::string& name, int32_t id, int32_t parentId, int16_t type, int32_t flags);
@@ -133,6 +140,8 @@ class DatabaseImpl final : public Database {
   void markUsed(uint32_t page);
 
   std::unique_ptr<Pager> pager_;
+  std::unique_ptr<LockFile> lock_;  // destroyed before the pager releases the file lock
+  bool inUse_ = false;
   DatabaseHeader header_;
   std::string path_;
   bool closed_ = false;

@@ -5,6 +5,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
+#include "db/jet/ciphers.h"
 #include "db/jet/text.h"
 
 namespace qv::jet {
@@ -90,20 +91,7 @@ Layout layoutFor(Format format) {
 }
 
 void rc4(const uint8_t* key, size_t keyLength, uint8_t* data, size_t n) {
-  uint8_t s[256];
-  for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
-  uint8_t j = 0;
-  for (int i = 0; i < 256; ++i) {
-    j = static_cast<uint8_t>(j + s[i] + key[static_cast<size_t>(i) % keyLength]);
-    std::swap(s[i], s[j]);
-  }
-  uint8_t a = 0, b = 0;
-  for (size_t k = 0; k < n; ++k) {
-    a = static_cast<uint8_t>(a + 1);
-    b = static_cast<uint8_t>(b + s[a]);
-    std::swap(s[a], s[b]);
-    data[k] ^= s[static_cast<uint8_t>(s[a] + s[b])];
-  }
+  crypto::rc4(crypto::ByteView(key, keyLength), data, n);
 }
 
 DatabaseHeader decodeHeader(const std::vector<uint8_t>& raw, size_t fileSize, const std::string& path) {
@@ -186,8 +174,12 @@ std::vector<uint8_t> encodeHeader(const DatabaseHeader& h) {
     std::string pw = encodeUcs2(h.password);
     uint8_t mask[4];
     put32(mask, 0, passwordMask(h.creationDate));
+    // An encrypted .accdb keeps no password here; Access fills the field with the low
+    // byte of the page-encoding key instead.
+    bool encryptedAce = h.format != Format::kJet4 && h.encodingKey != 0;
     for (uint32_t i = 0; i < l.passwordSize; ++i) {
       uint8_t b = i < pw.size() ? static_cast<uint8_t>(pw[i]) : 0;
+      if (encryptedAce) b = static_cast<uint8_t>(h.encodingKey & 0xFF);
       page[kPasswordOffset + i] = b ^ mask[i % 4];
     }
     const uint8_t tail[8] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0};

@@ -11,7 +11,9 @@
 //   0x3E  page-encoding key (4 bytes): zero for a database whose pages are stored as is
 //   0x42  database password: 20 bytes (Jet 3, 8-bit) or 40 bytes (UCS-2); in Jet 4 and
 //         later every byte is further XORed with the 4 little-endian bytes of the
-//         integer part of the creation date, repeated
+//         integer part of the creation date, repeated. An encrypted .accdb has the low
+//         byte of the page-encoding key in every byte instead (before the XOR); its
+//         encryption description follows at 0x299 (see office_crypto.h)
 //   0x6E  Jet 4+ sort order: 2 bytes language (0x0409 = General), one byte unused,
 //         one byte version (0 = the legacy General order, 1 = the 2010 General order)
 //   0x72  Jet 4+ creation date (a Jet date/time double)

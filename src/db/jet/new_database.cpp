@@ -7,7 +7,9 @@
 
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
+#include "db/jet/ciphers.h"
 #include "db/jet/data_page.h"
+#include "db/jet/office_crypto.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/text.h"
 #include "db/jet/usage_map.h"
@@ -49,8 +51,6 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     throw DbError(kErrGeneric, "'" + path + "': creating Jet 3 (Access 97) databases is not supported for writing");
   if (utf16Length(options.password) > 20)
     throw DbError(kErrSql, "'" + path + "': a database password has at most 20 characters");
-  if (!options.password.empty() && format != Format::kJet4)
-    throw DbError(kErrGeneric, "'" + path + "': a password for an .accdb database needs encryption, which is not supported yet");
   io::Env& env = options.env ? *options.env : io::defaultEnv();
   if (env.exists(path)) throw DbError(kErrGeneric, "'" + path + "' already exists");
   std::unique_ptr<io::File> file = env.open(path, io::OpenMode::kCreateExclusive);
@@ -60,13 +60,24 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
   header.sortLanguage = 0x0409;
   header.sortVersion = (format == Format::kAce14 || format == Format::kAce15 || format == Format::kAce16) ? 1 : 0;
   header.creationDate = nowAsOleDate();
-  header.password = options.password;
+  // An .mdb keeps its password in the header; an .accdb with a password is encrypted
+  // (Agile, AES-256) and keeps none there.
+  bool encrypted = !options.password.empty() && format != Format::kJet4;
+  if (!encrypted) header.password = options.password;
+  while (encrypted && header.encodingKey == 0) {
+    uint8_t key[4];
+    crypto::randomBytes(key, sizeof key);
+    header.encodingKey = get32(key, 0);
+  }
   Layout layout = layoutFor(format);
+  std::unique_ptr<LockFile> lock;
   try {
+    lock = LockFile::acquire(env, path);
     auto pager = std::make_unique<Pager>(std::move(file), layout, false);
     // Page 0, the header.
     uint32_t p0 = pager->append();
     std::vector<uint8_t> page0 = encodeHeader(header);
+    if (encrypted) pager->setCodec(newAgileCodec(page0, header.encodingKey, options.password));
     std::memcpy(pager->overwrite(p0), page0.data(), page0.size());
     // Page 1: the global usage map (bit set = page free) and a second, empty map.
     uint32_t p1 = pager->append();
@@ -82,6 +93,7 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
       g[s.start + 5 + p / 8] &= static_cast<uint8_t>(~(1u << (p % 8)));
     }
     auto db = std::make_unique<DatabaseImpl>(std::move(pager), header, path);
+    db->setLock(std::move(lock), false);
     db->buildTable("MSysObjects", catalogColumns(), true, kCatalogPage, kTablesContainerId);
     db->pager().flush();
     db->load();

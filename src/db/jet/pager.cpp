@@ -5,6 +5,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
+#include "db/jet/ciphers.h"
 
 namespace qv::jet {
 namespace {
@@ -20,7 +21,7 @@ class Rc4PageCodec final : public PageCodec {
     if (pageNumber == 0) return;
     uint8_t key[4];
     put32(key, 0, key_ ^ pageNumber);
-    rc4(key, 4, page, n);
+    crypto::rc4(crypto::ByteView(key, 4), page, n);
   }
   uint32_t key_;
 };
@@ -169,6 +170,11 @@ void Pager::flush() {
         encoded = p.bytes;
         std::memcpy(encoded.data() + begin, src, end - begin);
         codec_->encode(g.page, encoded.data(), encoded.size());
+        if (uint32_t block = codec_->chainedBlockSize()) {
+          // A chained cipher changes the stored page from the first changed block on.
+          begin -= begin % block;
+          end = layout_.pageSize;
+        }
         src = encoded.data() + begin;
       }
       file_->writeAt(static_cast<uint64_t>(g.page) * layout_.pageSize + begin, src, end - begin);

@@ -40,6 +40,9 @@ class PageCodec {
   virtual ~PageCodec() = default;
   virtual void decode(uint32_t pageNumber, uint8_t* page, size_t n) = 0;
   virtual void encode(uint32_t pageNumber, uint8_t* page, size_t n) = 0;
+  // Non-zero for a chained block cipher: a change anywhere in a cipher block alters the
+  // stored page from that block to the page's end, so that much is written.
+  virtual uint32_t chainedBlockSize() const { return 0; }
 };
 
 // Jet's RC4 page encoding: each page (but page 0) RC4-scrambled with the database key

@@ -14,7 +14,8 @@
 namespace qv::jet {
 namespace {
 
-// Files whose pages are encrypted (Office crypto): they need the later encryption work.
+// Files whose pages are encrypted (Office crypto): without their password they must not
+// open; encryption_test.cpp reads them with it.
 bool officeEncrypted(const std::string& f) {
   for (const char* name : {"db-nonstandard.accdb", "db2007-enc.accdb", "db2007-oldenc.accdb", "db2013-enc.accdb",
                            "ASampleDatabase-protected.accdb", "office-agile-4.2.accdb", "office-agile-4.4.accdb",
