@@ -170,12 +170,15 @@ class DatabaseImpl final : public Database {
   std::optional<std::vector<uint32_t>> freeCandidates_;
   std::vector<uint32_t> unmarked_;  // allocated, not yet marked used in the global map
   uint32_t usageMapPage_ = 0;
+  // Tables built by the change under way: a change that fails takes them away again.
+  std::vector<std::string> built_;
 };
 
 template <typename F>
 auto DatabaseImpl::change(F&& f) -> decltype(f()) {
   checkWritable();
   pager_->trim();
+  built_.clear();
   try {
     if constexpr (std::is_void_v<decltype(f())>) {
       f();
@@ -187,6 +190,8 @@ auto DatabaseImpl::change(F&& f) -> decltype(f()) {
     }
   } catch (...) {
     pager_->discard();
+    for (const std::string& key : built_) tables_.erase(key);
+    built_.clear();
     try {
       reloadDefinitions();
     } catch (...) {

@@ -67,9 +67,21 @@ void Pager::keepEarlierGroup(CachedPage& p) {
   saved_.insert(saved_.end(), p.bytes.begin() + g.begin, p.bytes.begin() + g.end);
 }
 
+void Pager::beginChange() {
+  if (changing_) return;
+  changing_ = true;
+  pagesBefore_ = pageCount_;
+}
+
+void Pager::remember(uint32_t page, const std::vector<uint8_t>& bytes) {
+  beginChange();
+  if (page < pagesBefore_ && before_.find(page) == before_.end()) before_.emplace(page, bytes);
+}
+
 uint8_t* Pager::modify(uint32_t page, uint32_t offset, uint32_t length) {
   CachedPage& p = load(page);
   if (length == 0 || p.fresh) return p.bytes.data();
+  remember(page, p.bytes);
   if (mergeable_ && !groups_.empty() && groups_.back().page == page) {
     Group& g = groups_.back();
     g.begin = std::min(g.begin, offset);
@@ -96,6 +108,7 @@ Pager::CachedPage& Pager::startFresh(uint32_t page, CachedPage& p) {
 }
 
 uint32_t Pager::append() {
+  beginChange();
   uint32_t page = pageCount_++;
   auto created = std::make_unique<CachedPage>();
   created->bytes.assign(layout_.pageSize, 0);
@@ -107,7 +120,11 @@ uint32_t Pager::append() {
   return page;
 }
 
-uint8_t* Pager::overwrite(uint32_t page) { return startFresh(page, load(page)).bytes.data(); }
+uint8_t* Pager::overwrite(uint32_t page) {
+  CachedPage& p = load(page);
+  remember(page, p.bytes);
+  return startFresh(page, p).bytes.data();
+}
 
 void Pager::endStep() {
   for (const Group& g : groups_) {
@@ -119,6 +136,8 @@ void Pager::endStep() {
   groups_.clear();
   saved_.clear();
   mergeable_ = true;
+  before_.clear();
+  changing_ = false;
 }
 
 void Pager::flush() {
@@ -127,9 +146,18 @@ void Pager::flush() {
     discard();
     throw DbError(kErrGeneric, "'" + path() + "' is open read-only");
   }
+  // Another program may have cut the file short under us: writing the changes would
+  // leave them behind a hole of zeros, so the step fails instead.
+  const uint64_t expected = static_cast<uint64_t>(changing_ ? pagesBefore_ : pageCount_) * layout_.pageSize;
+  if (const uint64_t size = file_->size(); size < expected) {
+    discard();
+    throw DbError(kErrIo, "'" + path() + "' was cut short by another program (" + std::to_string(size) + " bytes, " +
+                              std::to_string(expected) + " expected)");
+  }
   std::vector<uint8_t> encoded;
+  size_t i = 0;
   try {
-    for (size_t i = 0; i < groups_.size(); ++i) {
+    for (; i < groups_.size(); ++i) {
       const Group& g = groups_[i];
       const CachedPage& p = *cache_.at(g.page);
       // A fresh page goes out whole, with its final content, at the group that made it
@@ -153,10 +181,38 @@ void Pager::flush() {
       ++writesMade_;
     }
   } catch (...) {
+    rollBack(i);
     discard();
     throw;
   }
   endStep();
+}
+
+void Pager::rollBack(size_t failed) noexcept {
+  try {
+    bool grew = false;
+    std::vector<uint8_t> encoded;
+    for (size_t k = std::min(failed + 1, groups_.size()); k-- > 0;) {
+      const uint32_t page = groups_[k].page;
+      auto it = before_.find(page);
+      if (it == before_.end()) {
+        grew = grew || page >= pagesBefore_;
+        continue;
+      }
+      const uint8_t* src = it->second.data();
+      if (codec_ && page != 0) {
+        encoded = it->second;
+        codec_->encode(page, encoded.data(), encoded.size());
+        src = encoded.data();
+      }
+      file_->writeAt(static_cast<uint64_t>(page) * layout_.pageSize, src, layout_.pageSize);
+    }
+    const uint64_t length = static_cast<uint64_t>(pagesBefore_) * layout_.pageSize;
+    if (grew && file_->size() > length) file_->truncate(length);
+  } catch (...) {
+    // The device keeps failing: the file stays as the failed writes left it, which the
+    // order of the writes keeps openable with everything flushed before.
+  }
 }
 
 void Pager::sync() {
@@ -174,6 +230,8 @@ void Pager::discard() {
   groups_.clear();
   saved_.clear();
   mergeable_ = true;
+  before_.clear();
+  changing_ = false;
   cache_.clear();
   last_ = nullptr;
   pageCount_ = static_cast<uint32_t>(file_->size() / layout_.pageSize);

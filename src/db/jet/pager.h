@@ -19,6 +19,10 @@
 //   Nothing may point at it before the step ends except what is changed after the page
 //   was filled: link a new page only once its content is complete.
 // - barrier() ends the current group even when the next change is to the same page.
+// - When a write fails (a full disk, an I/O error, a short write), the pages the step
+//   had written are put back as they were and pages it appended are cut off, so a failed
+//   step leaves nothing of itself. A file another program cut short fails the step
+//   before anything is written.
 
 #include <cstdint>
 #include <memory>
@@ -95,12 +99,23 @@ class Pager {
   CachedPage& startFresh(uint32_t page, CachedPage& p);
   void keepEarlierGroup(CachedPage& p);
   void endStep();
+  // Called before a page is changed: keeps its bytes as the file holds them the first
+  // time the step touches it.
+  void remember(uint32_t page, const std::vector<uint8_t>& bytes);
+  void beginChange();
+  // After a failed write: writes the kept pages of the groups up to and including the
+  // one that failed back (last first), and cuts pages appended since.
+  void rollBack(size_t failed) noexcept;
 
   std::unique_ptr<io::File> file_;
   Layout layout_;
   bool readOnly_;
   std::unique_ptr<PageCodec> codec_;
   uint32_t pageCount_ = 0;
+  // The pages of the file before the step's changes, and its page count then.
+  std::unordered_map<uint32_t, std::vector<uint8_t>> before_;
+  uint32_t pagesBefore_ = 0;
+  bool changing_ = false;
   std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> cache_;
   uint32_t lastPage_ = 0;
   CachedPage* last_ = nullptr;  // the most recently loaded page

@@ -126,6 +126,7 @@ TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<C
     copyPermissions(static_cast<int32_t>(page));
   }
   tables_[foldName(name)] = std::move(table);
+  built_.push_back(foldName(name));
   return ref;
 }
 

@@ -1,0 +1,182 @@
+// The command-line conversion on hostile input, end to end: table and field names with
+// grave accents, brackets, apostrophes and control characters; tables and folders the
+// user may not read; a database file truncated or replaced while the run writes into it.
+// Every time: no crash and no hang, a message naming what failed, the good tables still
+// converted, and nothing written anywhere but into the chosen database.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+#include "app/kill_trials.h"
+#include "db/paradox/table_writer.h"
+#include "support/temp_dir.h"
+
+namespace qv::test {
+namespace {
+
+namespace fs = std::filesystem;
+using paradox::FieldType;
+
+std::string cli() { return std::string(QV_BINARY_DIR) + "/src/app/quorvane-cli"; }
+
+// A small Paradox table: one Alpha field per name, three rows.
+void writeTable(const std::string& path, const std::vector<std::string>& fieldNames) {
+  std::vector<paradox::FieldSpec> fields;
+  for (const std::string& name : fieldNames) fields.push_back({name, FieldType::kAlpha, 12});
+  paradox::TableWriter w(path, fields);
+  for (int r = 0; r < 3; ++r) {
+    std::vector<paradox::Value> row(fields.size());
+    for (auto& v : row) {
+      v.kind = paradox::Value::Kind::kText;
+      v.text = "v'" + std::to_string(r);
+    }
+    w.append(row);
+  }
+  w.finish();
+}
+
+// Every file below dir with its size and modification time, to see what a run changed.
+std::set<std::string> snapshot(const std::string& dir) {
+  std::set<std::string> out;
+  for (auto it = fs::recursive_directory_iterator(dir, fs::directory_options::skip_permission_denied);
+       it != fs::recursive_directory_iterator(); ++it) {
+    struct stat st {};
+    if (::lstat(it->path().c_str(), &st) != 0) continue;
+    out.insert(it->path().string() + " " + std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+               std::to_string(st.st_mtim.tv_nsec));
+  }
+  return out;
+}
+
+// Runs a command with a time limit; the status a shell gives (128 + n for signal n; 124
+// for the limit).
+int runLimited(const std::string& command, std::string* out, int seconds = 120) {
+  return runCommand("timeout -s KILL " + std::to_string(seconds) + " " + command + " 2>&1", out);
+}
+
+QJsonObject tablesOf(const std::string& db) {
+  return readWithMdbReader({db}).value(QString::fromStdString(db)).toObject();
+}
+
+class HostileInput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QV_REQUIRE_TOOL(mdbReaderAvailable(), "mdb-reader (tests/js)");
+    px_ = dir_.file("px");
+    fs::create_directories(px_);
+    db_ = dir_.file("out.mdb");
+    jet::createDatabase(db_, jet::Format::kJet4)->close();
+  }
+  test::TempDir dir_;
+  std::string px_, db_;
+};
+
+TEST_F(HostileInput, NamesWithQuotesBracketsAndControlCharactersNeverBreakTheRun) {
+  writeTable(px_ + "/good.db", {"ID", "Name"});
+  writeTable(px_ + "/it's.db", {"O'Brien", "a`b", "[x]", "Tab\tName"});
+  writeTable(px_ + "/we`ird.db", {"A"});
+  writeTable(px_ + "/br[ack]et.db", {"A"});
+  writeTable(px_ + "/ctl\x01name.db", {"A"});
+  writeTable(px_ + "/fields.db", {"close]", "ctl\x02x", "x` (y"});
+  const std::set<std::string> before = snapshot(dir_.path());
+  std::string out;
+  const int status = runLimited(shellQuote(cli()) + " convert " + shellQuote(px_) + " " + shellQuote(db_), &out);
+  // Failures are reported (exit status 1), never a crash or a hang.
+  EXPECT_EQ(status, 1) << out;
+  const QJsonObject got = tablesOf(db_);
+  ASSERT_FALSE(got.contains("error")) << got.value("error").toString().toStdString();
+  const QJsonObject tables = got.value("tables").toObject();
+  EXPECT_EQ(tables.value("GOOD").toArray().size(), 3) << out;
+  // A name the statements can carry arrives whole, quotes and all.
+  if (tables.contains("IT'S")) {
+    const QJsonArray rows = tables.value("IT'S").toArray();
+    ASSERT_EQ(rows.size(), 3) << out;
+    EXPECT_EQ(rows.at(0).toArray().at(0).toString(), QStringLiteral("v'0"));
+  }
+  // Every table that did not arrive is named in an error line.
+  for (const char* name : {"IT'S", "WE`IRD", "BR[ACK]ET", "FIELDS"}) {
+    if (!tables.contains(QString::fromLatin1(name))) {
+      EXPECT_NE(out.find(std::string("error: table ") + name), std::string::npos) << name << "\n" << out;
+    }
+  }
+  // Nothing but the database changed.
+  std::set<std::string> after = snapshot(dir_.path());
+  std::set<std::string> changed;
+  for (const std::string& f : after) {
+    if (!before.count(f)) changed.insert(f.substr(0, f.find(' ')));
+  }
+  EXPECT_EQ(changed, std::set<std::string>{db_});
+}
+
+TEST_F(HostileInput, UnreadableTablesAndFoldersAreNamedAndSkipped) {
+  // The super-user reads everything: the run goes as an ordinary user (nobody).
+  if (::geteuid() == 0 && runCommand("command -v setpriv >/dev/null", nullptr) != 0) {
+    GTEST_SKIP() << "running as root without setpriv: no way to run as a user who may not read the files";
+  }
+  writeTable(px_ + "/good.db", {"A"});
+  writeTable(px_ + "/secret.db", {"A"});
+  fs::create_directories(px_ + "/locked");
+  writeTable(px_ + "/locked/hidden.db", {"A"});
+  fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                   fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(px_ + "/secret.db", fs::perms::none);
+  fs::permissions(px_ + "/locked", fs::perms::none);
+  fs::permissions(db_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write |
+                           fs::perms::others_read | fs::perms::others_write);
+  const std::string asUser = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  std::string out;
+  const int status = runLimited(asUser + shellQuote(cli()) + " convert " + shellQuote(px_) + " " + shellQuote(db_), &out);
+  fs::permissions(px_ + "/locked", fs::perms::owner_all);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("secret.db"), std::string::npos) << out;
+  const QJsonObject tables = tablesOf(db_).value("tables").toObject();
+  EXPECT_EQ(tables.value("GOOD").toArray().size(), 3) << out;
+  EXPECT_FALSE(tables.contains("SECRET"));
+}
+
+TEST_F(HostileInput, ADatabaseTruncatedOrReplacedDuringTheRunFailsCleanly) {
+  QV_REQUIRE_TESTDATA();
+  const std::string folder = testdataDir() + "/paradox/leonhad-paradoxdriver/geog";
+  for (bool replace : {false, true}) {
+    SCOPED_TRACE(replace ? "replaced" : "truncated");
+    const std::string db = dir_.file(replace ? "replaced.mdb" : "truncated.mdb");
+    jet::createDatabase(db, jet::Format::kJet4)->close();
+    const std::string other = dir_.file("other.mdb");
+    fs::remove(other);
+    jet::createDatabase(other, jet::Format::kJet4)->close();
+    const auto emptySize = fs::file_size(other);
+    std::thread meddler([&] {
+      // Once the run is writing rows, cut the file down to its first page, or put
+      // another database in its place.
+      for (int i = 0; i < 600 && fs::file_size(db) <= emptySize + 8192; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (replace) fs::rename(other, db);
+      else fs::resize_file(db, 4096);
+    });
+    std::string out;
+    const int status = runLimited(shellQuote(cli()) + " convert " + shellQuote(folder) + " " + shellQuote(db), &out);
+    meddler.join();
+    EXPECT_LT(status, 124) << "the run crashed or hung\n" << out;
+    if (replace) {
+      // The run went on writing into the file it had opened; the database now at the
+      // path was never touched and still opens.
+      EXPECT_EQ(status, 0) << out;
+      const QJsonObject got = tablesOf(db);
+      EXPECT_FALSE(got.contains("error")) << got.value("error").toString().toStdString();
+      EXPECT_TRUE(got.value("tables").toObject().isEmpty());
+    } else {
+      // The cut file makes the run fail, and the failures name it.
+      EXPECT_EQ(status, 1) << out;
+      EXPECT_NE(out.find(db), std::string::npos) << out.substr(0, 2000);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qv::test
