@@ -15,6 +15,7 @@
 #include "db/jet/checker.h"
 #include "db/jet/ciphers.h"
 #include "db/jet/database.h"
+#include "db/jet/database_impl.h"
 #include "db/jet/reader_oracle.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
@@ -207,6 +208,12 @@ TEST(JetEncrypted, TableAddedToEachEncryptedDatabaseReadsBack) {
     {
       auto db = openDatabase(path, options);
       for (const std::string& t : userTables(*db)) counts[t] = db->table(t)->rowCount();
+      if (!dynamic_cast<DatabaseImpl&>(*db).sortOrderSupported()) {
+        // A sort order without weights (northwind.accdb: Chinese PRC) refuses the change
+        // rather than leave its catalogue's indexes wrong.
+        EXPECT_THROW(addTable(*db, "Quorvane Geheim", 120), DbError);
+        continue;
+      }
       addTable(*db, "Quorvane Geheim", 120);
       db->close();
     }
