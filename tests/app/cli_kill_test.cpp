@@ -132,7 +132,9 @@ TEST(CliKill, KilledConversionsLeaveEveryFinishedStatement) {
   }
   EXPECT_GE(killed, 50);
   // Many kills must land while a table is being copied, or the test proves little.
-  EXPECT_GE(partial, killed / 3);
+  // Kills between tables prove little; enough of them must land inside one (how many do
+  // depends on the machine's speed, so the bar is a count, not a share).
+  EXPECT_GE(partial, 10) << "too few kills landed inside a table";
   std::fprintf(stderr, "%d conversions killed (%d attempts), %d with a table partly copied\n", killed, attempts, partial);
 }
 

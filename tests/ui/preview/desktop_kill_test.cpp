@@ -145,7 +145,9 @@ TEST(DesktopKill, KilledDirectModeRunsLeaveEveryFinishedStatement) {
     partial += expectKilledRunsIntact(reference, order, trials);
   }
   EXPECT_GE(killed, 50);
-  EXPECT_GE(partial, killed / 3);
+  // Kills between tables prove little; enough of them must land inside one (how many do
+  // depends on the machine's speed, so the bar is a count, not a share).
+  EXPECT_GE(partial, 10) << "too few kills landed inside a table";
   std::fprintf(stderr, "%d direct-mode runs killed (%d attempts), %d with a table partly copied\n", killed, attempts, partial);
 }
 
