@@ -108,30 +108,13 @@ TEST(CliKill, KilledConversionsLeaveEveryFinishedStatement) {
     const Clock::duration length = Clock::now() - started;
     ASSERT_EQ(whole.exitStatus, 0) << whole.output;
 
-    std::vector<KillTrial> trials;
-    int killedHere = 0;
-    while (killedHere < 25 && attempts < 120) {
-      ++attempts;
-      KillTrial trial;
-      trial.path = dir.file("k" + std::to_string(attempts) + ext);
-      fs::copy_file(empty, trial.path);
-      const auto after = std::chrono::duration_cast<Clock::duration>(length * std::uniform_real_distribution<double>(0.02, 0.98)(rng));
-      const Outcome run = convertOnTerminal(folder, trial.path, after);
-      if (!run.killed) {
-        fs::remove(trial.path);
-        continue;
-      }
-      ++killedHere;
-      lastProgress(run.output, &trial);
-      trial.what = "killed after " + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(after).count()) +
-                   " ms (" + ext + "), last shown: " + trial.table + " row " + std::to_string(trial.row);
-      trials.push_back(trial);
-    }
-    killed += killedHere;
+    const std::vector<KillTrial> trials = killAtRandomMoments(
+        dir, empty, ext, length, 0.02, rng, attempts, "last shown",
+        [&](const std::string& path, Clock::duration after) { return convertOnTerminal(folder, path, after); }, lastProgress);
+    killed += static_cast<int>(trials.size());
     partial += expectKilledRunsIntact(reference, order, trials);
   }
   EXPECT_GE(killed, 50);
-  // Many kills must land while a table is being copied, or the test proves little.
   // Kills between tables prove little; enough of them must land inside one (how many do
   // depends on the machine's speed, so the bar is a count, not a share).
   EXPECT_GE(partial, 10) << "too few kills landed inside a table";

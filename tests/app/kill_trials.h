@@ -14,12 +14,16 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "db/jet/checker.h"
 #include "db/jet/database.h"
 #include "db/jet/reader_oracle.h"
+#include "support/temp_dir.h"
 #include "support/testdata.h"
 
 namespace qv::test {
@@ -124,6 +128,35 @@ inline int expectKilledRunsIntact(const std::string& reference, const std::vecto
     }
   }
   return partial;
+}
+
+// Starts runs into copies of the empty database, each killed after a random share (from
+// `earliest` to 98%) of a whole run's length, until 25 were killed or 120 attempts were
+// made in all. run(path, after) returns an outcome with `killed` and `output`;
+// position(output, trial) reads the last position the run reported.
+template <typename Run, typename Position>
+std::vector<KillTrial> killAtRandomMoments(const TempDir& dir, const std::string& empty, const std::string& ext,
+                                           std::chrono::steady_clock::duration length, double earliest, std::mt19937& rng,
+                                           int& attempts, const std::string& positionLabel, Run run, Position position) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<KillTrial> trials;
+  while (trials.size() < 25 && attempts < 120) {
+    ++attempts;
+    KillTrial trial;
+    trial.path = dir.file("k" + std::to_string(attempts) + ext);
+    std::filesystem::copy_file(empty, trial.path);
+    const auto after = std::chrono::duration_cast<Clock::duration>(length * std::uniform_real_distribution<double>(earliest, 0.98)(rng));
+    const auto outcome = run(trial.path, after);
+    if (!outcome.killed) {
+      std::filesystem::remove(trial.path);
+      continue;
+    }
+    position(outcome.output, &trial);
+    trial.what = "killed after " + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(after).count()) +
+                 " ms (" + ext + "), " + positionLabel + ": " + trial.table + " row " + std::to_string(trial.row);
+    trials.push_back(trial);
+  }
+  return trials;
 }
 
 }  // namespace qv::test

@@ -122,26 +122,10 @@ TEST(DesktopKill, KilledDirectModeRunsLeaveEveryFinishedStatement) {
     ASSERT_NE(whole.output.find("message Done."), std::string::npos) << whole.output;
     ASSERT_NE(whole.output.find("at "), std::string::npos) << "the run printed no position";
 
-    std::vector<KillTrial> trials;
-    int killedHere = 0;
-    while (killedHere < 25 && attempts < 120) {
-      ++attempts;
-      KillTrial trial;
-      trial.path = dir.file("k" + std::to_string(attempts) + ext);
-      fs::copy_file(empty, trial.path);
-      const auto after = std::chrono::duration_cast<Clock::duration>(length * std::uniform_real_distribution<double>(0.05, 0.98)(rng));
-      const Outcome run = runHarness(folder, trial.path, home, after);
-      if (!run.killed) {
-        fs::remove(trial.path);
-        continue;
-      }
-      ++killedHere;
-      lastPosition(run.output, &trial);
-      trial.what = "killed after " + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(after).count()) +
-                   " ms (" + ext + "), last position: " + trial.table + " row " + std::to_string(trial.row);
-      trials.push_back(trial);
-    }
-    killed += killedHere;
+    const std::vector<KillTrial> trials = killAtRandomMoments(
+        dir, empty, ext, length, 0.05, rng, attempts, "last position",
+        [&](const std::string& path, Clock::duration after) { return runHarness(folder, path, home, after); }, lastPosition);
+    killed += static_cast<int>(trials.size());
     partial += expectKilledRunsIntact(reference, order, trials);
   }
   EXPECT_GE(killed, 50);
