@@ -7,6 +7,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/checker.h"
+#include "db/jet/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/database_impl.h"
 #include "support/temp_dir.h"
@@ -14,14 +15,6 @@
 
 namespace qv::jet {
 namespace {
-
-ColumnDef column(const std::string& name, ColumnType type, int length = 0) {
-  ColumnDef c;
-  c.name = name;
-  c.type = type;
-  c.length = length;
-  return c;
-}
 
 std::string joined(const std::vector<std::string>& v) {
   std::string out;

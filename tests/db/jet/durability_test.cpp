@@ -10,19 +10,12 @@
 #include "db/io/error.h"
 #include "db/io/fault_env.h"
 #include "db/jet/checker.h"
+#include "db/jet/column_def.h"
 #include "db/jet/database.h"
 #include "support/temp_dir.h"
 
 namespace qv::jet {
 namespace {
-
-ColumnDef column(const std::string& name, ColumnType type, int length = 0) {
-  ColumnDef c;
-  c.name = name;
-  c.type = type;
-  c.length = length;
-  return c;
-}
 
 std::vector<Value> rowOf(int i) {
   return {Value::integer(i), Value::text("Zeile " + std::to_string(i)),

@@ -14,6 +14,7 @@
 #include "db/io/error.h"
 #include "db/jet/checker.h"
 #include "db/jet/ciphers.h"
+#include "db/jet/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/reader_oracle.h"
@@ -157,14 +158,6 @@ TEST(JetEncrypted, CorpusOpensOnlyWithItsPassword) {
       EXPECT_EQ(test::compareWithMdbReader(path, *db, plainTables(*db), e.password), "");
     }
   }
-}
-
-ColumnDef column(const std::string& name, ColumnType type, int length = 0) {
-  ColumnDef c;
-  c.name = name;
-  c.type = type;
-  c.length = length;
-  return c;
 }
 
 // A table with short and long texts (long values span pages of their own), numbers,

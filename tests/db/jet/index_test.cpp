@@ -14,6 +14,7 @@
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
 #include "db/jet/checker.h"
+#include "db/jet/column_def.h"
 #include "db/jet/data_page.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/index_key.h"
@@ -26,14 +27,6 @@
 
 namespace qv::jet {
 namespace {
-
-ColumnDef column(const std::string& name, ColumnType type, int length = 0) {
-  ColumnDef c;
-  c.name = name;
-  c.type = type;
-  c.length = length;
-  return c;
-}
 
 // Every leaf entry of an index, in tree order, and the number of levels. Checks the
 // sibling links on the way: leaves form one chain, nodes one chain per parent.

@@ -13,20 +13,13 @@
 #include <thread>
 
 #include "db/jet/checker.h"
+#include "db/jet/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/reader_oracle.h"
 #include "support/temp_dir.h"
 
 namespace qv::jet {
 namespace {
-
-ColumnDef column(const std::string& name, ColumnType type, int length = 0) {
-  ColumnDef c;
-  c.name = name;
-  c.type = type;
-  c.length = length;
-  return c;
-}
 
 // The child: inserts rows (one by one, or in runs of 250 through insertRows) and
 // reports, after every 500th row that returned, how many returned. Never returns.

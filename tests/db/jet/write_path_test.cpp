@@ -7,6 +7,7 @@
 
 #include "db/io/fault_env.h"
 #include "db/jet/checker.h"
+#include "db/jet/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/pager.h"
 #include "support/temp_dir.h"
@@ -86,14 +87,6 @@ TEST(JetPager, ANewPageIsWrittenWholeWhereItWasMadeAndABarrierSplitsAGroup) {
   env.disarm();
   EXPECT_EQ(byteAt(path, 2 * kPage), 'X');
   EXPECT_EQ(byteAt(path, 2 * kPage + 1), 0);
-}
-
-ColumnDef column(const std::string& name, ColumnType type, int length = 0) {
-  ColumnDef c;
-  c.name = name;
-  c.type = type;
-  c.length = length;
-  return c;
 }
 
 TEST(JetWritePath, InsertsCostFewWrites) {
