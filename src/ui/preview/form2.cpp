@@ -184,8 +184,8 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
 // rejected marks its line, shows the message in the error box and ends the command; any
 // other failure is an Application Error, after which the next step (the next line) runs.
 //
-// The lines go to the database in batches (a thousand lines, or what a tenth of a second
-// gathers), which lets it write a run of rows at once. Each line keeps its own outcome:
+// The lines go to the database in batches (a thousand lines, four million characters, or
+// what a tenth of a second gathers), which lets it write a run of rows at once. Each line keeps its own outcome:
 // a rejected line is the one marked, the lines before it are in the database and the
 // lines after it are not run.
 void Form2::PushButton1_Click() {
@@ -214,6 +214,7 @@ void Form2::PushButton1_Click() {
                        });
   QStringList queued;
   std::vector<int> queuedLines, queuedSteps;
+  qsizetype queuedChars = 0;
   QElapsedTimer queuedSince;
   auto runQueued = [&] {
     if (queued.isEmpty()) return;
@@ -222,6 +223,7 @@ void Form2::PushButton1_Click() {
     queued.clear();
     queuedLines.clear();
     queuedSteps.clear();
+    queuedChars = 0;
     qsizetype next = 0;  // the first line whose outcome is not yet known
     auto fail = [&](qsizetype i, const std::exception_ptr& failure) {
       reportLine = lines[static_cast<size_t>(i)];
@@ -279,7 +281,8 @@ void Form2::PushButton1_Click() {
         queued.push_back(text);
         queuedLines.push_back(r);
         queuedSteps.push_back(text.contains(QStringLiteral("INSERT INTO"), Qt::CaseInsensitive) ? 132 : 134);
-        if (queued.size() >= 1000 || queuedSince.elapsed() >= 100) runQueued();
+        queuedChars += text.size();
+        if (queued.size() >= 1000 || queuedChars >= (qsizetype{4} << 20) || queuedSince.elapsed() >= 100) runQueued();
       }
       if (sqlError) return;
       if (start == shell::StepTrap::LoopStart::kOnce) break;
