@@ -203,11 +203,18 @@ void Pager::flush() {
       uint32_t end = whole ? layout_.pageSize : g.end;
       const uint8_t* src = !whole && g.saved >= 0 ? saved_.data() + g.saved : p.bytes.data() + begin;
       if (codec_ && g.page != 0) {
-        encoded = p.bytes;
-        std::memcpy(encoded.data() + begin, src, end - begin);
+        const uint32_t block = codec_->chainedBlockSize();
+        if (block != 0 && !whole) {
+          // A chained cipher changes the stored page from the first changed block to its
+          // end, so what goes out there must be the page as it stood when this group
+          // ended, not with changes of later groups that are to be written after it.
+          pageAsOfGroup(i, encoded);
+        } else {
+          encoded = p.bytes;
+          std::memcpy(encoded.data() + begin, src, end - begin);
+        }
         codec_->encode(g.page, encoded.data(), encoded.size());
-        if (uint32_t block = codec_->chainedBlockSize()) {
-          // A chained cipher changes the stored page from the first changed block on.
+        if (block != 0) {
           begin -= begin % block;
           end = layout_.pageSize;
         }
@@ -222,6 +229,19 @@ void Pager::flush() {
     throw;
   }
   endStep();
+}
+
+void Pager::pageAsOfGroup(size_t index, std::vector<uint8_t>& out) const {
+  const Group& g = groups_[index];
+  const CachedPage& p = *cache_.at(g.page);
+  auto before = before_.find(g.page);
+  out = before != before_.end() ? before->second : p.bytes;
+  for (size_t k = 0; k <= index; ++k) {
+    const Group& e = groups_[k];
+    if (e.page != g.page) continue;
+    const uint8_t* bytes = e.saved >= 0 ? saved_.data() + e.saved : p.bytes.data() + e.begin;
+    std::memcpy(out.data() + e.begin, bytes, e.end - e.begin);
+  }
 }
 
 void Pager::rollBack(size_t failed) noexcept {

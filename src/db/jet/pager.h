@@ -111,6 +111,9 @@ class Pager {
   // Empties before_, keeping a few of its buffers in spare_ for the next step.
   void forgetBefore();
   void beginChange();
+  // The page of groups_[index] as it stood when that group ended: its bytes before the
+  // step with every group up to index applied.
+  void pageAsOfGroup(size_t index, std::vector<uint8_t>& out) const;
   // After a failed write: writes the kept pages of the groups up to and including the
   // one that failed back (last first), and cuts pages appended since.
   void rollBack(size_t failed) noexcept;
