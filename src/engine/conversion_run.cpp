@@ -126,21 +126,33 @@ constexpr qint64 kQueuedMilliseconds = 250;
 }  // namespace
 
 void ConversionRun::queueRow(StepTrapAdapter& trap, const QString& statement) {
-  if (queued_.isEmpty()) queuedSince_.start();
-  queued_.push_back(statement);
+  if (queuedCount_ == 0) queuedSince_.start();
+  // The statement is copied into a slot of an earlier batch, whose buffer serves again:
+  // a long table then costs no allocation per row here.
+  if (queuedCount_ < queued_.size()) {
+    QString& slot = queued_[queuedCount_];
+    slot.resize(0);
+    slot.append(statement);
+  } else {
+    QString copy;
+    copy.reserve(statement.size() + statement.size() / 4);
+    copy.append(statement);
+    queued_.push_back(std::move(copy));
+  }
+  ++queuedCount_;
   queuedRows_.push_back(rowCounter_);
   queuedChars_ += statement.size();
-  if (queued_.size() >= kQueuedRows || queuedChars_ >= kQueuedChars || queuedSince_.elapsed() >= kQueuedMilliseconds) {
+  if (queuedCount_ >= kQueuedRows || queuedChars_ >= kQueuedChars || queuedSince_.elapsed() >= kQueuedMilliseconds) {
     executeQueuedRows(trap);
   }
 }
 
 void ConversionRun::executeQueuedRows(StepTrapAdapter& trap) {
-  if (queued_.isEmpty()) return;
-  const QStringList statements = std::move(queued_);
+  if (queuedCount_ == 0) return;
+  const QStringList statements = queued_.first(queuedCount_);
   const std::vector<long> rows = std::move(queuedRows_);
-  queued_.clear();
   queuedRows_.clear();
+  queuedCount_ = 0;
   queuedChars_ = 0;
   std::vector<bool> failed(static_cast<size_t>(statements.size()), false);
   // Reported as the statement's own step would have reported it, with its row.
@@ -316,6 +328,7 @@ void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const st
     trap.run(408, [&] { rs.MoveNext(); });
   } while (trap.advance(410, [&] { return !rs.eof(); }));
   executeQueuedRows(trap);
+  queued_.clear();  // the next table's rows may be of another size
 }
 
 QString duplicateTableMessage(const QString& table) {

@@ -66,7 +66,8 @@ class ConversionRun {
   long rowCounter_ = 0;
   long rowsDone_ = 0;
   long reportRow_ = -1;  // while a queued row's failure is reported: its row
-  QStringList queued_;
+  QStringList queued_;  // the first queuedCount_ wait; the others keep buffers for reuse
+  qsizetype queuedCount_ = 0;
   std::vector<long> queuedRows_;
   qsizetype queuedChars_ = 0;
   QElapsedTimer queuedSince_;

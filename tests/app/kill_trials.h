@@ -69,12 +69,9 @@ inline int expectKilledRunsIntact(const std::string& reference, const std::vecto
   int partial = 0;
   for (const KillTrial& t : trials) {
     SCOPED_TRACE(t.what);
-    // Our engine: the file opens and is consistent. A row whose insert was cut short may
-    // have reached its page without the table's count; the check may say that, nothing else.
+    std::vector<std::string> problems;
     try {
-      for (const std::string& p : jet::checkDatabase(t.path)) {
-        EXPECT_NE(p.find("rows, but its definition counts"), std::string::npos) << p;
-      }
+      problems = jet::checkDatabase(t.path);
     } catch (const std::exception& e) {
       ADD_FAILURE() << "our engine cannot open it: " << e.what();
       continue;
@@ -85,6 +82,24 @@ inline int expectKilledRunsIntact(const std::string& reference, const std::vecto
       continue;
     }
     const QJsonObject tables = got.value("tables").toObject();
+    // Our engine: the file opens and is consistent. Rows whose insert was cut short may
+    // have reached their page without the table's count. A kill inside CREATE TABLE (the
+    // last table there is still empty) may leave that table's catalogue row without its
+    // index entries or permissions: the catalogue is not written in one piece, and the
+    // check says so. Nothing else may be wrong.
+    bool creating = false;
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+      if (!tables.contains(QString::fromStdString(*it))) continue;
+      creating = tables.value(QString::fromStdString(*it)).toArray().isEmpty();
+      break;
+    }
+    for (const std::string& p : problems) {
+      const bool counted = p.find("rows, but its definition counts") != std::string::npos;
+      const bool catalogue = (p.rfind("table MSysObjects, index", 0) == 0 || p.rfind("table MSysACEs, index", 0) == 0) &&
+                             p.find("has no index entry") != std::string::npos;
+      const bool permissions = p.find("has no permission rows in MSysACEs") != std::string::npos;
+      EXPECT_TRUE(counted || (creating && (catalogue || permissions))) << p;
+    }
     const std::vector<std::string> listed = mdbtoolsTables(t.path);
     EXPECT_EQ(listed.size(), static_cast<size_t>(tables.size())) << "mdb-tables and mdb-reader disagree";
     const auto reportedAt = std::find(order.begin(), order.end(), t.table);
@@ -117,10 +132,12 @@ inline int expectKilledRunsIntact(const std::string& reference, const std::vecto
         EXPECT_GE(have.size(), t.row - 1) << "rows reported as written are missing";
       }
       if (have.size() < want.size()) ++partial;
-      // mdbtools goes by the table's row count; the row of the insert the kill cut short
-      // may be on its page without being counted, as the engine's check allows.
+      // mdbtools goes by the table's row count. Rows go onto a page before the count
+      // takes them in, so in the table the kill cut short the rows of the page being
+      // written (never reported as written) may be there uncounted, as the engine's check
+      // allows; anywhere else the count is exact.
       const long counted = mdbtoolsCount(t.path, *it);
-      EXPECT_TRUE(counted == have.size() || (counted + 1 == have.size() && have.size() < want.size()))
+      EXPECT_TRUE(counted == have.size() || (counted < have.size() && have.size() < want.size()))
           << "mdb-count says " << counted << ", mdb-reader finds " << have.size();
       if (it == reportedAt) {
         EXPECT_GE(counted, t.row - 1) << "rows reported as written are not counted";
