@@ -150,6 +150,22 @@ class AccessSession final : public Session {
     }
   }
 
+  int executeBatch(const QStringList& statements, const std::function<bool(int, const Error&)>& onFailure) override {
+    requireOpen();
+    std::vector<QByteArray> utf8;
+    utf8.reserve(static_cast<size_t>(statements.size()));
+    std::vector<std::string_view> texts;
+    texts.reserve(static_cast<size_t>(statements.size()));
+    for (const QString& s : statements) {
+      utf8.push_back(s.toUtf8());
+      texts.emplace_back(utf8.back().constData(), static_cast<size_t>(utf8.back().size()));
+    }
+    const size_t run = executor_.executeBatch(texts, [&](size_t index, const DbError& e) {
+      return onFailure(static_cast<int>(index), Error(e.number(), QString::fromUtf8(e.what())));
+    });
+    return static_cast<int>(run);
+  }
+
   std::unique_ptr<Cursor> query(const QString& source) override {
     requireOpen();
     // "SELECT * FROM [T]" (or `T`, or T) is the one query the program makes.

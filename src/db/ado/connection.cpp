@@ -47,6 +47,21 @@ Session& Connection::session() {
 
 long Connection::Execute(const QString& statement) { return session().execute(statement); }
 
+int Connection::ExecuteBatch(const QStringList& statements, const std::function<bool(int, const Error&)>& onFailure) {
+  return session().executeBatch(statements, onFailure);
+}
+
+int Session::executeBatch(const QStringList& statements, const std::function<bool(int, const Error&)>& onFailure) {
+  for (int i = 0; i < statements.size(); ++i) {
+    try {
+      execute(statements[i]);
+    } catch (const Error& e) {
+      if (!onFailure(i, e)) return i + 1;
+    }
+  }
+  return static_cast<int>(statements.size());
+}
+
 std::unique_ptr<Recordset> Connection::OpenSchema(int schema) {
   return std::make_unique<Recordset>(session().openSchema(schema));
 }

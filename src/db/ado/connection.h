@@ -2,6 +2,8 @@
 // ADO's Connection with the members the program uses.
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "db/ado/data_type.h"
@@ -30,6 +32,13 @@ class Connection {
   void Open(const QString& connectionString);
   // Runs one statement at once; returns the number of rows affected (or -1).
   long Execute(const QString& statement);
+  // Runs statements in order, each with the outcome Execute would give it, but lets the
+  // database write a run of rows at once. onFailure(i, error) is called for a statement
+  // that fails once the statements before it have had their effect; it returns true to
+  // go on with the next one, false to stop. When the call returns, every statement it
+  // ran that did not fail is in the database. Returns how many statements were run:
+  // all, or up to and including the one whose failure stopped the batch.
+  int ExecuteBatch(const QStringList& statements, const std::function<bool(int, const Error&)>& onFailure);
   std::unique_ptr<Recordset> OpenSchema(int schema);
   void Close();
 

@@ -3,11 +3,13 @@
 // data-access layer. Connection and Recordset are thin over these.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "db/ado/connection_string.h"
+#include "db/ado/error.h"
 #include "db/ado/value.h"
 
 namespace qv::ado {
@@ -35,6 +37,9 @@ class Session {
   virtual ~Session() = default;
   // Runs one statement; returns the number of rows it affected (or -1).
   virtual long execute(const QString& statement) = 0;
+  // Runs statements in order with the outcome execute() has on each; see
+  // Connection::ExecuteBatch. This one runs them one by one.
+  virtual int executeBatch(const QStringList& statements, const std::function<bool(int, const Error&)>& onFailure);
   virtual std::unique_ptr<Cursor> query(const QString& source) = 0;
   virtual std::unique_ptr<Cursor> openSchema(int schema) = 0;
   virtual void close() = 0;

@@ -253,12 +253,16 @@ void DatabaseImpl::releaseIndexPage(uint32_t usageMap, uint32_t page) {
   releasePage(page);
 }
 
-void Table::insertRows(std::span<const Value> values) {
+void Table::insertRows(std::span<const Value> values, size_t* rowsInFile) {
+  if (rowsInFile) *rowsInFile = 0;
   const size_t n = columns().size();
   if (n == 0 || values.size() % n != 0)
     throw DbError(kErrSql, "Table '" + name() + "' has " + std::to_string(n) + " columns, but " +
                                std::to_string(values.size()) + " values were given.");
-  for (size_t at = 0; at < values.size(); at += n) insert(values.subspan(at, n));
+  for (size_t at = 0; at < values.size(); at += n) {
+    insert(values.subspan(at, n));
+    if (rowsInFile) ++*rowsInFile;
+  }
 }
 
 std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOptions& options) {

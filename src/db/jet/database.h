@@ -102,10 +102,12 @@ class Table {
   virtual void insert(std::span<const Value> values) = 0;
   // Inserts several rows given one after the other (columns().size() values each), as
   // insert() would one by one, but with far fewer writes: use it for a run of rows.
-  // When it returns every row is in the file. When it throws, the rows before the one
-  // that failed may or may not have reached the file; the failing one and those after
-  // it have not.
-  virtual void insertRows(std::span<const Value> values);
+  // When it returns every row is in the file. When it throws, the failing row and those
+  // after it have not reached the file, and of the rows before it the first
+  // *rowsInFile (when given) have; the others have not either. A row rejected for its
+  // values (DbError kErrSql) finds every row before it in the file unless the table
+  // has indexes.
+  virtual void insertRows(std::span<const Value> values, size_t* rowsInFile = nullptr);
   virtual std::unique_ptr<RowCursor> scan() = 0;
 };
 

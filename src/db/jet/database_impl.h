@@ -47,7 +47,7 @@ class TableImpl final : public Table {
   const std::vector<ColumnDef>& columns() const override { return columns_; }
   int64_t rowCount() const override { return def_.rowCount; }
   void insert(std::span<const Value> values) override;
-  void insertRows(std::span<const Value> values) override;
+  void insertRows(std::span<const Value> values, size_t* rowsInFile = nullptr) override;
   std::unique_ptr<RowCursor> scan() override;
 
   const TableDef& def() const { return def_; }
@@ -93,6 +93,9 @@ class TableImpl final : public Table {
   std::vector<uint8_t> rowBuffer_;
   std::vector<Value> filled_;
   bool flushEachStep_ = false;
+  // In insertRows: the row being placed, and how many rows of the run are in the file.
+  size_t runRow_ = 0;
+  size_t runRowsInFile_ = 0;
   LongValueWriter lv_;
 };
 

@@ -77,7 +77,8 @@ void TableImpl::insert(std::span<const Value> values) {
   db_.change([&] { insertRow(values); });
 }
 
-void TableImpl::insertRows(std::span<const Value> values) {
+void TableImpl::insertRows(std::span<const Value> values, size_t* rowsInFile) {
+  if (rowsInFile) *rowsInFile = 0;
   if (auto problem = indexProblem())
     throw DbError(kErrGeneric, "'" + db_.path() + "': rows cannot be added to table " + name_ + ": " + *problem);
   const size_t n = def_.columns.size();
@@ -86,17 +87,21 @@ void TableImpl::insertRows(std::span<const Value> values) {
                                std::to_string(values.size()) + " values were given.");
   if (values.empty()) return;
   if (!def_.realIndexes.empty()) {
-    // Each row's index entries need its pointer: an indexed table takes its rows one by one.
+    // Each row's index entries need its pointer: an indexed table takes its rows one by
+    // one, and all of them reach the file together.
     db_.change([&] {
       for (size_t at = 0; at < values.size(); at += n) insertRow(values.subspan(at, n));
     });
+    if (rowsInFile) *rowsInFile = values.size() / n;
     return;
   }
   // Each step is written as soon as it ends, so a long run keeps little in memory.
   flushEachStep_ = true;
+  runRow_ = 0;
+  runRowsInFile_ = 0;
   try {
     db_.change([&] {
-      for (size_t at = 0; at < values.size(); at += n) {
+      for (size_t at = 0; at < values.size(); at += n, ++runRow_) {
         try {
           placeRow(values.subspan(at, n));
         } catch (const DbError& e) {
@@ -105,6 +110,7 @@ void TableImpl::insertRows(std::span<const Value> values) {
           if (e.number() != kErrSql) throw;
           endStep();
           db_.pager().flush();
+          runRowsInFile_ = runRow_;
           throw;
         }
       }
@@ -112,9 +118,11 @@ void TableImpl::insertRows(std::span<const Value> values) {
     });
   } catch (...) {
     flushEachStep_ = false;
+    if (rowsInFile) *rowsInFile = runRowsInFile_;
     throw;
   }
   flushEachStep_ = false;
+  if (rowsInFile) *rowsInFile = values.size() / n;
 }
 
 std::optional<std::string> TableImpl::indexProblem() const {
@@ -254,6 +262,7 @@ void TableImpl::placeRow(std::span<const Value> values) {
     if (flushEachStep_) {
       pager.flush();
       pager.trim();
+      runRowsInFile_ = runRow_;
     }
     nextInsertPage();
   }

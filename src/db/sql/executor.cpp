@@ -8,20 +8,109 @@
 namespace qv::sql {
 namespace {
 
-// An engine failure that rejects the statement becomes an SQL error; others pass as they are.
-[[noreturn]] void rethrowEngineError(const DbError& e) {
+// An engine failure as the statement reports it: one that rejects the statement becomes
+// an SQL error; others stay as they are.
+DbError statementError(const DbError& e) {
   std::string_view what = e.what();
-  if (e.number() != kErrSql || what.substr(0, kSqlErrorPrefix.size()) == kSqlErrorPrefix) throw;
-  throwSqlError(what);
+  if (e.number() != kErrSql || what.substr(0, kSqlErrorPrefix.size()) == kSqlErrorPrefix) return e;
+  return DbError(kErrSql, std::string(kSqlErrorPrefix) + std::string(what));
 }
+
+[[noreturn]] void rethrowEngineError(const DbError& e) { throw statementError(e); }
+
+void parseChecked(std::string_view sql, Statement& statement) {
+  if (size_t bad = findInvalidUtf8(sql); bad != std::string_view::npos) {
+    throwSqlError("The statement is not valid UTF-8 text" + atCharacter(sql, bad) + ".");
+  }
+  parseStatement(sql, statement);
+}
+
+// A batch writes its waiting rows at the latest when they are this many, or hold this
+// many bytes of text and binary values.
+constexpr size_t kBatchRows = 2048;
+constexpr size_t kBatchBytes = size_t{8} << 20;
 
 }  // namespace
 
 long Executor::execute(std::string_view sql) {
-  if (size_t bad = findInvalidUtf8(sql); bad != std::string_view::npos) {
-    throwSqlError("The statement is not valid UTF-8 text" + atCharacter(sql, bad) + ".");
+  parseChecked(sql, statement_);
+  return runParsed(sql);
+}
+
+size_t Executor::executeBatch(std::span<const std::string_view> statements, const FailureHandler& onFailure) {
+  waitingTable_ = nullptr;
+  waitingValues_.clear();
+  waitingStatements_.clear();
+  waitingBytes_ = 0;
+  for (size_t i = 0; i < statements.size(); ++i) {
+    const std::string_view sql = statements[i];
+    try {
+      parseChecked(sql, statement_);
+      if (statement_.kind != Statement::Kind::kInsert) {
+        if (!writeWaitingRows(onFailure)) return stoppedAfter_;
+        runParsed(sql);
+        continue;
+      }
+      jet::Table& table = prepareInsert(sql);
+      if (&table != waitingTable_) {
+        if (!writeWaitingRows(onFailure)) return stoppedAfter_;
+        waitingTable_ = &table;
+      }
+      for (jet::Value& v : row_) {
+        waitingBytes_ += v.s.size();
+        waitingValues_.push_back(std::move(v));
+      }
+      waitingStatements_.push_back(i);
+      if (waitingStatements_.size() >= kBatchRows || waitingBytes_ >= kBatchBytes) {
+        if (!writeWaitingRows(onFailure)) return stoppedAfter_;
+      }
+    } catch (const DbError& e) {
+      // The statements before this one come first.
+      if (!writeWaitingRows(onFailure)) return stoppedAfter_;
+      if (!onFailure(i, e)) return i + 1;
+    }
   }
-  parseStatement(sql, statement_);
+  if (!writeWaitingRows(onFailure)) return stoppedAfter_;
+  return statements.size();
+}
+
+bool Executor::writeWaitingRows(const FailureHandler& onFailure) {
+  if (waitingStatements_.empty()) return true;
+  jet::Table& table = *waitingTable_;
+  const size_t width = table.columns().size();
+  const size_t count = waitingStatements_.size();
+  const std::span<const jet::Value> values = waitingValues_;
+  bool goOn = true;
+  size_t at = 0;
+  while (at < count && goOn) {
+    size_t inFile = 0;
+    try {
+      table.insertRows(values.subspan(at * width), &inFile);
+      break;
+    } catch (const DbError&) {
+      at += inFile;
+    }
+    // The run failed somewhere after its first inFile rows: row by row from there finds
+    // the statement that fails, and the run goes on after it.
+    for (; at < count; ++at) {
+      try {
+        table.insert(values.subspan(at * width, width));
+      } catch (const DbError& e) {
+        goOn = onFailure(waitingStatements_[at], statementError(e));
+        stoppedAfter_ = waitingStatements_[at] + 1;
+        ++at;
+        break;
+      }
+    }
+  }
+  waitingTable_ = nullptr;
+  waitingValues_.clear();
+  waitingStatements_.clear();
+  waitingBytes_ = 0;
+  return goOn;
+}
+
+long Executor::runParsed(std::string_view sql) {
   switch (statement_.kind) {
     case Statement::Kind::kCreateTable: return createTable(sql);
     case Statement::Kind::kDropTable: return dropTable(sql);
@@ -79,6 +168,16 @@ jet::Table& Executor::insertTarget(std::string_view sql) {
 }
 
 long Executor::insert(std::string_view sql) {
+  jet::Table& table = prepareInsert(sql);
+  try {
+    table.insert(row_);
+  } catch (const DbError& e) {
+    rethrowEngineError(e);
+  }
+  return 1;
+}
+
+jet::Table& Executor::prepareInsert(std::string_view sql) {
   jet::Table& table = insertTarget(sql);
   const std::vector<jet::ColumnDef>& columns = table.columns();
   const size_t columnCount = columns.size();
@@ -126,12 +225,7 @@ long Executor::insert(std::string_view sql) {
       convertLiteral(sql, null, columns[c], row_[c]);
     }
   }
-  try {
-    table.insert(row_);
-  } catch (const DbError& e) {
-    rethrowEngineError(e);
-  }
-  return 1;
+  return table;
 }
 
 }  // namespace qv::sql

@@ -8,6 +8,8 @@
 // number kErrSql and a description beginning "SQL error: " that says what and where.
 // Failures of the file itself (I/O, a full disk) keep the engine's number and text.
 
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,13 +28,30 @@ class Executor {
   // CREATE TABLE and DROP TABLE).
   long execute(std::string_view sql);
 
+  // Told of a statement of a batch that failed (its index and the error execute() would
+  // have thrown) once every statement before it has had its effect. Returns true to go
+  // on with the next statement, false to stop.
+  using FailureHandler = std::function<bool(size_t index, const DbError& error)>;
+
+  // Runs statements in order with the outcome execute() would have on each, one after
+  // the other, but hands a run of INSERTs into one table to the engine at once, which
+  // writes it with far fewer writes. When it returns, every statement it ran that did
+  // not fail is in the file. Returns the number of statements run: all of them, or up to
+  // and including the one whose failure stopped the batch.
+  size_t executeBatch(std::span<const std::string_view> statements, const FailureHandler& onFailure);
+
   jet::Database& database() { return db_; }
 
  private:
+  long runParsed(std::string_view sql);
   long createTable(std::string_view sql);
   long dropTable(std::string_view sql);
   long insert(std::string_view sql);
+  // Checks the parsed INSERT and converts its values into row_; returns its table.
+  jet::Table& prepareInsert(std::string_view sql);
   jet::Table& insertTarget(std::string_view sql);
+  // Writes the rows waiting in the batch; false when a failure stopped the batch.
+  bool writeWaitingRows(const FailureHandler& onFailure);
 
   jet::Database& db_;
   Statement statement_;
@@ -43,6 +62,12 @@ class Executor {
   jet::Table* lastTable_ = nullptr;
   std::string lastTableName_;
   std::string nameBuffer_;
+  // A batch's run of INSERTs not yet written: their table, values and statement indexes.
+  jet::Table* waitingTable_ = nullptr;
+  std::vector<jet::Value> waitingValues_;
+  std::vector<size_t> waitingStatements_;
+  size_t waitingBytes_ = 0;
+  size_t stoppedAfter_ = 0;  // one past the statement whose failure stopped the batch
 };
 
 }  // namespace qv::sql
