@@ -94,16 +94,6 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     throw DbError(kErrSql, "'" + path + "': a database password has at most 20 characters");
   io::Env& env = options.env ? *options.env : io::defaultEnv();
   if (env.exists(path)) throw DbError(kErrGeneric, "'" + path + "' already exists");
-  std::string temporary;
-  std::unique_ptr<io::File> file;
-  for (int attempt = 1; !file; ++attempt) {
-    temporary = temporaryNameFor(path);
-    try {
-      file = env.open(temporary, io::OpenMode::kCreateExclusive);
-    } catch (const DbError& e) {
-      if (attempt == 8 || !env.exists(temporary)) throw naming(e, temporary, path);
-    }
-  }
   DatabaseHeader header;
   header.format = format;
   header.codePage = 1252;
@@ -120,6 +110,16 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     header.encodingKey = get32(key, 0);
   }
   Layout layout = layoutFor(format);
+  std::string temporary;
+  std::unique_ptr<io::File> file;
+  for (int attempt = 1; !file; ++attempt) {
+    temporary = temporaryNameFor(path);
+    try {
+      file = env.open(temporary, io::OpenMode::kCreateExclusive);
+    } catch (const DbError& e) {
+      if (attempt == 8 || !env.exists(temporary)) throw naming(e, temporary, path);
+    }
+  }
   try {
     // Held from the start: the lock stays with the file when it is moved into place.
     std::unique_ptr<io::File> held = env.open(temporary, io::OpenMode::kRead);
