@@ -1,7 +1,9 @@
 // Fuzzes the SQL front end: the input runs as one statement, then line by line, on an
 // in-memory database that holds a table with a column of every type. Whatever the input,
 // the front end must either succeed or throw an SQL error ("SQL error: ..."), and every
-// row it hands to the engine must hold values of the columns' kinds.
+// row it hands to the engine must hold values of the columns' kinds. The lines also run
+// as one batch on a second database, which must end as the line-by-line run did: the
+// same lines failing, the same rows in every table.
 
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/io/error.h"
 #include "db/jet/database.h"
@@ -115,19 +118,32 @@ class FuzzDatabase final : public qv::jet::Database {
   }
   void close() override {}
 
+  std::map<std::string, int64_t> rowCounts() const {
+    std::map<std::string, int64_t> out;
+    for (const auto& [name, t] : tables_) out[name] = t->rowCount();
+    return out;
+  }
+
  private:
   std::string path_ = "fuzz";
   std::map<std::string, std::unique_ptr<CheckingTable>> tables_;
 };
 
-void runOne(qv::sql::Executor& exec, std::string_view statement) {
+void checkSqlError(const qv::DbError& e) {
+  std::string_view what = e.what();
+  if (e.number() != qv::kErrSql || what.substr(0, qv::sql::kSqlErrorPrefix.size()) != qv::sql::kSqlErrorPrefix) {
+    fail("a failure that is not an SQL error");
+  }
+}
+
+// Runs the statement; true when it failed.
+bool runOne(qv::sql::Executor& exec, std::string_view statement) {
   try {
     exec.execute(statement);
+    return false;
   } catch (const qv::DbError& e) {
-    std::string_view what = e.what();
-    if (e.number() != qv::kErrSql || what.substr(0, qv::sql::kSqlErrorPrefix.size()) != qv::sql::kSqlErrorPrefix) {
-      fail("a failure that is not an SQL error");
-    }
+    checkSqlError(e);
+    return true;
   }
 }
 
@@ -135,15 +151,32 @@ void runOne(qv::sql::Executor& exec, std::string_view statement) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
-  FuzzDatabase db;
-  qv::sql::Executor exec(db);
-  runOne(exec, input);
+  {
+    FuzzDatabase db;
+    qv::sql::Executor exec(db);
+    runOne(exec, input);
+  }
+  std::vector<std::string_view> lines;
   size_t start = 0;
   while (start <= input.size()) {
     size_t end = input.find('\n', start);
     if (end == std::string_view::npos) end = input.size();
-    runOne(exec, input.substr(start, end - start));
+    lines.push_back(input.substr(start, end - start));
     start = end + 1;
   }
+  FuzzDatabase single, batched;
+  qv::sql::Executor one(single), many(batched);
+  std::vector<size_t> failedOne, failedMany;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (runOne(one, lines[i])) failedOne.push_back(i);
+  }
+  const size_t run = many.executeBatch(lines, [&](size_t i, const qv::DbError& e) {
+    checkSqlError(e);
+    failedMany.push_back(i);
+    return true;
+  });
+  if (run != lines.size()) fail("the batch stopped although every failure said go on");
+  if (failedMany != failedOne) fail("the batch failed other lines than the lines one by one");
+  if (batched.rowCounts() != single.rowCounts()) fail("the batch left other rows than the lines one by one");
   return 0;
 }

@@ -1,5 +1,8 @@
 #include "engine/conversion_run.h"
 
+#include <exception>
+
+#include "db/ado/connection.h"
 #include "db/ado/error.h"
 #include "db/ado/recordset.h"
 #include "engine/connection_strings.h"
@@ -112,9 +115,71 @@ void ConversionRun::deliver(StepTrapAdapter& trap, int previewStep, int appendSt
   }
 }
 
+namespace {
+
+// A queue of rows is executed when it holds this many statements or characters, or its
+// first statement waited this long.
+constexpr qsizetype kQueuedRows = 1000;
+constexpr qsizetype kQueuedChars = qsizetype{4} << 20;
+constexpr qint64 kQueuedMilliseconds = 250;
+
+}  // namespace
+
+void ConversionRun::queueRow(StepTrapAdapter& trap, const QString& statement) {
+  if (queued_.isEmpty()) queuedSince_.start();
+  queued_.push_back(statement);
+  queuedRows_.push_back(rowCounter_);
+  queuedChars_ += statement.size();
+  if (queued_.size() >= kQueuedRows || queuedChars_ >= kQueuedChars || queuedSince_.elapsed() >= kQueuedMilliseconds) {
+    executeQueuedRows(trap);
+  }
+}
+
+void ConversionRun::executeQueuedRows(StepTrapAdapter& trap) {
+  if (queued_.isEmpty()) return;
+  const QStringList statements = std::move(queued_);
+  const std::vector<long> rows = std::move(queuedRows_);
+  queued_.clear();
+  queuedRows_.clear();
+  queuedChars_ = 0;
+  std::vector<bool> failed(static_cast<size_t>(statements.size()), false);
+  // Reported as the statement's own step would have reported it, with its row.
+  auto fail = [&](int i, const ado::Error& error) {
+    failed[static_cast<size_t>(i)] = true;
+    reportRow_ = rows[static_cast<size_t>(i)];
+    trap.run(406, [&] { throw error; });
+    reportRow_ = -1;
+    return true;
+  };
+  try {
+    ado::Connection* access = host_.connections().access.get();
+    if (!access) throw ado::Error(91, QStringLiteral("Object variable not set"));
+    access->ExecuteBatch(statements, fail);
+  } catch (...) {
+    // The batch could not run (no connection, a closed one): every statement of it not
+    // yet reported fails as it would have alone.
+    const std::exception_ptr failure = std::current_exception();
+    for (size_t i = 0; i < failed.size(); ++i) {
+      if (failed[i]) continue;
+      failed[i] = true;
+      reportRow_ = rows[i];
+      trap.run(406, [&] { std::rethrow_exception(failure); });
+      reportRow_ = -1;
+    }
+  }
+  for (qsizetype i = 0; i < statements.size(); ++i) {
+    if (failed[static_cast<size_t>(i)]) continue;
+    reportRow_ = rows[static_cast<size_t>(i)];
+    trap.run(406, [&] { host_.executed(statements[i]); });
+    reportRow_ = -1;
+  }
+  rowsDone_ += statements.size();
+}
+
 void ConversionRun::copyTable(StepTrapAdapter& trap, std::unique_ptr<ado::Recordset>& recordset, int index,
                               bool firstTable, bool* leaveLoop) {
   rowCounter_ = 0;
+  rowsDone_ = 0;
   if (firstTable) {
     trap.run(142, [&] { host_.clearPreviewScript(); });
     trap.run(144, [&] { host_.clearDatatypeRecord(); });
@@ -242,9 +307,15 @@ void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const st
     }
     QString statement;
     trap.run(390, [&] { statement = insert.finish(); });
-    deliver(trap, 394, 396, 406, statement);
+    if (trap.test(394, [&] { return host_.previewMode(); })) {
+      trap.run(396, [&] { host_.appendPreviewLine(statement); });
+      rowsDone_ = rowCounter_;
+    } else {
+      queueRow(trap, statement);
+    }
     trap.run(408, [&] { rs.MoveNext(); });
   } while (trap.advance(410, [&] { return !rs.eof(); }));
+  executeQueuedRows(trap);
 }
 
 QString duplicateTableMessage(const QString& table) {

@@ -2,7 +2,13 @@
 // The conversion run ("Start Converting"): for every Paradox table of the folder, from
 // the last one listed to the first, it may drop the Access table of the same name, creates
 // it with mapped column types and copies every row with one INSERT statement; in direct
-// mode each statement is executed at once, in preview mode it goes to the preview script.
+// mode the statements are executed, in preview mode they go to the preview script.
+//
+// In direct mode a table's INSERT statements go to the database in batches (a thousand
+// rows, or what a quarter of a second gathers), which lets the database write a run of
+// rows at once. Each statement keeps its own outcome: a failing row is reported with its
+// own row number, as if it had run alone, and the rows around it go in. Whatever else
+// happens to the table (the next table, the end of the run) comes after its batch.
 // Every step is numbered and runs under a StepTrap: a failure is reported and the run
 // goes on with the next step, so one bad row or table never ends the run.
 //
@@ -11,10 +17,12 @@
 // and converting the second would add its rows a second time or, after the first made the
 // Access table, into that table. The second entry is skipped with a message.
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include "db/ado/recordset.h"
 #include "engine/conversion_host.h"
@@ -31,7 +39,11 @@ class ConversionRun {
 
   bool running() const { return running_; }
   const QString& currentTable() const { return currentTable_; }
-  long currentRow() const { return rowCounter_; }
+  // The row being read (the progress bar's row).
+  long currentRow() const { return reportRow_ >= 0 ? reportRow_ : rowCounter_; }
+  // How many rows of the current table have had their statement executed (or failed),
+  // or appended to the preview script.
+  long rowsDone() const { return rowsDone_; }
   // List1 and List2 as the run last filled them.
   const QStringList& paradoxTables() const { return list1_; }
   const QStringList& accessTables() const { return list2_; }
@@ -43,12 +55,21 @@ class ConversionRun {
                  bool* leaveLoop);
   void copyRows(class StepTrapAdapter& trap, ado::Recordset& rs, const std::vector<bool>& numeric);
   void deliver(class StepTrapAdapter& trap, int previewStep, int appendStep, int executeStep, const QString& statement);
+  // Direct mode: queues a row's INSERT statement; executes the queue when it is full.
+  void queueRow(class StepTrapAdapter& trap, const QString& statement);
+  void executeQueuedRows(class StepTrapAdapter& trap);
 
   ConversionHost& host_;
   LocaleRules rules_;
   bool running_ = false;
   QString currentTable_;
   long rowCounter_ = 0;
+  long rowsDone_ = 0;
+  long reportRow_ = -1;  // while a queued row's failure is reported: its row
+  QStringList queued_;
+  std::vector<long> queuedRows_;
+  qsizetype queuedChars_ = 0;
+  QElapsedTimer queuedSince_;
   QStringList list1_;
   QStringList list2_;
   // The table names this run has come to, compared without regard to case.

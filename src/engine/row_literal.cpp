@@ -7,7 +7,15 @@ namespace qv::engine {
 void InsertBuilder::begin(const QString& table, const std::vector<bool>* numeric) {
   numeric_ = numeric;
   tableHasNumeric_ = numeric && std::find(numeric->begin(), numeric->end(), true) != numeric->end();
-  statement_.clear();
+  if (statement_.isDetached()) {
+    statement_.clear();
+  } else {
+    // The last statement went out with finish() and is still held there: a new buffer,
+    // large enough from the start for a row like the last one.
+    const qsizetype last = statement_.size();
+    statement_ = QString();
+    statement_.reserve(last + last / 4 + 32);
+  }
   statement_ += QStringLiteral("INSERT INTO `");
   statement_ += table;
   statement_ += QStringLiteral("` VALUES (");

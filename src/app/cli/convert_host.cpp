@@ -72,9 +72,11 @@ void ConvertHost::drawProgress(bool force) {
   if (!progressOut_ || table_.isEmpty()) return;
   if (!force && drawClock_.elapsed() < 100) return;
   drawClock_.restart();
-  long row = run_ ? run_->currentRow() : 0;
+  const long reading = run_ ? run_->currentRow() : 0;
   // The run shows (row + 1) / (count + 1) * 100, so the count follows from the value.
-  long count = value_ > 0 ? std::lround((row + 1) * 100.0 / value_) - 1 : 0;
+  long count = value_ > 0 ? std::lround((reading + 1) * 100.0 / value_) - 1 : 0;
+  // The line shows the rows whose statements have run, which may trail the row read.
+  long row = run_ ? run_->rowsDone() : 0;
   double seconds = tableClock_.isValid() ? tableClock_.elapsed() / 1000.0 : 0;
   double rate = seconds > 0 ? row / seconds : 0;
   std::string left = "--";

@@ -1,6 +1,7 @@
 #include "db/ado/access_provider.h"
 
 #include <QByteArray>
+#include <QStringEncoder>
 #include <algorithm>
 #include <array>
 
@@ -152,15 +153,20 @@ class AccessSession final : public Session {
 
   int executeBatch(const QStringList& statements, const std::function<bool(int, const Error&)>& onFailure) override {
     requireOpen();
-    std::vector<QByteArray> utf8;
-    utf8.reserve(static_cast<size_t>(statements.size()));
-    std::vector<std::string_view> texts;
-    texts.reserve(static_cast<size_t>(statements.size()));
+    // Every statement's UTF-8 text back to back in one buffer, kept from batch to batch.
+    batchText_.clear();
+    batchEnds_.clear();
     for (const QString& s : statements) {
-      utf8.push_back(s.toUtf8());
-      texts.emplace_back(utf8.back().constData(), static_cast<size_t>(utf8.back().size()));
+      appendUtf8(s, batchText_);
+      batchEnds_.push_back(batchText_.size());
     }
-    const size_t run = executor_.executeBatch(texts, [&](size_t index, const DbError& e) {
+    batchViews_.clear();
+    size_t from = 0;
+    for (size_t end : batchEnds_) {
+      batchViews_.emplace_back(batchText_.data() + from, end - from);
+      from = end;
+    }
+    const size_t run = executor_.executeBatch(batchViews_, [&](size_t index, const DbError& e) {
       return onFailure(static_cast<int>(index), Error(e.number(), QString::fromUtf8(e.what())));
     });
     return static_cast<int>(run);
@@ -238,9 +244,21 @@ class AccessSession final : public Session {
     if (closed_) throw Error(kErrObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
   }
 
+  void appendUtf8(const QString& text, std::string& out) {
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(utf8_.requiredSpace(text.size())));
+    utf8_.resetState();
+    char* end = utf8_.appendToBuffer(out.data() + at, text);
+    out.resize(static_cast<size_t>(end - out.data()));
+  }
+
   std::unique_ptr<jet::Database> db_;
   sql::Executor executor_;
   bool closed_ = false;
+  QStringEncoder utf8_{QStringEncoder::Utf8};
+  std::string batchText_;
+  std::vector<size_t> batchEnds_;
+  std::vector<std::string_view> batchViews_;
 };
 
 class AccessProvider final : public Driver {

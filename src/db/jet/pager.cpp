@@ -44,8 +44,7 @@ Pager::CachedPage& Pager::load(uint32_t page) {
     if (page >= pageCount_)
       throw DbError(kErrFormat, "'" + path() + "' is damaged: page " + std::to_string(page) +
                                     " lies beyond the end of the file");
-    auto fresh = std::make_unique<CachedPage>();
-    fresh->bytes.resize(layout_.pageSize);
+    auto fresh = newCachedPage();
     file_->readExact(static_cast<uint64_t>(page) * layout_.pageSize, fresh->bytes.data(), layout_.pageSize);
     if (codec_) codec_->decode(page, fresh->bytes.data(), fresh->bytes.size());
     it = cache_.emplace(page, std::move(fresh)).first;
@@ -75,7 +74,45 @@ void Pager::beginChange() {
 
 void Pager::remember(uint32_t page, const std::vector<uint8_t>& bytes) {
   beginChange();
-  if (page < pagesBefore_ && before_.find(page) == before_.end()) before_.emplace(page, bytes);
+  if (page >= pagesBefore_ || before_.find(page) != before_.end()) return;
+  // A buffer of an earlier step serves again: a step of a long run of rows keeps a few
+  // pages, and allocating them anew each time would cost more than copying them.
+  std::vector<uint8_t> copy;
+  if (!spare_.empty()) {
+    copy = std::move(spare_.back());
+    spare_.pop_back();
+  }
+  copy.assign(bytes.begin(), bytes.end());
+  before_.emplace(page, std::move(copy));
+}
+
+std::unique_ptr<Pager::CachedPage> Pager::newCachedPage() {
+  std::unique_ptr<CachedPage> p;
+  if (!sparePages_.empty()) {
+    p = std::move(sparePages_.back());
+    sparePages_.pop_back();
+    *p = CachedPage{std::move(p->bytes)};
+  } else {
+    p = std::make_unique<CachedPage>();
+  }
+  p->bytes.resize(layout_.pageSize);  // the caller fills it
+  return p;
+}
+
+void Pager::release(uint32_t page) {
+  if (!groups_.empty()) return;
+  auto it = cache_.find(page);
+  if (it == cache_.end()) return;
+  if (last_ == it->second.get()) last_ = nullptr;
+  if (sparePages_.size() < 8) sparePages_.push_back(std::move(it->second));
+  cache_.erase(it);
+}
+
+void Pager::forgetBefore() {
+  for (auto& [page, bytes] : before_) {
+    if (spare_.size() < 16) spare_.push_back(std::move(bytes));
+  }
+  before_.clear();
 }
 
 uint8_t* Pager::modify(uint32_t page, uint32_t offset, uint32_t length) {
@@ -110,8 +147,7 @@ Pager::CachedPage& Pager::startFresh(uint32_t page, CachedPage& p) {
 uint32_t Pager::append() {
   beginChange();
   uint32_t page = pageCount_++;
-  auto created = std::make_unique<CachedPage>();
-  created->bytes.assign(layout_.pageSize, 0);
+  auto created = newCachedPage();
   CachedPage& p = *created;
   cache_[page] = std::move(created);
   lastPage_ = page;
@@ -136,7 +172,7 @@ void Pager::endStep() {
   groups_.clear();
   saved_.clear();
   mergeable_ = true;
-  before_.clear();
+  forgetBefore();
   changing_ = false;
 }
 
@@ -230,7 +266,7 @@ void Pager::discard() {
   groups_.clear();
   saved_.clear();
   mergeable_ = true;
-  before_.clear();
+  forgetBefore();
   changing_ = false;
   cache_.clear();
   last_ = nullptr;

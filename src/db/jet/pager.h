@@ -85,6 +85,10 @@ class Pager {
   void sync();
   // Drops cached pages once the cache holds more than about limit pages.
   void trim(size_t limit = 8192);
+  // Drops one page from the cache (when nothing waits to be written), keeping its buffer
+  // for the next page loaded or appended: for a page that will not be wanted again, such
+  // as a data page a long run of rows has filled.
+  void release(uint32_t page);
   // Forgets unwritten changes (after a failed operation) and re-reads from the file.
   void discard();
 
@@ -99,12 +103,16 @@ class Pager {
     int64_t saved = -1;  // where the group's bytes were kept in saved_, or -1
   };
   CachedPage& load(uint32_t page);
+  // A cached page of pageSize bytes (contents unspecified), from sparePages_ when it has one.
+  std::unique_ptr<CachedPage> newCachedPage();
   CachedPage& startFresh(uint32_t page, CachedPage& p);
   void keepEarlierGroup(CachedPage& p);
   void endStep();
   // Called before a page is changed: keeps its bytes as the file holds them the first
   // time the step touches it.
   void remember(uint32_t page, const std::vector<uint8_t>& bytes);
+  // Empties before_, keeping a few of its buffers in spare_ for the next step.
+  void forgetBefore();
   void beginChange();
   // After a failed write: writes the kept pages of the groups up to and including the
   // one that failed back (last first), and cuts pages appended since.
@@ -117,6 +125,8 @@ class Pager {
   uint32_t pageCount_ = 0;
   // The pages of the file before the step's changes, and its page count then.
   std::unordered_map<uint32_t, std::vector<uint8_t>> before_;
+  std::vector<std::vector<uint8_t>> spare_;
+  std::vector<std::unique_ptr<CachedPage>> sparePages_;
   uint32_t pagesBefore_ = 0;
   bool changing_ = false;
   std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> cache_;

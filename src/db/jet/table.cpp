@@ -258,11 +258,14 @@ void TableImpl::placeRow(std::span<const Value> values) {
     roomLeft_ = insertPage_ != 0 ? dataFreeSpace(pager.read(insertPage_), l) : 0;
   }
   if (insertPage_ == 0 || roomLeft_ < size + 2) {
+    const uint32_t fullPage = insertPage_;
     endStep();
     if (flushEachStep_) {
       pager.flush();
       pager.trim();
       runRowsInFile_ = runRow_;
+      // The run will not come back to the page it filled: its buffer serves the next one.
+      if (fullPage != 0) pager.release(fullPage);
     }
     nextInsertPage();
   }

@@ -39,9 +39,9 @@ long Executor::execute(std::string_view sql) {
 
 size_t Executor::executeBatch(std::span<const std::string_view> statements, const FailureHandler& onFailure) {
   waitingTable_ = nullptr;
-  waitingValues_.clear();
   waitingStatements_.clear();
   waitingBytes_ = 0;
+  waitingCount_ = 0;
   for (size_t i = 0; i < statements.size(); ++i) {
     const std::string_view sql = statements[i];
     try {
@@ -56,9 +56,16 @@ size_t Executor::executeBatch(std::span<const std::string_view> statements, cons
         if (!writeWaitingRows(onFailure)) return stoppedAfter_;
         waitingTable_ = &table;
       }
-      for (jet::Value& v : row_) {
+      // Copied into the slots of earlier batches, so that their strings' buffers (and
+      // those of row_) serve again.
+      for (const jet::Value& v : row_) {
         waitingBytes_ += v.s.size();
-        waitingValues_.push_back(std::move(v));
+        if (waitingCount_ < waitingValues_.size()) {
+          waitingValues_[waitingCount_] = v;
+        } else {
+          waitingValues_.push_back(v);
+        }
+        ++waitingCount_;
       }
       waitingStatements_.push_back(i);
       if (waitingStatements_.size() >= kBatchRows || waitingBytes_ >= kBatchBytes) {
@@ -79,7 +86,7 @@ bool Executor::writeWaitingRows(const FailureHandler& onFailure) {
   jet::Table& table = *waitingTable_;
   const size_t width = table.columns().size();
   const size_t count = waitingStatements_.size();
-  const std::span<const jet::Value> values = waitingValues_;
+  const std::span<const jet::Value> values = std::span<const jet::Value>(waitingValues_).first(waitingCount_);
   bool goOn = true;
   size_t at = 0;
   while (at < count && goOn) {
@@ -104,9 +111,9 @@ bool Executor::writeWaitingRows(const FailureHandler& onFailure) {
     }
   }
   waitingTable_ = nullptr;
-  waitingValues_.clear();
   waitingStatements_.clear();
   waitingBytes_ = 0;
+  waitingCount_ = 0;
   return goOn;
 }
 

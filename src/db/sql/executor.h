@@ -62,9 +62,11 @@ class Executor {
   jet::Table* lastTable_ = nullptr;
   std::string lastTableName_;
   std::string nameBuffer_;
-  // A batch's run of INSERTs not yet written: their table, values and statement indexes.
+  // A batch's run of INSERTs not yet written: their table, values (the first
+  // waitingCount_ of waitingValues_) and statement indexes.
   jet::Table* waitingTable_ = nullptr;
   std::vector<jet::Value> waitingValues_;
+  size_t waitingCount_ = 0;
   std::vector<size_t> waitingStatements_;
   size_t waitingBytes_ = 0;
   size_t stoppedAfter_ = 0;  // one past the statement whose failure stopped the batch

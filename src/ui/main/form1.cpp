@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "db/ado/connection.h"
 #include "engine/paradox_discovery.h"
 #include "engine/provider_check.h"
+#include "engine/sample_database.h"
 #include "shell/error_report.h"
 #include "shell/event_yield.h"
 #include "shell/main_helpers.h"
@@ -289,7 +291,9 @@ void Form1::PushButton3_Click() {
 
 void Form1::PushButton4_Click() {
   shell::StepTrap trap = trapFor("PushButton4_Click");
-  trap.run(100, [&] { Text5->setText(programFolder + QStringLiteral("/Samples/sample.mdb")); });
+  trap.run(100, [&] {
+    Text5->setText(engine::SampleDatabasePath(programFolder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+  });
 }
 
 void Form1::PushButton5_Click() {

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     QObject::connect(&position, &QTimer::timeout, [&conversion] {
       const qv::engine::ConversionRun& run = conversion.run();
       if (!run.running()) return;
-      std::printf("at %s %ld\n", run.currentTable().toUtf8().constData(), run.currentRow());
+      std::printf("at %s %ld\n", run.currentTable().toUtf8().constData(), run.rowsDone());
       std::fflush(stdout);
     });
     position.start(5);
