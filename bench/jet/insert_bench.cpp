@@ -14,22 +14,13 @@
 #include <vector>
 
 #include "db/jet/database.h"
+#include "jet_bench.h"
 
 using namespace qv::jet;
+using qv::bench::column;
+using qv::bench::seconds;
 
 namespace {
-
-ColumnDef column(const char* name, ColumnType type, int length = 0) {
-  ColumnDef c;
-  c.name = name;
-  c.type = type;
-  c.length = length;
-  return c;
-}
-
-double seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
 
 void fillMixed(Value* row, long i) {
   row[0] = Value::integer(i);

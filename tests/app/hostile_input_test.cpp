@@ -1,20 +1,29 @@
 // The command-line conversion on hostile input, end to end: table and field names with
 // grave accents, brackets, apostrophes and control characters; tables and folders the
-// user may not read; a database file truncated or replaced while the run writes into it.
+// user may not read; a database file truncated or replaced while the run writes into it;
+// a database another program holds open.
 // Every time: no crash and no hang, a message naming what failed, the good tables still
 // converted, and nothing written anywhere but into the chosen database.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <thread>
 
 #include "app/kill_trials.h"
+#include "db/jet/lock_file.h"
 #include "db/paradox/table_writer.h"
 #include "support/temp_dir.h"
 
@@ -176,6 +185,64 @@ TEST_F(HostileInput, ADatabaseTruncatedOrReplacedDuringTheRunFailsCleanly) {
       EXPECT_NE(out.find(db), std::string::npos) << out.substr(0, 2000);
     }
   }
+}
+
+// Another program holding the database open for writing: a child process that takes the
+// lock a writer takes on the file and keeps it until it is killed.
+class Holder {
+ public:
+  explicit Holder(const std::string& path) {
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int fd = ::open(path.c_str(), O_RDWR);
+      const bool locked = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+      if (::write(ready[1], locked ? "1" : "0", 1) != 1) ::_exit(1);
+      for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char answer = '0';
+    held_ = pid_ > 0 && ::read(ready[0], &answer, 1) == 1 && answer == '1';
+    ::close(ready[0]);
+  }
+  ~Holder() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  Holder(const Holder&) = delete;
+  Holder& operator=(const Holder&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool held_ = false;
+};
+
+std::string contentOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST_F(HostileInput, ADatabaseAnotherProgramHoldsOpenIsLeftAlone) {
+  writeTable(px_ + "/good.db", {"ID", "Name"});
+  writeTable(px_ + "/second.db", {"A"});
+  // The other program's lock file beside it, as it would write one.
+  const std::string lockFile = jet::LockFile::pathFor(db_);
+  std::ofstream(lockFile, std::ios::binary) << std::string(64, 'o');
+  const std::string bytes = contentOf(db_);
+  const std::set<std::string> before = snapshot(dir_.path());
+  Holder holder(db_);
+  ASSERT_TRUE(holder.held());
+  std::string out;
+  const int status = runLimited(shellQuote(cli()) + " convert " + shellQuote(px_) + " " + shellQuote(db_), &out);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("'" + db_ + "' is open in another program"), std::string::npos) << out;
+  // Said once, up front: no table was tried.
+  EXPECT_EQ(out.find("error: table"), std::string::npos) << out.substr(0, 2000);
+  EXPECT_EQ(contentOf(db_), bytes) << "the database was changed";
+  EXPECT_EQ(snapshot(dir_.path()), before) << "a file was written, removed or touched\n" << out;
 }
 
 }  // namespace

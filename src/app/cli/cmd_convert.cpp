@@ -8,6 +8,7 @@
 
 #include "app/cli/command.h"
 #include "app/cli/convert_host.h"
+#include "db/io/env.h"
 #include "db/io/error.h"
 #include "db/jet/database.h"
 #include "engine/conversion_run.h"
@@ -78,6 +79,22 @@ int runConvert(const std::vector<std::string>& args) {
       std::fprintf(stderr, "Created %s\n", positional[1].c_str());
     } catch (const DbError& e) {
       std::fprintf(stderr, "quorvane-cli convert: %s\n", e.what());
+      return kExitFailure;
+    }
+  }
+
+  // A database another program holds open for writing cannot take a single statement:
+  // say so once, instead of a failure for every statement of the run.
+  if (options.sqlFile.isEmpty() && QFileInfo(options.database).isFile()) {
+    bool held = false;
+    try {
+      held = !io::defaultEnv().open(positional[1], io::OpenMode::kRead)->tryLockExclusive();
+    } catch (const DbError&) {
+      // Not readable: the run reports it.
+    }
+    if (held) {
+      std::fprintf(stderr, "quorvane-cli convert: '%s' is open in another program; it cannot be changed until that program closes it\n",
+                   positional[1].c_str());
       return kExitFailure;
     }
   }

@@ -50,6 +50,11 @@ class Env {
   virtual bool exists(const std::string& path) = 0;
   virtual void remove(const std::string& path) = 0;  // no error when absent
   virtual void rename(const std::string& from, const std::string& to) = 0;
+  // Gives the file `from` the name `to` unless something exists at `to`: then throws
+  // (saying `to` already exists) and leaves both as they are. The real file system does
+  // it in one step, so a file that appears at `to` meanwhile is never replaced; this
+  // default, for Envs with a single user, checks and then renames.
+  virtual void renameNoReplace(const std::string& from, const std::string& to);
 };
 
 // The process's real file system (POSIX pread/pwrite).

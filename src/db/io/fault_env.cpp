@@ -51,6 +51,14 @@ void FaultEnv::rename(const std::string& from, const std::string& to) {
   if (!crashed_) base_.rename(from, to);
 }
 
+void FaultEnv::renameNoReplace(const std::string& from, const std::string& to) {
+  bool drop = false;
+  const size_t allowed = beforeWrite(to, 0, 1, &drop);
+  if (drop) return;
+  if (allowed < 1) throw DbError(kErrDiskFull, "'" + to + "': cannot move into place: No space left on device");
+  base_.renameNoReplace(from, to);
+}
+
 size_t FaultEnv::beforeWrite(const std::string& path, uint64_t offset, size_t n, bool* dropSilently) {
   *dropSilently = false;
   if (crashed_) {

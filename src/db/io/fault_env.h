@@ -28,6 +28,7 @@ class FaultEnv : public Env {
     failAt_ = n;
     fault_ = fault;
     crashed_ = false;
+    fired_ = false;
   }
   void disarm() { fault_ = Fault::kNone; crashed_ = false; }
   // A short write keeps only whole units of the file: with the page size of the
@@ -35,12 +36,16 @@ class FaultEnv : public Env {
   // kernel never leaves part of a page's write). 1, the default, cuts anywhere.
   void setWriteUnit(uint64_t unit) { unit_ = unit == 0 ? 1 : unit; }
   uint64_t writes() const { return writes_; }
+  // Whether the armed fault has struck since arm().
   bool fired() const { return fired_; }
 
   std::unique_ptr<File> open(const std::string& path, OpenMode mode) override;
   bool exists(const std::string& path) override { return base_.exists(path); }
   void remove(const std::string& path) override;
   void rename(const std::string& from, const std::string& to) override;
+  // Counts as a write: an armed fault makes it fail (a full disk) or, in crash mode, it
+  // and everything after it are dropped.
+  void renameNoReplace(const std::string& from, const std::string& to) override;
 
   // Called by the wrapped files before each write; returns how many bytes may be written
   // (n, 0 or a part) and throws for an injected failure after a partial write.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "db/io/env.h"
@@ -117,6 +118,40 @@ class PosixEnv final : public Env {
   void rename(const std::string& from, const std::string& to) override {
     if (::rename(from.c_str(), to.c_str()) != 0) throwErrno(from, "cannot rename", errno);
   }
+
+  void renameNoReplace(const std::string& from, const std::string& to) override {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+      const int err = errno;
+      if (err == EEXIST) throwExists(to);
+      if (err != EINVAL && err != ENOSYS && err != EOPNOTSUPP) throwErrno(to, "cannot move into place", err);
+      // A file system that does not know the flag: a second name made with link() cannot
+      // replace anything either; then the first name goes.
+      if (::link(from.c_str(), to.c_str()) == 0) {
+        if (::unlink(from.c_str()) != 0) throwErrno(from, "cannot remove", errno);
+      } else if (errno == EEXIST) {
+        throwExists(to);
+      } else if (errno == EPERM || errno == EOPNOTSUPP) {
+        // Nor links (FAT and some network shares): check, then rename.
+        if (exists(to)) throwExists(to);
+        rename(from, to);
+      } else {
+        throwErrno(to, "cannot move into place", errno);
+      }
+    }
+    // The new name must survive a power cut as well as the data: flush the folder.
+    const size_t slash = to.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+      ::fsync(fd);
+      ::close(fd);
+    }
+  }
+
+ private:
+  [[noreturn]] static void throwExists(const std::string& path) {
+    throw DbError(kErrGeneric, "'" + path + "' already exists");
+  }
 };
 
 Env* g_default = nullptr;
@@ -128,6 +163,11 @@ void File::readExact(uint64_t offset, void* buffer, size_t n) {
     throw DbError(kErrFormat, "'" + path() + "': file ends early (wanted " + std::to_string(n) +
                                   " bytes at offset " + std::to_string(offset) + ")");
   }
+}
+
+void Env::renameNoReplace(const std::string& from, const std::string& to) {
+  if (exists(to)) throw DbError(kErrGeneric, "'" + to + "' already exists");
+  rename(from, to);
 }
 
 Env& posixEnv() {

@@ -36,6 +36,10 @@ std::string LockFile::pathFor(const std::string& databasePath) {
 std::unique_ptr<LockFile> LockFile::acquire(io::Env& env, const std::string& databasePath) {
   auto held = env.open(databasePath, io::OpenMode::kRead);
   if (!held->tryLockExclusive()) return nullptr;
+  return adopt(env, std::move(held), databasePath);
+}
+
+std::unique_ptr<LockFile> LockFile::adopt(io::Env& env, std::unique_ptr<io::File> held, const std::string& databasePath) {
   std::unique_ptr<LockFile> lock(new LockFile(env, std::move(held), pathFor(databasePath)));
   const std::string& path = lock->path_;
   uint8_t entry[2 * kNameField] = {};

@@ -26,6 +26,9 @@ class LockFile {
   // file (a read-only folder, a full disk) is not an error: the file lock alone
   // protects the database.
   static std::unique_ptr<LockFile> acquire(io::Env& env, const std::string& databasePath);
+  // As acquire(), for a lock the caller already took: `held` is an open of the database
+  // file whose tryLockExclusive() succeeded (under whatever name the file had then).
+  static std::unique_ptr<LockFile> adopt(io::Env& env, std::unique_ptr<io::File> held, const std::string& databasePath);
 
   // Removes the lock file, then releases the database file's lock.
   ~LockFile();

@@ -3,7 +3,14 @@
 // MSysRelationships, the containers "Tables", "Databases" and "Relationships", the
 // database object "MSysDb", permission rows for each of them, and the indexes of the
 // system tables that Access expects.
+//
+// The file is built under a temporary name in the same folder (".NAME.XXXXXXXX.new",
+// locked while it grows) and takes its real name only when it is complete and on disk,
+// so a run that fails or is killed halfway never leaves a half-made database behind
+// (a kill leaves at most the temporary file). The move never replaces a file that
+// appeared under the real name meanwhile.
 
+#include <cstdio>
 #include <cstring>
 
 #include "db/io/error.h"
@@ -50,6 +57,34 @@ std::vector<ColumnDef> catalogColumns() {
           col("LvExtra", ColumnType::kOle)};
 }
 
+// A name beside `path` for building it: hidden, with a random part so that two runs do
+// not meet.
+std::string temporaryNameFor(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  uint8_t random[4];
+  crypto::randomBytes(random, sizeof random);
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(get32(random, 0)));
+  return folder + "." + name + "." + hex + ".new";
+}
+
+// A failure while building names the database being created, not the temporary file.
+DbError naming(const DbError& e, const std::string& temporary, const std::string& path) {
+  std::string text = e.what();
+  for (size_t at = text.find(temporary); at != std::string::npos; at = text.find(temporary, at + path.size()))
+    text.replace(at, temporary.size(), path);
+  return DbError(e.number(), text);
+}
+
+void removeQuietly(io::Env& env, const std::string& path) {
+  try {
+    env.remove(path);
+  } catch (const DbError&) {
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<Database> createDatabase(const std::string& path, Format format, const OpenOptions& options) {
@@ -59,7 +94,6 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     throw DbError(kErrSql, "'" + path + "': a database password has at most 20 characters");
   io::Env& env = options.env ? *options.env : io::defaultEnv();
   if (env.exists(path)) throw DbError(kErrGeneric, "'" + path + "' already exists");
-  std::unique_ptr<io::File> file = env.open(path, io::OpenMode::kCreateExclusive);
   DatabaseHeader header;
   header.format = format;
   header.codePage = 1252;
@@ -76,9 +110,20 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     header.encodingKey = get32(key, 0);
   }
   Layout layout = layoutFor(format);
-  std::unique_ptr<LockFile> lock;
+  std::string temporary;
+  std::unique_ptr<io::File> file;
+  for (int attempt = 1; !file; ++attempt) {
+    temporary = temporaryNameFor(path);
+    try {
+      file = env.open(temporary, io::OpenMode::kCreateExclusive);
+    } catch (const DbError& e) {
+      if (attempt == 8 || !env.exists(temporary)) throw naming(e, temporary, path);
+    }
+  }
   try {
-    lock = LockFile::acquire(env, path);
+    // Held from the start: the lock stays with the file when it is moved into place.
+    std::unique_ptr<io::File> held = env.open(temporary, io::OpenMode::kRead);
+    if (!held->tryLockExclusive()) throw DbError(kErrLocked, "'" + temporary + "' is in use by another program");
     auto pager = std::make_unique<Pager>(std::move(file), layout, false);
     // Page 0, the header.
     uint32_t p0 = pager->append();
@@ -99,7 +144,6 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
       g[s.start + 5 + p / 8] &= static_cast<uint8_t>(~(1u << (p % 8)));
     }
     auto db = std::make_unique<DatabaseImpl>(std::move(pager), header, path);
-    db->setLock(std::move(lock), false);
     // The catalogue's indexes as Access lays them out: (ParentId, Name) and the primary
     // key Id, both unique.
     db->buildTable("MSysObjects", catalogColumns(), true, kCatalogPage, kTablesContainerId,
@@ -163,9 +207,17 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
                     {"szObject", {4}, kIgnoreNulls, false},
                     {"szReferencedObject", {6}, kIgnoreNulls, false}});
     db->pager().sync();
+    env.renameNoReplace(temporary, path);
+    // From here on the database is complete under its name; what follows only
+    // re-labels the open file and writes the lock file beside it.
+    db->pager().replaceFile(env.open(path, io::OpenMode::kReadWrite));
+    db->setLock(LockFile::adopt(env, std::move(held), path), false);
     return db;
+  } catch (const DbError& e) {
+    removeQuietly(env, temporary);
+    throw naming(e, temporary, path);
   } catch (...) {
-    env.remove(path);
+    removeQuietly(env, temporary);
     throw;
   }
 }

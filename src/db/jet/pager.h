@@ -59,6 +59,9 @@ class Pager {
   const std::string& path() const { return file_->path(); }
   bool readOnly() const { return readOnly_; }
   void setCodec(std::unique_ptr<PageCodec> codec) { codec_ = std::move(codec); }
+  // Continues with another open of the same file, e.g. under the name it was moved to
+  // (the name that messages give).
+  void replaceFile(std::unique_ptr<io::File> file) { file_ = std::move(file); }
 
   // The page's bytes; valid until the next trim(). Throws a format error naming the
   // file when the page lies beyond its end.

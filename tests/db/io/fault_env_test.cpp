@@ -81,5 +81,38 @@ TEST(PosixEnv, ReportsMissingFilesAndShortReadsByName) {
   EXPECT_THROW(posixEnv().open(dir.file("short.db"), OpenMode::kCreateExclusive), DbError);
 }
 
+TEST(PosixEnv, RenameNoReplaceMovesOnlyOntoAFreeName) {
+  test::TempDir dir;
+  Env& env = posixEnv();
+  auto write = [&](const std::string& name, const char* text) {
+    env.open(dir.file(name), OpenMode::kCreateTruncate)->writeAt(0, text, 4);
+  };
+  write("new", "mine");
+  env.renameNoReplace(dir.file("new"), dir.file("target"));
+  EXPECT_FALSE(env.exists(dir.file("new")));
+  EXPECT_EQ(readAll(env, dir.file("target")), "mine");
+  // Taken: both files stay as they are.
+  write("new", "next");
+  try {
+    env.renameNoReplace(dir.file("new"), dir.file("target"));
+    FAIL() << "a file may not be replaced";
+  } catch (const DbError& e) {
+    EXPECT_NE(std::string(e.what()).find("target' already exists"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(readAll(env, dir.file("target")), "mine");
+  EXPECT_EQ(readAll(env, dir.file("new")), "next");
+  // Under the fault Env the move counts as a write.
+  FaultEnv faults(env);
+  faults.arm(1, Fault::kIoError);
+  EXPECT_THROW(faults.renameNoReplace(dir.file("new"), dir.file("other")), DbError);
+  EXPECT_FALSE(env.exists(dir.file("other")));
+  faults.arm(1, Fault::kCrash);
+  faults.renameNoReplace(dir.file("new"), dir.file("other"));
+  EXPECT_FALSE(env.exists(dir.file("other")));
+  faults.disarm();
+  faults.renameNoReplace(dir.file("new"), dir.file("other"));
+  EXPECT_EQ(readAll(env, dir.file("other")), "next");
+}
+
 }  // namespace
 }  // namespace qv::io

@@ -48,19 +48,25 @@ void makeDatabase(const std::string& path) {
   db->close();
 }
 
-TEST(JetDurability, EveryFaultAtEveryWriteLeavesAnOpenableFile) {
+// One way of inserting: `runs` calls of `run` rows each (run 1: insert() row by row,
+// otherwise insertRows()), with each fault armed at every `step`-th write up to `lastWrite`.
+struct Inserts {
+  const char* prefix;
+  int run;
+  int runs;
+  std::vector<io::Fault> faults;
+  uint64_t lastWrite;
+  uint64_t step;
+};
+
+void faultAtEveryWrite(const Inserts& how) {
   test::TempDir dir;
   io::FaultEnv env(io::posixEnv());
   env.setWriteUnit(4096);
-  for (io::Fault fault : {io::Fault::kCrash, io::Fault::kDiskFull, io::Fault::kShortWrite, io::Fault::kIoError}) {
-    for (uint64_t at = 1; at < 400; at += 7) {
-      std::string path = dir.file("f" + std::to_string(static_cast<int>(fault)) + "_" + std::to_string(at) + ".mdb");
-      {
-        auto db = createDatabase(path, Format::kJet4);
-        db->createTable("T", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 30),
-                              column("M", ColumnType::kMemo)});
-        db->close();
-      }
+  for (io::Fault fault : how.faults) {
+    for (uint64_t at = 1; at < how.lastWrite; at += how.step) {
+      std::string path = dir.file(how.prefix + std::to_string(static_cast<int>(fault)) + "_" + std::to_string(at) + ".mdb");
+      makeDatabase(path);
       OpenOptions options;
       options.env = &env;
       int returned = 0;
@@ -68,9 +74,18 @@ TEST(JetDurability, EveryFaultAtEveryWriteLeavesAnOpenableFile) {
       try {
         auto db = openDatabase(path, options);
         Table* t = db->table("T");
-        for (int i = 0; i < 60; ++i) {
-          t->insert(rowOf(i));
-          returned = i + 1;
+        for (int first = 0; first < how.runs * how.run; first += how.run) {
+          if (how.run == 1) {
+            t->insert(rowOf(first));
+          } else {
+            std::vector<Value> run;
+            for (int i = first; i < first + how.run; ++i) {
+              std::vector<Value> row = rowOf(i);
+              run.insert(run.end(), row.begin(), row.end());
+            }
+            t->insertRows(run);
+          }
+          returned = first + how.run;
         }
         if (fault == io::Fault::kCrash) {
           // The process "died": whatever the destructor still writes is dropped by the
@@ -89,59 +104,24 @@ TEST(JetDurability, EveryFaultAtEveryWriteLeavesAnOpenableFile) {
       env.disarm();
       SCOPED_TRACE(path);
       int64_t n = countRows(path);
-      // After a crash the insert that was cut short may or may not have reached the file;
-      // a failed write takes back what its change had written, so then exactly the
-      // inserts that returned are there. Nothing else may be lost or added.
       EXPECT_GE(n, fault == io::Fault::kCrash ? 0 : returned);
-      EXPECT_LE(n, fault == io::Fault::kCrash ? returned + 1 : returned);
+      // Row by row: after a crash the insert that was cut short may or may not have
+      // reached the file; a failed write takes back what its change had written, so then
+      // exactly the inserts that returned are there. In runs: of the run that failed, any
+      // first part may be there. Nothing else may be lost or added.
+      const int extra = how.run == 1 ? (fault == io::Fault::kCrash ? 1 : 0) : how.run;
+      EXPECT_LE(n, returned + extra);
       expectCheckedClean(path);
     }
   }
 }
 
+TEST(JetDurability, EveryFaultAtEveryWriteLeavesAnOpenableFile) {
+  faultAtEveryWrite({"f", 1, 60, {io::Fault::kCrash, io::Fault::kDiskFull, io::Fault::kShortWrite, io::Fault::kIoError}, 400, 7});
+}
+
 TEST(JetDurability, RunsOfRowsSurviveEveryFaultAtEveryWrite) {
-  test::TempDir dir;
-  io::FaultEnv env(io::posixEnv());
-  env.setWriteUnit(4096);
-  constexpr int kRun = 40;
-  for (io::Fault fault : {io::Fault::kCrash, io::Fault::kShortWrite, io::Fault::kIoError}) {
-    for (uint64_t at = 1; at < 160; at += 3) {
-      std::string path = dir.file("r" + std::to_string(static_cast<int>(fault)) + "_" + std::to_string(at) + ".mdb");
-      makeDatabase(path);
-      OpenOptions options;
-      options.env = &env;
-      int returned = 0;
-      env.arm(at, fault);
-      try {
-        auto db = openDatabase(path, options);
-        Table* t = db->table("T");
-        for (int first = 0; first < 10 * kRun; first += kRun) {
-          std::vector<Value> run;
-          for (int i = first; i < first + kRun; ++i) {
-            std::vector<Value> row = rowOf(i);
-            run.insert(run.end(), row.begin(), row.end());
-          }
-          t->insertRows(run);
-          returned = first + kRun;
-        }
-        if (fault == io::Fault::kCrash) db.reset();
-        else db->close();
-      } catch (const DbError& e) {
-        // After the simulated crash the writes vanish, so the "dead" process may find its
-        // file shorter than it wrote it; nothing else may fail.
-        if (fault == io::Fault::kCrash) {
-          EXPECT_NE(std::string(e.what()).find("cut short"), std::string::npos) << e.what();
-        }
-      }
-      env.disarm();
-      SCOPED_TRACE(path);
-      int64_t n = countRows(path);
-      EXPECT_GE(n, fault == io::Fault::kCrash ? 0 : returned);
-      // Of the run that failed, any first part may be there; nothing of later runs.
-      EXPECT_LE(n, returned + kRun);
-      expectCheckedClean(path);
-    }
-  }
+  faultAtEveryWrite({"r", 40, 10, {io::Fault::kCrash, io::Fault::kShortWrite, io::Fault::kIoError}, 160, 3});
 }
 
 TEST(JetDurability, AValueThatDoesNotFitStopsARunAfterTheRowsBeforeIt) {
