@@ -74,6 +74,9 @@ class TableImpl final : public Table {
   void placeRow(std::span<const Value> values);
   // Ends the step; returns the pointer of the last row placed (0 when none was).
   uint32_t endStep();
+  // Puts the waiting rows onto the insert page (a page of the step that is full, or the
+  // step's end); returns the last one's pointer.
+  uint32_t placeWaitingRows();
   void checkRowLength(std::span<const Value> values) const;
   void nextInsertPage();
   void adjustIndexCount(size_t index, int delta);
@@ -93,6 +96,11 @@ class TableImpl final : public Table {
   std::vector<uint8_t> rowBuffer_;
   std::vector<Value> filled_;
   bool flushEachStep_ = false;
+  // A run of rows (insertRows) fills up to this many pages in one step.
+  static constexpr size_t kPagesPerStep = 8;
+  std::vector<uint32_t> stepNewPages_;   // new data pages of the step not yet in the map
+  std::vector<uint32_t> stepFullPages_;  // pages the step filled
+  uint32_t stepRowsPlaced_ = 0;          // rows placed in the step, not yet counted
   // In insertRows: the row being placed, and how many rows of the run are in the file.
   size_t runRow_ = 0;
   size_t runRowsInFile_ = 0;

@@ -199,6 +199,27 @@ void Pager::flush() {
       // A fresh page goes out whole, with its final content, at the group that made it
       // fresh; any other group with the bytes it held when it ended.
       bool whole = p.fresh && p.lastGroup == static_cast<int64_t>(i);
+      if (whole && !codec_) {
+        // New pages that follow one another in the file and in the order of writing
+        // (the pages a run of rows filled) go out in one write.
+        size_t last = i;
+        while (last + 1 < groups_.size() && groups_[last + 1].page == groups_[last].page + 1) {
+          const CachedPage& next = *cache_.at(groups_[last + 1].page);
+          if (!next.fresh || next.lastGroup != static_cast<int64_t>(last + 1)) break;
+          ++last;
+        }
+        if (last > i) {
+          const uint32_t first = g.page;
+          run_.resize(static_cast<size_t>(last - i + 1) * layout_.pageSize);
+          for (size_t k = i; k <= last; ++k) {
+            std::memcpy(run_.data() + (k - i) * layout_.pageSize, cache_.at(groups_[k].page)->bytes.data(), layout_.pageSize);
+          }
+          i = last;  // a failure takes back every group the write held
+          file_->writeAt(static_cast<uint64_t>(first) * layout_.pageSize, run_.data(), run_.size());
+          ++writesMade_;
+          continue;
+        }
+      }
       uint32_t begin = whole ? 0 : g.begin;
       uint32_t end = whole ? layout_.pageSize : g.end;
       const uint8_t* src = !whole && g.saved >= 0 ? saved_.data() + g.saved : p.bytes.data() + begin;

@@ -137,6 +137,7 @@ class Pager {
   CachedPage* last_ = nullptr;  // the most recently loaded page
   std::vector<Group> groups_;
   std::vector<uint8_t> saved_;  // bytes of groups whose page changed again later
+  std::vector<uint8_t> run_;    // new pages written together
   bool mergeable_ = true;
   uint64_t writesMade_ = 0;
 };

@@ -99,6 +99,7 @@ void TableImpl::insertRows(std::span<const Value> values, size_t* rowsInFile) {
   flushEachStep_ = true;
   runRow_ = 0;
   runRowsInFile_ = 0;
+  stepFullPages_.clear();
   try {
     db_.change([&] {
       for (size_t at = 0; at < values.size(); at += n, ++runRow_) {
@@ -115,6 +116,7 @@ void TableImpl::insertRows(std::span<const Value> values, size_t* rowsInFile) {
         }
       }
       endStep();
+      stepFullPages_.clear();
     });
   } catch (...) {
     flushEachStep_ = false;
@@ -193,6 +195,9 @@ void TableImpl::forgetInsertPage() {
   roomLeft_ = 0;
   waiting_.clear();
   waitingEnds_.clear();
+  stepNewPages_.clear();
+  stepFullPages_.clear();
+  stepRowsPlaced_ = 0;
   newLongValuePages_.clear();
   lv_.forgetPage();
 }
@@ -258,14 +263,21 @@ void TableImpl::placeRow(std::span<const Value> values) {
     roomLeft_ = insertPage_ != 0 ? dataFreeSpace(pager.read(insertPage_), l) : 0;
   }
   if (insertPage_ == 0 || roomLeft_ < size + 2) {
-    const uint32_t fullPage = insertPage_;
-    endStep();
-    if (flushEachStep_) {
-      pager.flush();
-      pager.trim();
-      runRowsInFile_ = runRow_;
-      // The run will not come back to the page it filled: its buffer serves the next one.
-      if (fullPage != 0) pager.release(fullPage);
+    if (insertPage_ != 0) stepFullPages_.push_back(insertPage_);
+    if (flushEachStep_ && insertPage_ != 0 && stepFullPages_.size() < kPagesPerStep) {
+      // A run's step fills several pages: they go out together, and the maps and the
+      // counters are written once for all of them.
+      placeWaitingRows();
+    } else {
+      endStep();
+      if (flushEachStep_) {
+        pager.flush();
+        pager.trim();
+        runRowsInFile_ = runRow_;
+        // The run will not come back to the pages it filled: their buffers serve the next ones.
+        for (uint32_t full : stepFullPages_) pager.release(full);
+      }
+      stepFullPages_.clear();
     }
     nextInsertPage();
   }
@@ -273,6 +285,25 @@ void TableImpl::placeRow(std::span<const Value> values) {
   waiting_.insert(waiting_.end(), rowBuffer_.begin(), rowBuffer_.end());
   waitingEnds_.push_back(static_cast<uint32_t>(waiting_.size()));
   def_.autoNumber = autoNumber;
+}
+
+uint32_t TableImpl::placeWaitingRows() {
+  Pager& pager = db_.pager();
+  uint32_t pointer = 0;
+  uint32_t from = 0;
+  for (uint32_t end : waitingEnds_) {
+    uint32_t row = appendDataRow(pager, insertPage_, {waiting_.data() + from, end - from});
+    pointer = makePointer(insertPage_, row);
+    from = end;
+  }
+  stepRowsPlaced_ += static_cast<uint32_t>(waitingEnds_.size());
+  waiting_.clear();
+  waitingEnds_.clear();
+  if (insertPageIsNew_) {
+    stepNewPages_.push_back(insertPage_);
+    insertPageIsNew_ = false;
+  }
+  return pointer;
 }
 
 uint32_t TableImpl::endStep() {
@@ -286,24 +317,12 @@ uint32_t TableImpl::endStep() {
   uint32_t lvMap = def_.longValueMaps.empty() ? def_.usedPages : def_.longValueMaps.front().owned;
   for (uint32_t page : newLongValuePages_) setUsageBit(pager, lvMap, page, true, false, allocate);
   newLongValuePages_.clear();
-  uint32_t pointer = 0;
-  uint32_t placed = 0;
-  if (!waitingEnds_.empty()) {
-    uint32_t from = 0;
-    for (uint32_t end : waitingEnds_) {
-      uint32_t row = appendDataRow(pager, insertPage_, {waiting_.data() + from, end - from});
-      pointer = makePointer(insertPage_, row);
-      from = end;
-    }
-    placed = static_cast<uint32_t>(waitingEnds_.size());
-    waiting_.clear();
-    waitingEnds_.clear();
-  }
-  // A new data page joins the table once it holds its rows.
-  if (insertPageIsNew_) {
-    setUsageBit(pager, def_.usedPages, insertPage_, true, false, allocate);
-    insertPageIsNew_ = false;
-  }
+  const uint32_t pointer = insertPage_ != 0 ? placeWaitingRows() : 0;
+  // New data pages join the table once they hold their rows.
+  for (uint32_t page : stepNewPages_) setUsageBit(pager, def_.usedPages, page, true, false, allocate);
+  stepNewPages_.clear();
+  const uint32_t placed = stepRowsPlaced_;
+  stepRowsPlaced_ = 0;
   // Last, the definition's counters (one small write).
   uint32_t storedAuto = get32(pager.read(def_.page), l.tdefAutoNumber);
   if (placed > 0 || storedAuto != def_.autoNumber) {

@@ -160,15 +160,15 @@ TEST(ExecuteBatch, AFailureThatStopsTheBatchLeavesTheStatementsAfterItUnrun) {
 TEST(ExecuteBatch, AFailedWriteLosesNoStatementThatWasNotReported) {
   test::TempDir dir;
   std::vector<std::string> script;
-  for (int i = 0; i < 900; ++i) {
-    script.push_back("INSERT INTO `T` VALUES (" + std::to_string(i) + ",'" + std::string(static_cast<size_t>(40 + i % 200), 'x') +
-                     "');");
+  for (int i = 0; i < 3000; ++i) {
+    const std::string text(static_cast<size_t>(40 + i % 200), static_cast<char>('a' + i % 26));
+    script.push_back("INSERT INTO `T` VALUES (" + std::to_string(i) + ",'" + text + "'," + (i % 9 ? "NULL" : "'" + text + "'") + ");");
   }
   io::FaultEnv env(io::posixEnv());
   env.setWriteUnit(4096);
   auto prepare = [&](const std::string& path) {
     auto db = jet::createDatabase(path, jet::Format::kJet4);
-    Executor(*db).execute("CREATE TABLE `T` ([N] INT,[M] MEMO);");
+    Executor(*db).execute("CREATE TABLE `T` ([N] INT,[S] TEXT(255),[M] MEMO);");
     db->close();
   };
   // How many writes the batch makes when nothing fails.
