@@ -57,6 +57,20 @@ inline QJsonObject readWithMdbReader(const std::vector<std::string>& files) {
   return all;
 }
 
+// A folder of the corpus's geog tables, each linked three times over (read in place):
+// nine tables, so that a run is long enough for many kills to land inside a table.
+inline std::string killTrialFolder(const TempDir& dir) {
+  const std::string corpus = testdataDir() + "/paradox/leonhad-paradoxdriver/geog";
+  const std::string folder = dir.file("geog");
+  std::filesystem::create_directories(folder);
+  for (const char* table : {"County", "tblAC", "tblsttes"}) {
+    for (const char* copy : {"", "2", "3"}) {
+      std::filesystem::create_symlink(corpus + "/" + table + ".DB", folder + "/" + table + copy + ".DB");
+    }
+  }
+  return folder;
+}
+
 // Checks every killed run against the finished one. order: the tables in the order the
 // run converts them. Returns how many trials left a table partly copied.
 inline int expectKilledRunsIntact(const std::string& reference, const std::vector<std::string>& order,

@@ -112,16 +112,7 @@ TEST(DesktopKill, KilledDirectModeRunsLeaveEveryFinishedStatement) {
   TempDir dir;
   const std::string home = dir.file("home");
   fs::create_directories(home);
-  // The corpus folder's three tables, linked three times over (read in place): the
-  // program's start-up is then a small part of a run, and most kills land in a table.
-  const std::string corpus = testdataDir() + "/paradox/leonhad-paradoxdriver/geog";
-  const std::string folder = dir.file("geog");
-  fs::create_directories(folder);
-  for (const char* table : {"County", "tblAC", "tblsttes"}) {
-    for (const char* copy : {"", "2", "3"}) {
-      fs::create_symlink(corpus + "/" + table + ".DB", folder + "/" + table + copy + ".DB");
-    }
-  }
+  const std::string folder = killTrialFolder(dir);
   std::vector<std::string> order;
   for (const QString& t : engine::LoadParadoxTables(QString::fromStdString(folder))) order.insert(order.begin(), t.toStdString());
   ASSERT_GE(order.size(), 3u);
