@@ -6,6 +6,7 @@
 // is the measure of "whole" and "prefix", row for row and value for value.
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,6 +26,7 @@
 #include "db/jet/checker.h"
 #include "db/jet/database.h"
 #include "db/jet/reader_oracle.h"
+#include "engine/paradox_discovery.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 
@@ -36,6 +40,51 @@ struct KillTrial {
   long row = 0;
   std::string what;
 };
+
+// How a run that may be killed ended.
+struct KillOutcome {
+  bool killed = false;
+  int exitStatus = -1;
+  std::string output;
+  std::chrono::steady_clock::duration ran{};  // from the run's start (see below) to the end of the process
+};
+
+// Reads the output of child `pid` from `fd` (then closed) until the child ends, or kills
+// it `after` the run has started: when started(output so far) first holds. The program's
+// start-up, which takes most of a short run's time, does not count.
+inline KillOutcome collectOrKill(pid_t pid, int fd, std::chrono::steady_clock::duration after,
+                                 const std::function<bool(const std::string&)>& started) {
+  using Clock = std::chrono::steady_clock;
+  KillOutcome result;
+  Clock::time_point deadline = Clock::now() + std::chrono::minutes(5);  // until the run starts
+  std::optional<Clock::time_point> runStart;
+  char buffer[4096];
+  bool open = true;
+  while (open) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) break;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(std::min<long long>(left, 50))) > 0) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n > 0) result.output.append(buffer, static_cast<size_t>(n));
+      else open = false;  // the run ended and closed its end
+      if (!runStart && started(result.output)) {
+        runStart = Clock::now();
+        deadline = *runStart + after;
+      }
+    }
+  }
+  if (open) ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ssize_t n;
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) result.output.append(buffer, static_cast<size_t>(n));
+  ::close(fd);
+  result.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+  if (runStart) result.ran = Clock::now() - *runStart;
+  return result;
+}
 
 inline std::string shellQuote(const std::string& s) {
   std::string out = "'";
@@ -188,6 +237,45 @@ std::vector<KillTrial> killAtRandomMoments(const TempDir& dir, const std::string
     trials.push_back(trial);
   }
   return trials;
+}
+
+// The whole trial of one program: for a new .mdb and a new .accdb, a finished run of the
+// kill-trial folder (checked by checkWhole) is the measure; then runs into copies of the
+// empty database are killed at random moments (from `earliest` of the finished run's
+// length on) and each left database is checked against it. At least 50 kills, and at
+// least 10 of them inside a table. run(path, after) -> KillOutcome; position(output,
+// trial) reads where the run had come to; `what` names the runs in the summary line.
+template <typename Run, typename Position>
+void expectKillTrials(const TempDir& dir, const std::string& folder, unsigned seed, double earliest, const char* what,
+                      const std::string& positionLabel, Run run, Position position,
+                      const std::function<void(const KillOutcome&)>& checkWhole) {
+  // The run goes through the tables from the last one listed to the first.
+  std::vector<std::string> order;
+  for (const QString& t : engine::LoadParadoxTables(QString::fromStdString(folder))) order.insert(order.begin(), t.toStdString());
+  ASSERT_GE(order.size(), 3u);
+  std::mt19937 rng(seed);
+  int killed = 0, partial = 0, attempts = 0;
+  for (jet::Format format : {jet::Format::kJet4, jet::Format::kAce12}) {
+    const std::string ext = format == jet::Format::kJet4 ? ".mdb" : ".accdb";
+    const std::string empty = dir.file("empty" + ext);
+    jet::createDatabase(empty, format)->close();
+    // The finished run: what "whole" means, and how long a run takes.
+    const std::string reference = dir.file("reference" + ext);
+    std::filesystem::copy_file(empty, reference);
+    const KillOutcome whole = run(reference, std::chrono::minutes(5));
+    ASSERT_EQ(whole.exitStatus, 0) << whole.output;
+    checkWhole(whole);
+    if (::testing::Test::HasFatalFailure()) return;
+    const std::vector<KillTrial> trials =
+        killAtRandomMoments(dir, empty, ext, whole.ran, earliest, rng, attempts, positionLabel, run, position);
+    killed += static_cast<int>(trials.size());
+    partial += expectKilledRunsIntact(reference, order, trials);
+  }
+  EXPECT_GE(killed, 50);
+  // Kills between tables prove little; enough of them must land inside one (how many do
+  // depends on the machine's speed, so the bar is a count, not a share).
+  EXPECT_GE(partial, 10) << "too few kills landed inside a table";
+  std::fprintf(stderr, "%d %s killed (%d attempts), %d with a table partly copied\n", killed, what, attempts, partial);
 }
 
 }  // namespace qv::test
