@@ -22,15 +22,11 @@
 namespace qv::cli {
 namespace {
 
+using test::shellQuote;
+
 namespace fs = std::filesystem;
 
 std::string cli() { return std::string(QV_BINARY_DIR) + "/src/app/quorvane-cli"; }
-
-std::string quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
 
 int run(const std::string& command, std::string* out) {
   return test::runCommand(command + " 2>&1", out);
@@ -104,7 +100,7 @@ Script readScript(const std::string& path) {
 // What mdb-reader finds in the database.
 QJsonObject dumpDatabase(const std::string& db) {
   std::string out;
-  int status = test::runCommand("node " + quote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + quote(db), &out);
+  int status = test::runCommand("node " + shellQuote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + shellQuote(db), &out);
   EXPECT_EQ(status, 0) << out;
   return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
 }
@@ -148,12 +144,12 @@ TEST_F(ConvertCli, CorpusFoldersArriveWholeInANewDatabase) {
     test::TempDir dir;
     const std::string db = dir.file("out.mdb"), sql = dir.file("script.sql");
     std::string out;
-    run(cli() + " convert " + quote(root + folder) + " " + quote(dir.file("preview.mdb")) +
-            " --create mdb --overwrite no --sql " + quote(sql),
+    run(cli() + " convert " + shellQuote(root + folder) + " " + shellQuote(dir.file("preview.mdb")) +
+            " --create mdb --overwrite no --sql " + shellQuote(sql),
         &out);
     Script script = readScript(sql);
     ASSERT_FALSE(script.tables.empty()) << out;
-    int status = run(cli() + " convert " + quote(root + folder) + " " + quote(db) + " --create mdb --overwrite no", &out);
+    int status = run(cli() + " convert " + shellQuote(root + folder) + " " + shellQuote(db) + " --create mdb --overwrite no", &out);
     QJsonObject dump = dumpDatabase(db);
     QJsonObject data = dump.value("data").toObject();
     for (const std::string& table : script.tables) {
@@ -206,7 +202,7 @@ TEST_F(ConvertCli, BadTablesAreNamedAndTheRestConverts) {
   fs::copy_file(corpus + "teverett-paradoxReader/examples/MEMBRE.DB", px + "/MEMBRE.DB");
 
   std::string out;
-  int status = run(cli() + " convert " + quote(px) + " " + quote(dir.file("out.accdb")) + " --create accdb", &out);
+  int status = run(cli() + " convert " + shellQuote(px) + " " + shellQuote(dir.file("out.accdb")) + " --create accdb", &out);
   EXPECT_NE(status, 0) << out;
   for (const char* name : {"BROKEN.DB", "notes.db", "MEMBRE"}) EXPECT_NE(out.find(name), std::string::npos) << name << "\n" << out;
   QJsonObject data = dumpDatabase(dir.file("out.accdb")).value("data").toObject();

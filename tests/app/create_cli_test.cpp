@@ -12,13 +12,9 @@
 namespace qv::cli {
 namespace {
 
-std::string cli() { return std::string(QV_BINARY_DIR) + "/src/app/quorvane-cli"; }
+using test::shellQuote;
 
-std::string quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+std::string cli() { return std::string(QV_BINARY_DIR) + "/src/app/quorvane-cli"; }
 
 int run(const std::string& command, std::string* out) {
   out->clear();
@@ -29,21 +25,21 @@ TEST(CreateCli, PasswordEncryptsAnAccdb) {
   test::TempDir dir;
   std::string db = dir.file("geheim.accdb");
   std::string out;
-  ASSERT_EQ(run(cli() + " create " + quote(db) + " --password 'sesam öffne'", &out), 0) << out;
+  ASSERT_EQ(run(cli() + " create " + shellQuote(db) + " --password 'sesam öffne'", &out), 0) << out;
   EXPECT_FALSE(std::filesystem::exists(dir.file("geheim.laccdb"))) << "the lock file outlives the command";
 
-  EXPECT_EQ(run(cli() + " tables " + quote(db) + " --password 'sesam öffne' --all", &out), 0) << out;
+  EXPECT_EQ(run(cli() + " tables " + shellQuote(db) + " --password 'sesam öffne' --all", &out), 0) << out;
   EXPECT_NE(out.find("MSysObjects"), std::string::npos) << out;
-  EXPECT_NE(run(cli() + " tables " + quote(db), &out), 0);
+  EXPECT_NE(run(cli() + " tables " + shellQuote(db), &out), 0);
   EXPECT_NE(out.find("is encrypted and needs its password"), std::string::npos) << out;
-  EXPECT_NE(run(cli() + " tables " + quote(db) + " --password sesam", &out), 0);
+  EXPECT_NE(run(cli() + " tables " + shellQuote(db) + " --password sesam", &out), 0);
   EXPECT_NE(out.find("Not a valid password."), std::string::npos) << out;
 
   if (test::nodeToolsDir().empty()) {
     if (test::underCi()) FAIL() << "node with mdb-reader is not installed";
     return;
   }
-  std::string dump = "node " + quote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + quote(db);
+  std::string dump = "node " + shellQuote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + shellQuote(db);
   EXPECT_EQ(run(dump + " --password 'sesam öffne'", &out), 0) << out;
   EXPECT_EQ(out, "{\"tables\":[],\"data\":{}}");
   EXPECT_NE(run(dump, &out), 0) << "mdb-reader opened it without the password";

@@ -86,12 +86,6 @@ inline KillOutcome collectOrKill(pid_t pid, int fd, std::chrono::steady_clock::d
   return result;
 }
 
-inline std::string shellQuote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 // mdb-reader's view of many files at once: file -> {"tables": {name: rows}} or {"error"}.
 inline QJsonObject readWithMdbReader(const std::vector<std::string>& files) {
   QJsonObject all;

@@ -20,15 +20,11 @@
 namespace qv {
 namespace {
 
+using test::shellQuote;
+
 namespace fs = std::filesystem;
 
 fs::path samplesDir() { return fs::path(QV_BINARY_DIR) / "src/app/Samples"; }
-
-std::string quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
 
 // Every sample table (path relative to Samples/) with its rows as our reader reads them.
 std::map<std::string, std::vector<std::vector<paradox::Value>>> readSamples(std::set<paradox::FieldType>* types,
@@ -109,14 +105,14 @@ TEST(Samples, ConvertIntoTheSampleDatabase) {
   fs::copy_file(samplesDir() / "sample.mdb", db);
   std::string out;
   const int status = test::runCommand(std::string(QV_BINARY_DIR) + "/src/app/quorvane-cli convert " +
-                                          quote(samplesDir().string()) + " " + quote(db) + " --overwrite no 2>&1",
+                                          shellQuote(samplesDir().string()) + " " + shellQuote(db) + " --overwrite no 2>&1",
                                       &out);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Tables converted: " + std::to_string(tables.size())), std::string::npos) << out;
   EXPECT_NE(out.find("Statements failed: 0"), std::string::npos) << out;
 
   std::string json;
-  ASSERT_EQ(test::runCommand("node " + quote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + quote(db), &json), 0);
+  ASSERT_EQ(test::runCommand("node " + shellQuote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + shellQuote(db), &json), 0);
   const QJsonObject dump = QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
   const QJsonObject data = dump.value("data").toObject();
   EXPECT_EQ(static_cast<size_t>(dump.value("tables").toArray().size()), tables.size());

@@ -65,4 +65,10 @@ int runCommand(const std::string& command, std::string* out) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string shellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
 }  // namespace qv::test

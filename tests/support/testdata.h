@@ -22,6 +22,8 @@ bool underCi();
 std::string nodeToolsDir();
 // Runs a shell command, returns its exit status and puts its standard output in out.
 int runCommand(const std::string& command, std::string* out);
+// s as one word for the shell: between apostrophes, its own apostrophes escaped.
+std::string shellQuote(const std::string& s);
 
 }  // namespace qv::test
 

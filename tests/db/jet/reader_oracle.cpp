@@ -15,15 +15,6 @@
 namespace qv::test {
 namespace {
 
-std::string quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
-  return out + "'";
-}
-
 std::string hex(const std::string& s) {
   static const char* digits = "0123456789abcdef";
   std::string out;
@@ -109,9 +100,9 @@ bool mdbtoolsAvailable() { return runCommand("mdb-ver --help >/dev/null 2>&1; co
 
 std::string compareWithMdbReader(const std::string& path, jet::Database& db, const std::vector<std::string>& tables,
                                  const std::string& password) {
-  std::string cmd = "node " + quote(nodeToolsDir() + "/mdb_dump.mjs") + " " + quote(path);
-  if (!password.empty()) cmd += " --password " + quote(password);
-  for (const auto& t : tables) cmd += " --table " + quote(t);
+  std::string cmd = "node " + shellQuote(nodeToolsDir() + "/mdb_dump.mjs") + " " + shellQuote(path);
+  if (!password.empty()) cmd += " --password " + shellQuote(password);
+  for (const auto& t : tables) cmd += " --table " + shellQuote(t);
   cmd += " 2>&1";
   std::string out;
   int rc = runCommand(cmd, &out);
@@ -151,7 +142,7 @@ std::string compareWithMdbReader(const std::string& path, jet::Database& db, con
 
 std::vector<std::string> mdbtoolsTables(const std::string& path) {
   std::string out;
-  runCommand("mdb-tables -1 " + quote(path) + " 2>/dev/null", &out);
+  runCommand("mdb-tables -1 " + shellQuote(path) + " 2>/dev/null", &out);
   std::vector<std::string> names;
   std::istringstream in(out);
   std::string line;
@@ -162,7 +153,7 @@ std::vector<std::string> mdbtoolsTables(const std::string& path) {
 
 long mdbtoolsCount(const std::string& path, const std::string& table) {
   std::string out;
-  if (runCommand("mdb-count " + quote(path) + " " + quote(table) + " 2>/dev/null", &out) != 0) return -1;
+  if (runCommand("mdb-count " + shellQuote(path) + " " + shellQuote(table) + " 2>/dev/null", &out) != 0) return -1;
   try {
     return std::stol(out);
   } catch (...) {
@@ -172,7 +163,7 @@ long mdbtoolsCount(const std::string& path, const std::string& table) {
 
 std::vector<std::string> mdbtoolsExport(const std::string& path, const std::string& table) {
   std::string out;
-  runCommand("mdb-export -D '%Y-%m-%d %H:%M:%S' " + quote(path) + " " + quote(table) + " 2>/dev/null", &out);
+  runCommand("mdb-export -D '%Y-%m-%d %H:%M:%S' " + shellQuote(path) + " " + shellQuote(table) + " 2>/dev/null", &out);
   std::vector<std::string> lines;
   std::istringstream in(out);
   std::string line;
