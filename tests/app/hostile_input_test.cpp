@@ -220,18 +220,13 @@ class Holder {
   bool held_ = false;
 };
 
-std::string contentOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST_F(HostileInput, ADatabaseAnotherProgramHoldsOpenIsLeftAlone) {
   writeTable(px_ + "/good.db", {"ID", "Name"});
   writeTable(px_ + "/second.db", {"A"});
   // The other program's lock file beside it, as it would write one.
   const std::string lockFile = jet::LockFile::pathFor(db_);
   std::ofstream(lockFile, std::ios::binary) << std::string(64, 'o');
-  const std::string bytes = contentOf(db_);
+  const std::string bytes = test::fileBytes(db_);
   const std::set<std::string> before = snapshot(dir_.path());
   Holder holder(db_);
   ASSERT_TRUE(holder.held());
@@ -241,7 +236,7 @@ TEST_F(HostileInput, ADatabaseAnotherProgramHoldsOpenIsLeftAlone) {
   EXPECT_NE(out.find("'" + db_ + "' is open in another program"), std::string::npos) << out;
   // Said once, up front: no table was tried.
   EXPECT_EQ(out.find("error: table"), std::string::npos) << out.substr(0, 2000);
-  EXPECT_EQ(contentOf(db_), bytes) << "the database was changed";
+  EXPECT_EQ(test::fileBytes(db_), bytes) << "the database was changed";
   EXPECT_EQ(snapshot(dir_.path()), before) << "a file was written, removed or touched\n" << out;
 }
 

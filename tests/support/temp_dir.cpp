@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -11,6 +13,11 @@ TempDir::TempDir() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "quorvane-test-XXXXXX").string();
   if (!::mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");
   path_ = tmpl;
+}
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TempDir::~TempDir() {

@@ -18,4 +18,7 @@ class TempDir {
   std::string path_;
 };
 
+// A file's whole contents ("" when it cannot be read).
+std::string fileBytes(const std::string& path);
+
 }  // namespace qv::test

@@ -17,6 +17,7 @@
 #include "db/jet/index_tree.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
+#include "db/jet/sort_order.h"
 #include "db/jet/usage_map.h"
 
 namespace qv::jet {
@@ -238,7 +239,12 @@ class Checker {
       }
       if (!pointed.insert(pointer).second) problem(owner + ": two entries point to the same row");
       if (unsupported || keyProblems > 3) continue;
-      std::vector<uint8_t> expect = leafEntry(def, ri, it->second, original);
+      std::vector<uint8_t> expect;
+      try {
+        expect = leafEntry(def, ri, it->second, original);
+      } catch (const UnencodableText&) {
+        continue;  // a letter its sort order places where we do not know: nothing to compare
+      }
       if (expect != e) {
         ++keyProblems;
         problem(owner + ": the key of page " + std::to_string(pageOf(pointer)) + " row " + std::to_string(rowOf(pointer)) +

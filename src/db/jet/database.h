@@ -12,8 +12,9 @@
 //   the "SQL error: " prefix is the front end's to add.
 // - A Table* stays valid until its table is dropped or the Database is destroyed.
 // - A file that cannot be opened for writing opens read-only; changes then throw.
-// - Inserting into a table that has indexes of its own throws (their B-trees are not
-//   maintained yet); tables made by createTable have none.
+// - Inserts keep a table's indexes; tables made by createTable have none of their own.
+//   A text whose index key its sort order cannot give (a letter the language places
+//   where we do not know, see sort_order.h) is refused, table names included.
 // - Jet 3 files are read only ("not supported for writing").
 // - A password-encrypted .accdb (Agile or RC4 CryptoAPI) and an RC4-encoded .mdb are
 //   read and written like plain files; createDatabase encrypts an .accdb given a
@@ -137,8 +138,13 @@ struct OpenOptions {
 // ("Not a valid password.").
 std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOptions& options = {});
 
-// Creates a new, empty database (the file must not exist).
-std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
-                                         const OpenOptions& options = {});
+// The language word of the General sort order.
+constexpr uint16_t kGeneralSortOrder = 0x0409;
+
+// Creates a new, empty database (the file must not exist) whose text sorts in the order
+// of `sortLanguage` (General: legacy in Jet 4, the 2010 one in ACE 14 and later; other
+// languages: their version-0 order).
+std::unique_ptr<Database> createDatabase(const std::string& path, Format format, const OpenOptions& options = {},
+                                         uint16_t sortLanguage = kGeneralSortOrder);
 
 }  // namespace qv::jet

@@ -59,6 +59,10 @@ class TableImpl final : public Table {
   std::optional<std::string> indexProblem() const;
   // Adds or removes the index entries of a row (values as decoded from the row).
   void addIndexEntries(std::span<const Value> values, uint32_t pointer);
+  // A row's leaf entry in one index; a text the index's sort order cannot key is a
+  // DbError naming `what`.
+  std::vector<uint8_t> entryOf(const RealIndex& ri, std::span<const Value> values, uint32_t pointer,
+                               const std::string& what) const;
   void removeIndexEntries(std::span<const Value> values, uint32_t pointer);
   // Every data page the table owns (its usage map), ascending.
   std::vector<uint32_t> dataPages();

@@ -128,7 +128,11 @@ std::vector<uint8_t> indexKey(const TableDef& def, const RealIndex& index, std::
       case ColumnType::kMemo: {
         const TextKeyEncoder* enc = textKeyEncoder(c->sortLanguage, c->sortVersion);
         if (!enc) throw DbError(kErrGeneric, "index key: unsupported sort order");
-        enc->append(utf8ToUtf16(v.s), ic.ascending, out);
+        try {
+          enc->append(utf8ToUtf16(v.s), ic.ascending, out);
+        } catch (const UnencodableText& e) {
+          throw UnencodableText("column " + c->def.name + ": " + e.what());
+        }
         continue;  // the text key handles its own descending form
       }
       default: throw DbError(kErrGeneric, "index key: unsupported column type");

@@ -19,6 +19,7 @@
 #include "db/jet/data_page.h"
 #include "db/jet/office_crypto.h"
 #include "db/jet/database_impl.h"
+#include "db/jet/sort_order.h"
 #include "db/jet/text.h"
 #include "db/jet/usage_map.h"
 
@@ -87,7 +88,8 @@ void removeQuietly(io::Env& env, const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<Database> createDatabase(const std::string& path, Format format, const OpenOptions& options) {
+std::unique_ptr<Database> createDatabase(const std::string& path, Format format, const OpenOptions& options,
+                                         uint16_t sortLanguage) {
   if (format == Format::kJet3)
     throw DbError(kErrGeneric, "'" + path + "': creating Jet 3 (Access 97) databases is not supported for writing");
   if (utf16Length(options.password) > 20)
@@ -97,8 +99,14 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
   DatabaseHeader header;
   header.format = format;
   header.codePage = 1252;
-  header.sortLanguage = 0x0409;
-  header.sortVersion = (format == Format::kAce14 || format == Format::kAce15 || format == Format::kAce16) ? 1 : 0;
+  header.sortLanguage = sortLanguage;
+  header.sortVersion = sortLanguage == kGeneralSortOrder &&
+                               (format == Format::kAce14 || format == Format::kAce15 || format == Format::kAce16)
+                           ? 1
+                           : 0;
+  if (!textKeyEncoder(header.sortLanguage, header.sortVersion))
+    throw DbError(kErrGeneric, "'" + path + "': the sort order " + sortOrderName(header.sortLanguage, header.sortVersion) +
+                                   " is not one this program can keep");
   header.creationDate = nowAsOleDate();
   // An .mdb keeps its password in the header; an .accdb with a password is encrypted
   // (Agile, AES-256) and keeps none there.

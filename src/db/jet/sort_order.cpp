@@ -4,7 +4,10 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <stdexcept>
+
+#include "db/jet/text.h"
 
 namespace qv::jet {
 
@@ -31,6 +34,13 @@ constexpr uint8_t kEndKey = 0x00;
 constexpr uint8_t kFiller = 0x02;
 constexpr uint8_t kMarkFlush = 0x80;
 constexpr uint8_t kUnprintableMidfix = 0x06;
+
+// A unit that a language weighs as a plain letter of its own.
+struct SimpleWeight {
+  char16_t unit;
+  uint8_t length;
+  uint8_t bytes[3];
+};
 
 // One code unit's weights; byte strings live in the table's pool.
 struct Weight {
@@ -136,8 +146,20 @@ class WeightTable final : public TextKeyEncoder {
   std::string name() const override { return name_; }
 
   void append(std::u16string_view text, bool ascending, std::vector<uint8_t>& out) const override {
+    encode(text, ascending, out, {});
+  }
+
+  // The part of a text its key is made of: at most 255 units, without trailing blanks.
+  static std::u16string_view keyedPart(std::u16string_view text) {
     if (text.size() > 255) text = text.substr(0, 255);
     while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+    return text;
+  }
+
+  // The key, with the units of `simple` weighing their own inline bytes.
+  void encode(std::u16string_view text, bool ascending, std::vector<uint8_t>& out,
+              std::span<const SimpleWeight> simple) const {
+    text = keyedPart(text);
     const size_t start = out.size();
     std::vector<uint8_t> extra, unprintable, marks;
     bool haveExtra = false, haveUnprintable = false, haveMarks = false;
@@ -145,6 +167,12 @@ class WeightTable final : public TextKeyEncoder {
     size_t extraLeadingMods = 0;  // modifier bytes at the very start of the extra bytes
     size_t position = 0;          // units with inline bytes so far
     for (char16_t c : text) {
+      auto own = std::find_if(simple.begin(), simple.end(), [c](const SimpleWeight& o) { return o.unit == c; });
+      if (own != simple.end()) {
+        out.insert(out.end(), own->bytes, own->bytes + own->length);
+        ++position;
+        continue;
+      }
       const Weight& w = weights_[c];
       const size_t here = position;
       if (w.inlineLength > 0 && w.kind != kUnprintable) {
@@ -227,24 +255,112 @@ class WeightTable final : public TextKeyEncoder {
   std::string name_;
 };
 
+const WeightTable& generalLegacy() {
+  static const WeightTable legacy(kGeneralLegacyWeights, kGeneralLegacyWeightsSize, "General (legacy)");
+  return legacy;
+}
+
+// A language's order as a change of legacy General: the letters we know it weighs on
+// their own, and what it places elsewhere without our knowing where.
+struct UnitRange {
+  char16_t from, to;
+};
+
+struct Tailoring {
+  uint16_t language;
+  const char* name;
+  std::span<const SimpleWeight> known;
+  std::u16string_view unknownLetters;  // both cases listed
+  std::string_view unknownPairs;       // lower-case ASCII letter pairs in a row; any case matches
+  std::span<const UnitRange> unknownRanges;
+};
+
+constexpr SimpleWeight kTurkishKnown[] = {{u'I', 2, {0x58, 0x06, 0}}};
+// Combining marks may join the letter before them into one the language sorts apart.
+constexpr UnitRange kMarks[] = {{0x0300, 0x036F}};
+constexpr UnitRange kChineseRanges[] = {{0x0300, 0x036F}, {0x2E80, 0xA4CF}, {0xAC00, 0xD7AF}, {0xD800, 0xDFFF},
+                                        {0xF900, 0xFAFF}, {0xFE30, 0xFE4F}, {0xFF00, 0xFFEF}};
+constexpr UnitRange kCyrillicRanges[] = {{0x0300, 0x036F}, {0x0400, 0x052F}};
+
+// Where each language's published alphabet parts from General. The unknown letters sort
+// after Z or apart from their base letter in that language (both cases listed); the
+// pairs are digraphs sorted as one letter (Czech "ch", Hungarian "cs", Danish "aa").
+// Swedish and Danish of this era sort W with V.
+const Tailoring kTailorings[] = {
+    {0x041F, "Turkish", kTurkishKnown, u"ÇçĞğİıÖöŞşÜü", {}, kMarks},
+    {0x0804, "Chinese (PRC)", {}, u"", {}, kChineseRanges},
+    {0x041D, "Swedish/Finnish", {}, u"ÅåÄäÆæÖöØøÜüŐőŰűWwÐðÞþ", {}, kMarks},
+    {0x0406, "Norwegian/Danish", {}, u"ÅåÄäÆæÖöØøÜüŐőŰűWwÐðÞþ", "aa", kMarks},
+    {0x040F, "Icelandic", {}, u"ÁáÐðÉéÍíÓóÚúÝýÞþÆæÖöÅåÄäØøÜü", {}, kMarks},
+    {0x0405, "Czech", {}, u"ČčŘřŠšŽžĚěĎďŇňŤťŮů", "ch", kMarks},
+    {0x040E, "Hungarian", {}, u"ÖöŐőÜüŰű", "csdzgylynysztyzs", kMarks},
+    {0x0415, "Polish", {}, u"ĄąĆćĘęŁłŃńÓóŚśŹźŻż", {}, kMarks},
+    {0x0424, "Slovenian", {}, u"ČčĆćĐđŠšŽž", {}, kMarks},
+    {0x040A, "Spanish (traditional)", {}, u"Ññ", "chll", kMarks},
+    {0x0413, "Dutch", {}, u"Ĳĳ", "ij", kMarks},
+    {0x0419, "Cyrillic", {}, u"", {}, kCyrillicRanges},
+};
+
+class TailoredOrder final : public TextKeyEncoder {
+ public:
+  explicit TailoredOrder(const Tailoring& t) : t_(t) {}
+
+  std::string name() const override { return t_.name; }
+
+  void append(std::u16string_view text, bool ascending, std::vector<uint8_t>& out) const override {
+    std::u16string_view keyed = WeightTable::keyedPart(text);
+    for (size_t i = 0; i < keyed.size(); ++i) {
+      char16_t c = keyed[i];
+      bool unknown = t_.unknownLetters.find(c) != std::u16string_view::npos;
+      for (auto [from, to] : t_.unknownRanges) unknown = unknown || (c >= from && c <= to);
+      if (unknown) refuse(keyed.substr(i, c >= 0xD800 && c <= 0xDBFF && i + 1 < keyed.size() ? 2 : 1));
+      for (size_t p = 0; i + 1 < keyed.size() && p + 1 < t_.unknownPairs.size(); p += 2)
+        if (lowerAscii(c) == t_.unknownPairs[p] && lowerAscii(keyed[i + 1]) == t_.unknownPairs[p + 1])
+          refuse(keyed.substr(i, 2));
+    }
+    generalLegacy().encode(keyed, ascending, out, t_.known);
+  }
+
+ private:
+  static char16_t lowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+  [[noreturn]] void refuse(std::u16string_view letter) const {
+    throw UnencodableText("the " + std::string(t_.name) + " sort order places \"" + utf16ToUtf8(letter) +
+                          "\" where this program does not know; a text holding it cannot be indexed");
+  }
+
+  const Tailoring& t_;
+};
+
+const Tailoring* findTailoring(uint16_t language) {
+  for (const Tailoring& t : kTailorings)
+    if (t.language == language) return &t;
+  return nullptr;
+}
+
 }  // namespace
 
 const TextKeyEncoder* textKeyEncoder(uint16_t language, uint8_t version) {
-  if (language != 0x0409) return nullptr;
-  if (version == 0) {
-    static const WeightTable legacy(kGeneralLegacyWeights, kGeneralLegacyWeightsSize, "General (legacy)");
-    return &legacy;
-  }
-  if (version == 1) {
+  if (language == 0x0409 && version == 0) return &generalLegacy();
+  if (language == 0x0409 && version == 1) {
     static const WeightTable current(kGeneral2010Weights, kGeneral2010WeightsSize, "General");
     return &current;
   }
-  return nullptr;
+  // Keys Access wrote exist for the other languages' orders of version 0 only.
+  const Tailoring* t = findTailoring(language);
+  if (!t || version != 0) return nullptr;
+  static const auto orders = [] {
+    std::vector<std::unique_ptr<TailoredOrder>> all;
+    for (const Tailoring& each : kTailorings) all.push_back(std::make_unique<TailoredOrder>(each));
+    return all;
+  }();
+  return orders[static_cast<size_t>(t - kTailorings)].get();
 }
 
 std::string sortOrderName(uint16_t language, uint8_t version) {
   if (language == 0x0409 && version == 0) return "General (legacy)";
   if (language == 0x0409 && version == 1) return "General";
+  if (const Tailoring* t = findTailoring(language); t && version == 0) return t->name;
   char buf[64];
   std::snprintf(buf, sizeof buf, "language 0x%04X version %u", language, static_cast<unsigned>(version));
   return buf;

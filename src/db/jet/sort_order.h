@@ -33,18 +33,36 @@
 // inline, extra; unprintable: its bytes; extra-modifier: the value (one byte);
 // international+: inline, extra (may be empty), mark (2 or 3). Surrogates are computed:
 // inline bytes from the unit's value, extra byte 3F.
+//
+// The orders of other languages (Turkish, Swedish/Finnish, Czech, Cyrillic, ...) use
+// the legacy General weights for every character the language does not sort
+// differently: keys that Access wrote in the Turkish and the Chinese (PRC) orders agree
+// with General's byte for byte wherever their texts avoid the letters those languages
+// place elsewhere. Where a language does place a letter elsewhere (a letter after Z,
+// two letters sorting as one, Chinese characters by pronunciation) we know its weight
+// only when an Access-made key shows it (Turkish "I" is 58 06); any other such letter
+// in a text to be indexed makes the key unknown, and the write is refused rather than
+// an index entry guessed.
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qv::jet {
 
+// Thrown by TextKeyEncoder::append for a text whose key the order cannot give.
+class UnencodableText : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 class TextKeyEncoder {
  public:
   virtual ~TextKeyEncoder() = default;
-  // Appends the key of a non-null text (without the start flag).
+  // Appends the key of a non-null text (without the start flag). Throws UnencodableText,
+  // leaving out as it was, when the text holds a letter whose weight the order lacks.
   virtual void append(std::u16string_view text, bool ascending, std::vector<uint8_t>& out) const = 0;
   virtual std::string name() const = 0;
 };

@@ -10,6 +10,7 @@
 #include "db/jet/index_tree.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
+#include "db/jet/sort_order.h"
 #include "db/jet/usage_map.h"
 
 namespace qv::jet {
@@ -158,6 +159,15 @@ constexpr uint8_t kIndexIgnoreNulls = 0x02;
 
 }  // namespace
 
+std::vector<uint8_t> TableImpl::entryOf(const RealIndex& ri, std::span<const Value> values, uint32_t pointer,
+                                        const std::string& what) const {
+  try {
+    return leafEntry(def_, ri, values, pointer);
+  } catch (const UnencodableText& e) {
+    throw DbError(kErrGeneric, what + ", " + e.what());
+  }
+}
+
 void TableImpl::addIndexEntries(std::span<const Value> values, uint32_t pointer) {
   std::string what = "'" + db_.path() + "' (table " + name_ + ")";
   for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
@@ -171,7 +181,7 @@ void TableImpl::addIndexEntries(std::span<const Value> values, uint32_t pointer)
     IndexTree tree(db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
                    [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
     // The definition counts each index's distinct keys.
-    if (tree.insert(leafEntry(def_, ri, values, pointer), unique)) adjustIndexCount(i, 1);
+    if (tree.insert(entryOf(ri, values, pointer, what), unique)) adjustIndexCount(i, 1);
   }
 }
 
@@ -184,7 +194,7 @@ void TableImpl::removeIndexEntries(std::span<const Value> values, uint32_t point
     IndexTree tree(db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
                    [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
     bool keyGone = false;
-    if (tree.remove(leafEntry(def_, ri, values, pointer), &keyGone) && keyGone && ri.rowCount > 0) adjustIndexCount(i, -1);
+    if (tree.remove(entryOf(ri, values, pointer, what), &keyGone) && keyGone && ri.rowCount > 0) adjustIndexCount(i, -1);
   }
 }
 

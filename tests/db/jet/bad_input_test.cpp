@@ -19,11 +19,6 @@ void writeBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Opens, lists and reads everything; returns the error text ("" when all went well).
 std::string readAll(const std::string& path) {
   try {
@@ -56,7 +51,7 @@ TEST(JetBadInput, NonDatabasesAndTruncatedFilesNameTheFile) {
 
   auto db = createDatabase(dir.file("new.mdb"), Format::kJet4);
   db->close();
-  std::string whole = readBytes(dir.file("new.mdb"));
+  std::string whole = test::fileBytes(dir.file("new.mdb"));
   std::string cut = dir.file("cut.mdb");
   writeBytes(cut, whole.substr(0, 4096 * 2 + 100));
   EXPECT_NE(readAll(cut).find(cut), std::string::npos);
@@ -74,7 +69,7 @@ TEST(JetBadInput, DamagedPagesNeverCrash) {
   std::mt19937 rng(4);
   for (const char* name : {"access/jackcess/V2000/testV2000.mdb", "access/jackcess/V1997/testV1997.mdb",
                            "access/jackcess/V2007/testV2007.accdb"}) {
-    std::string original = readBytes(test::testdataDir() + "/" + name);
+    std::string original = test::fileBytes(test::testdataDir() + "/" + name);
     if (original.empty()) continue;
     for (int round = 0; round < 60; ++round) {
       std::string damaged = original;
@@ -101,14 +96,14 @@ TEST(JetBadInput, ReadOnlyFileRefusesChanges) {
   OpenOptions ro;
   ro.readOnly = true;
   auto db = openDatabase(path, ro);
-  std::string before = readBytes(path);
+  std::string before = test::fileBytes(path);
   try {
     db->createTable("T", {ColumnDef{"A", ColumnType::kLong}});
     FAIL() << "a read-only database was changed";
   } catch (const DbError& e) {
     EXPECT_NE(std::string(e.what()).find(path), std::string::npos);
   }
-  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(test::fileBytes(path), before);
 }
 
 }  // namespace

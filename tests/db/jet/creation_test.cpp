@@ -29,11 +29,6 @@ std::vector<std::string> filesIn(const std::string& folder) {
   return names;
 }
 
-std::string contentOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(JetCreation, AFaultAtAnyWriteLeavesNothingOrAWholeDatabase) {
   test::TempDir dir;
   io::FaultEnv env(io::posixEnv());
@@ -126,7 +121,7 @@ TEST(JetCreation, NeverReplacesAFileThatAppearedMeanwhile) {
   } catch (const DbError& e) {
     EXPECT_NE(std::string(e.what()).find("'" + path + "' already exists"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(contentOf(path), "theirs");
+  EXPECT_EQ(test::fileBytes(path), "theirs");
   EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"race.mdb"});
 }
 

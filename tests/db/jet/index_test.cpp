@@ -22,6 +22,7 @@
 #include "db/jet/reader_oracle.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/sort_order.h"
+#include "db/jet/text.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 
@@ -71,8 +72,61 @@ std::vector<IndexEntryBytes> allEntries(Pager& pager, uint32_t root, int* levels
 
 DatabaseImpl& impl(Database& db) { return dynamic_cast<DatabaseImpl&>(db); }
 
-// The keys Access wrote for the catalogue (MSysObjects: Id and ParentId + Name) are the
-// keys we compute from the catalogue rows, in every sort order the corpus holds.
+// How the catalogue keys of one database compare with ours.
+struct CatalogueKeys {
+  size_t compared = 0;  // keys we computed and found stored
+  size_t missing = 0;   // keys we computed and did not find
+  size_t unknown = 0;   // names holding a letter the sort order places where we do not know
+  int sortVersion = -1;
+  std::vector<std::string> names;  // of the rows compared
+};
+
+// The keys Access wrote for the catalogue (MSysObjects: Id and ParentId + Name) against
+// the keys we compute from the catalogue rows.
+CatalogueKeys compareCatalogueKeys(Database& db, const std::string& path) {
+  CatalogueKeys out;
+  DatabaseImpl& d = impl(db);
+  TableImpl& objects = d.systemTable("MSysObjects");
+  const TableDef& def = objects.def();
+  EXPECT_FALSE(def.realIndexes.empty());
+  std::vector<std::vector<Value>> rows;
+  for (uint32_t page : objects.dataPages()) {
+    const uint8_t* p = d.pager().read(page);
+    for (uint32_t r = 0; r < get16(p, d.pager().layout().dataRowCountOffset); ++r) {
+      std::span<const uint8_t> bytes;
+      if (!liveRow(d.pager(), p, r, &bytes, path)) continue;
+      rows.emplace_back();
+      decodeRow(d.pager(), def, bytes, rows.back(), path);
+    }
+  }
+  for (const RealIndex& ri : def.realIndexes) {
+    // Keys only: an entry keeps the pointer of where its row was first stored.
+    int levels = 0;
+    std::multiset<IndexEntryBytes> stored;
+    for (const IndexEntryBytes& e : allEntries(d.pager(), ri.firstPage, &levels)) stored.emplace(e.begin(), e.end() - 4);
+    for (const auto& row : rows) {
+      IndexEntryBytes key;
+      try {
+        key = indexKey(def, ri, row);
+      } catch (const UnencodableText&) {
+        ++out.unknown;
+        continue;
+      }
+      auto it = stored.find(key);
+      EXPECT_TRUE(it != stored.end()) << "row " << row[2].s;
+      if (it == stored.end()) {
+        ++out.missing;
+        continue;
+      }
+      stored.erase(it);
+      ++out.compared;
+      out.names.push_back(row[2].s);
+    }
+  }
+  out.sortVersion = def.columns[2].sortVersion;
+  return out;
+}
+
 TEST(JetIndex, CatalogueKeysMatchTheKeysAccessWrote) {
   QV_REQUIRE_TESTDATA();
   std::set<int> versions;
@@ -88,40 +142,47 @@ TEST(JetIndex, CatalogueKeysMatchTheKeysAccessWrote) {
     }
     if (db->format() == Format::kJet3) continue;
     SCOPED_TRACE(path);
-    DatabaseImpl& d = impl(*db);
-    TableImpl& objects = d.systemTable("MSysObjects");
-    const TableDef& def = objects.def();
-    ASSERT_FALSE(def.realIndexes.empty());
-    std::vector<std::vector<Value>> rows;
-    std::vector<uint32_t> pointers;
-    for (uint32_t page : objects.dataPages()) {
-      const uint8_t* p = d.pager().read(page);
-      for (uint32_t r = 0; r < get16(p, d.pager().layout().dataRowCountOffset); ++r) {
-        std::span<const uint8_t> bytes;
-        if (!liveRow(d.pager(), p, r, &bytes, path)) continue;
-        rows.emplace_back();
-        decodeRow(d.pager(), def, bytes, rows.back(), path);
-        pointers.push_back(makePointer(page, r));
-      }
-    }
-    for (const RealIndex& ri : def.realIndexes) {
-      // Keys only: an entry keeps the pointer of where its row was first stored.
-      int levels = 0;
-      std::multiset<IndexEntryBytes> stored;
-      for (const IndexEntryBytes& e : allEntries(d.pager(), ri.firstPage, &levels)) stored.emplace(e.begin(), e.end() - 4);
-      for (size_t i = 0; i < rows.size(); ++i) {
-        auto it = stored.find(indexKey(def, ri, rows[i]));
-        EXPECT_TRUE(it != stored.end()) << "row " << rows[i][2].s;
-        if (it != stored.end()) stored.erase(it);
-        ++compared;
-      }
-    }
-    versions.insert(def.columns[2].sortVersion);
+    CatalogueKeys keys = compareCatalogueKeys(*db, path);
+    EXPECT_EQ(keys.unknown, 0u);
+    compared += keys.compared;
+    versions.insert(keys.sortVersion);
     ++files;
   }
   EXPECT_GT(files, 80u);
   EXPECT_GT(compared, 8000u);
   EXPECT_EQ(versions, (std::set<int>{0, 1}));  // both General orders were compared
+}
+
+// Databases Access made in other languages' orders: Turkish (whose "I" sorts before
+// "i", between H and I) and Chinese (PRC). Every catalogue key equals Access's, and so
+// does every key of their tables (the check) but those holding Chinese characters,
+// whose place in the PRC order we do not know.
+TEST(JetIndex, KeysOfOtherLanguagesMatchTheKeysAccessWrote) {
+  QV_REQUIRE_TESTDATA();
+  struct Case {
+    const char* file;
+    const char* password;
+    uint16_t language;
+  };
+  for (const Case& c : {Case{"access/ucanaccess/example/password-protected.accdb", "alligator3", 0x041F},
+                        Case{"access/northwind-ran0dom0host/northwind.accdb", "12345678", 0x0804}}) {
+    std::string path = test::testdataDir() + "/" + c.file;
+    SCOPED_TRACE(path);
+    OpenOptions o;
+    o.password = c.password;
+    o.readOnly = true;
+    auto db = openDatabase(path, o);
+    EXPECT_EQ(impl(*db).systemTable("MSysObjects").def().columns[2].sortLanguage, c.language);
+    CatalogueKeys keys = compareCatalogueKeys(*db, path);
+    EXPECT_GT(keys.compared, 50u);
+    EXPECT_EQ(keys.missing, 0u);
+    EXPECT_EQ(keys.unknown, 0u);
+    // Names with "I" were compared: its own weight in Turkish, General's in Chinese.
+    EXPECT_TRUE(std::any_of(keys.names.begin(), keys.names.end(),
+                            [](const std::string& n) { return n.find('I') != std::string::npos; }));
+    db.reset();
+    EXPECT_EQ(checkDatabase(path, o), std::vector<std::string>{});
+  }
 }
 
 // Text keys of both orders for texts that exercise each part of a key: accents (extra
@@ -132,7 +193,8 @@ TEST(JetIndex, TextKeysFollowTheGeneralOrders) {
   const TextKeyEncoder* current = textKeyEncoder(0x0409, 1);
   ASSERT_NE(legacy, nullptr);
   ASSERT_NE(current, nullptr);
-  EXPECT_EQ(textKeyEncoder(0x0419, 0), nullptr);
+  EXPECT_EQ(textKeyEncoder(0x0401, 0), nullptr);
+  EXPECT_EQ(textKeyEncoder(0x041F, 1), nullptr);
   EXPECT_EQ(textKeyEncoder(0x0409, 2), nullptr);
   auto key = [](const TextKeyEncoder* e, const std::u16string& s, bool asc = true) {
     std::vector<uint8_t> out;
@@ -160,6 +222,90 @@ TEST(JetIndex, TextKeysFollowTheGeneralOrders) {
   }
   // Known keys Access wrote (the catalogue of a Jet 4 database): "Tables", "MSysDb".
   EXPECT_EQ(key(legacy, u"Tables"), (std::vector<uint8_t>{0x6d, 0x4a, 0x4c, 0x5e, 0x51, 0x6b, 0x01, 0x00}));
+}
+
+// The orders of other languages: General's keys wherever the language agrees with it,
+// their own place for the letters we know (Turkish: H < I < i, where General has I = i),
+// and for a letter we do not know a clear refusal that leaves the file as it was.
+TEST(JetIndex, OtherLanguagesKeepGeneralKeysAndRefuseLettersTheyPlaceElsewhere) {
+  auto key = [](const TextKeyEncoder* e, const std::u16string& s) {
+    std::vector<uint8_t> out;
+    e->append(s, true, out);
+    return out;
+  };
+  const TextKeyEncoder* general = textKeyEncoder(0x0409, 0);
+  const TextKeyEncoder* turkish = textKeyEncoder(0x041F, 0);
+  ASSERT_NE(turkish, nullptr);
+  EXPECT_LT(key(turkish, u"Hzzz"), key(turkish, u"Ia"));
+  EXPECT_LT(key(turkish, u"Iz"), key(turkish, u"ia"));
+  EXPECT_EQ(key(general, u"IBM"), key(general, u"ibm"));
+  EXPECT_NE(key(turkish, u"IBM"), key(turkish, u"ibm"));
+
+  struct Order {
+    uint16_t language;
+    const char* name;
+    std::u16string agreed;   // sorts as in General
+    std::u16string unknown;  // holds a letter the language places elsewhere
+    const char* letter;
+  };
+  const Order orders[] = {
+      {0x041F, "Turkish", u"Kahve", u"\u00C7ay", "\u00C7"},
+      {0x0804, "Chinese (PRC)", u"Northwind Orders", u"\u5317\u4EAC", "\u5317"},
+      {0x041D, "Swedish/Finnish", u"Kaffe", u"\u00C5sa", "\u00C5"},
+      {0x0406, "Norwegian/Danish", u"Kaffe", u"Kaare", "aa"},
+      {0x040F, "Icelandic", u"Kaffi", u"\u00DE\u00F3r", "\u00DE"},
+      {0x0405, "Czech", u"Kava", u"Chata", "Ch"},
+      {0x040E, "Hungarian", u"Kave", u"Szab\u00F3", "Sz"},
+      {0x0415, "Polish", u"Kawa", u"\u0141\u00F3d\u017A", "\u0141"},
+      {0x0424, "Slovenian", u"Kava", u"\u0160ola", "\u0160"},
+      {0x040A, "Spanish (traditional)", u"Cafe", u"Llama", "Ll"},
+      {0x0413, "Dutch", u"Koffie", u"IJs", "IJ"},
+      {0x0419, "Cyrillic", u"Kofe", u"\u041C\u043E\u0441\u043A\u0432\u0430", "\u041C"},
+  };
+  test::TempDir dir;
+  for (const Order& o : orders) {
+    SCOPED_TRACE(o.name);
+    const TextKeyEncoder* e = textKeyEncoder(o.language, 0);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->name(), o.name);
+    EXPECT_EQ(key(e, o.agreed), key(general, o.agreed));
+    std::vector<uint8_t> out{0x7F};
+    try {
+      e->append(o.unknown, true, out);
+      ADD_FAILURE() << "keyed a letter the order places elsewhere";
+    } catch (const UnencodableText& error) {
+      EXPECT_NE(std::string(error.what()).find(std::string("the ") + o.name + " sort order places \"" + o.letter + "\""),
+                std::string::npos)
+          << error.what();
+    }
+    EXPECT_EQ(out, std::vector<uint8_t>{0x7F});
+
+    // A database in that order takes tables whose names it can key, refuses the others.
+    std::string path = dir.file("order" + std::to_string(o.language) + ".mdb");
+    {
+      auto db = createDatabase(path, Format::kJet4, {}, o.language);
+      db->createTable("Kunden", {column("Name", ColumnType::kText, 50)});
+      db->close();
+    }
+    std::string before = test::fileBytes(path);
+    {
+      auto db = openDatabase(path, {});
+      try {
+        db->createTable(utf16ToUtf8(o.unknown), {column("A", ColumnType::kLong)});
+        ADD_FAILURE() << "created a table whose name we cannot key";
+      } catch (const DbError& error) {
+        std::string text = error.what();
+        EXPECT_NE(text.find(path), std::string::npos) << text;
+        EXPECT_NE(text.find(o.name), std::string::npos) << text;
+      }
+      db->close();
+    }
+    EXPECT_EQ(test::fileBytes(path), before);
+    EXPECT_EQ(checkDatabase(path), std::vector<std::string>{});
+    if (test::mdbtoolsAvailable()) {
+      EXPECT_EQ(test::mdbtoolsTables(path), std::vector<std::string>{"Kunden"});
+    }
+  }
 }
 
 // The tree under thousands of long entries in random order: splits of leaves, nodes and
@@ -234,7 +380,7 @@ TEST(JetIndex, TreeStaysOrderedThroughSplitsAndRemovals) {
 // touch an index, names the file and the order, and stays byte for byte as it was.
 TEST(JetIndex, UnknownSortOrderRefusesWritesWithoutHarm) {
   test::TempDir dir;
-  std::string path = dir.file("russian.mdb");
+  std::string path = dir.file("arabic.mdb");
   {
     auto db = createDatabase(path, Format::kJet4);
     db->createTable("Alt", {column("A", ColumnType::kLong)});
@@ -246,7 +392,7 @@ TEST(JetIndex, UnknownSortOrderRefusesWritesWithoutHarm) {
     std::vector<uint8_t> page(4096);
     f.read(reinterpret_cast<char*>(page.data()), 4096);
     DatabaseHeader h = decodeHeader(page, 4096 * 20, path);
-    h.sortLanguage = 0x0419;
+    h.sortLanguage = 0x0401;
     std::vector<uint8_t> out = encodeHeader(h);
     f.seekp(0);
     f.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
@@ -257,15 +403,12 @@ TEST(JetIndex, UnknownSortOrderRefusesWritesWithoutHarm) {
     uint32_t columns = get16(tdef.data(), 45), reals = get32(tdef.data(), 51);
     for (uint32_t i = 0; i < columns; ++i) {
       size_t at = 63 + 12 * reals + 25 * i;
-      if (tdef[at] == 0x0A || tdef[at] == 0x0C) put16(tdef.data(), at + 11, 0x0419);
+      if (tdef[at] == 0x0A || tdef[at] == 0x0C) put16(tdef.data(), at + 11, 0x0401);
     }
     f.seekp(2 * 4096);
     f.write(reinterpret_cast<const char*>(tdef.data()), 4096);
   }
-  auto contents = [&] {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-  };
+  auto contents = [&] { return test::fileBytes(path); };
   const std::string original = contents();
   {
     auto db = openDatabase(path, {});
@@ -274,7 +417,7 @@ TEST(JetIndex, UnknownSortOrderRefusesWritesWithoutHarm) {
       FAIL() << "created a table";
     } catch (const DbError& e) {
       EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-      EXPECT_NE(std::string(e.what()).find("language 0x0419"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("language 0x0401"), std::string::npos) << e.what();
     }
     EXPECT_THROW(db->dropTable("Alt"), DbError);
     EXPECT_EQ(contents(), original);
@@ -290,7 +433,7 @@ TEST(JetIndex, UnknownSortOrderRefusesWritesWithoutHarm) {
       objects->insert(row);
       FAIL() << "inserted into an index we cannot encode";
     } catch (const DbError& e) {
-      EXPECT_NE(std::string(e.what()).find("sort order language 0x0419"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("sort order language 0x0401"), std::string::npos) << e.what();
     }
     db->close();
   }
