@@ -88,16 +88,27 @@ size_t hashSize(std::string_view algorithm) {
   return md ? static_cast<size_t>(EVP_MD_get_size(md)) : 0;
 }
 
-void aesCbc(bool encrypt, ByteView key, ByteView iv, uint8_t* data, size_t n) {
-  const EVP_CIPHER* cipher = nullptr;
+namespace {
+
+const EVP_CIPHER* aesCipher(ByteView key, bool chained) {
   switch (key.size()) {
-    case 16: cipher = EVP_aes_128_cbc(); break;
-    case 24: cipher = EVP_aes_192_cbc(); break;
-    case 32: cipher = EVP_aes_256_cbc(); break;
+    case 16: return chained ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
+    case 24: return chained ? EVP_aes_192_cbc() : EVP_aes_192_ecb();
+    case 32: return chained ? EVP_aes_256_cbc() : EVP_aes_256_ecb();
     default: fail("AES keys have 128, 192 or 256 bits, not " + std::to_string(key.size() * 8));
   }
+}
+
+}  // namespace
+
+void aesCbc(bool encrypt, ByteView key, ByteView iv, uint8_t* data, size_t n) {
   if (iv.size() != 16 || n % 16 != 0) fail("AES-CBC needs a 16-byte IV and whole blocks");
-  run(cipher, encrypt, key, iv.data(), data, n);
+  run(aesCipher(key, true), encrypt, key, iv.data(), data, n);
+}
+
+void aesEcb(bool encrypt, ByteView key, uint8_t* data, size_t n) {
+  if (n % 16 != 0) fail("AES-ECB needs whole blocks");
+  run(aesCipher(key, false), encrypt, key, nullptr, data, n);
 }
 
 void rc4(ByteView key, uint8_t* data, size_t n) {

@@ -27,6 +27,8 @@ size_t hashSize(std::string_view algorithm);
 // AES in CBC mode without padding, in place; n is a multiple of 16, the key 16, 24 or
 // 32 bytes, the initialisation vector 16 bytes.
 void aesCbc(bool encrypt, ByteView key, ByteView iv, uint8_t* data, size_t n);
+// AES in ECB mode (each 16-byte block on its own) without padding, in place.
+void aesEcb(bool encrypt, ByteView key, uint8_t* data, size_t n);
 
 // RC4 (encrypting and decrypting are the same), in place, with a key of 1 to 256 bytes.
 void rc4(ByteView key, uint8_t* data, size_t n);

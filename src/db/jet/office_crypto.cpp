@@ -25,6 +25,8 @@ constexpr uint8_t kKeyValueBlock[8] = {0x14, 0x6E, 0x0B, 0xE7, 0xAB, 0xAC, 0xD0,
 constexpr uint32_t kFlagCryptoApi = 0x04;
 constexpr uint32_t kFlagAes = 0x20;
 constexpr uint32_t kAlgorithmRc4 = 0x6801;
+constexpr uint32_t kAlgorithmAes128 = 0x660E, kAlgorithmAes256 = 0x6610;
+constexpr uint32_t kStandardSpinCount = 50000;
 constexpr uint32_t kHashSha1 = 0x8004;
 constexpr size_t kMaxPasswordUnits = 255;
 // Iterations of the password hash in databases we create (as Access uses).
@@ -98,12 +100,14 @@ struct PasswordKeyEncryptor : AgileParams {
 };
 
 // The password hash after the spin count, shared by the three derived keys.
-Bytes iteratedHash(const AgileParams& p, const Bytes& password, uint32_t spinCount) {
-  Bytes h = crypto::hash(p.hashAlgorithm, {p.salt, password});
+// The password hash of both AES schemes: hash(salt, password), then rehashed spinCount
+// times, each time after the round's number.
+Bytes iteratedHash(std::string_view algorithm, ByteView salt, const Bytes& password, uint32_t spinCount) {
+  Bytes h = crypto::hash(algorithm, {salt, password});
   uint8_t counter[4];
   for (uint32_t i = 0; i < spinCount; ++i) {
     put32(counter, 0, i);
-    h = crypto::hash(p.hashAlgorithm, {ByteView(counter, 4), h});
+    h = crypto::hash(algorithm, {ByteView(counter, 4), h});
   }
   return h;
 }
@@ -189,7 +193,7 @@ std::unique_ptr<PageCodec> openAgile(std::string_view xml, uint32_t encodingKey,
   pk.verifierValue = base64(*encryptor, "encryptedVerifierHashValue", path);
   pk.keyValue = base64(*encryptor, "encryptedKeyValue", path);
 
-  Bytes iterated = iteratedHash(pk, passwordBytes(password), pk.spinCount);
+  Bytes iterated = iteratedHash(pk.hashAlgorithm, pk.salt, passwordBytes(password), pk.spinCount);
   Bytes input = aes(false, derivedKey(pk, iterated, kVerifierInputBlock), pk.salt, pk.verifierInput);
   Bytes value = aes(false, derivedKey(pk, iterated, kVerifierValueBlock), pk.salt, pk.verifierValue);
   input.resize(pk.salt.size());
@@ -228,33 +232,106 @@ class Rc4CryptoApiCodec final : public PageCodec {
   uint32_t encodingKey_;
 };
 
-std::unique_ptr<PageCodec> openRc4CryptoApi(ByteView info, uint32_t encodingKey, const std::string& password,
-                                            const std::string& path) {
+// --- Standard AES ---------------------------------------------------------------------
+
+class StandardAesCodec final : public PageCodec {
+ public:
+  StandardAesCodec(Bytes iteratedHash, uint32_t keyBits, uint32_t encodingKey)
+      : iterated_(std::move(iteratedHash)), keyBytes_(keyBits / 8), encodingKey_(encodingKey) {}
+  void decode(uint32_t page, uint8_t* data, size_t n) override { apply(false, page, data, n); }
+  void encode(uint32_t page, uint8_t* data, size_t n) override { apply(true, page, data, n); }
+  // Blocks stand alone; a changed block is written from its start.
+  uint32_t chainedBlockSize() const override { return 16; }
+
+  Bytes keyFor(ByteView block) const {
+    Bytes f = crypto::hash("SHA1", {iterated_, block});
+    auto half = [&](uint8_t fill) {
+      uint8_t x[64];
+      std::memset(x, fill, sizeof x);
+      for (size_t i = 0; i < f.size(); ++i) x[i] ^= f[i];
+      return crypto::hash("SHA1", {ByteView(x, sizeof x)});
+    };
+    Bytes key = half(0x36), second = half(0x5C);
+    key.insert(key.end(), second.begin(), second.end());
+    key.resize(keyBytes_);
+    return key;
+  }
+
+ private:
+  void apply(bool encrypt, uint32_t page, uint8_t* data, size_t n) {
+    if (page == 0) return;
+    auto k = pageKey(encodingKey_, page);
+    crypto::aesEcb(encrypt, keyFor(ByteView(k.data(), 4)), data, n);
+  }
+  Bytes iterated_;
+  size_t keyBytes_;
+  uint32_t encodingKey_;
+};
+
+// The CryptoAPI header and verifier shared by the RC4 and the Standard AES scheme.
+struct CryptoApiInfo {
+  uint32_t algorithm = 0, keyBits = 0;
+  ByteView salt;
+  Bytes encryptedVerifier;  // then the encrypted verifier hash
+};
+
+CryptoApiInfo readCryptoApiInfo(ByteView info, bool aes, const std::string& path) {
   if (info.size() < 12) throw damaged(path, "is too short");
   uint32_t headerLength = get32(info.data(), 8);
   if (headerLength < 32 || headerLength > info.size() - 12) throw damaged(path, "has a bad header length");
   const uint8_t* header = info.data() + 12;
-  uint32_t algorithm = get32(header, 8), hashAlgorithm = get32(header, 12), keyBits = get32(header, 16);
-  if ((algorithm != 0 && algorithm != kAlgorithmRc4) || (hashAlgorithm != 0 && hashAlgorithm != kHashSha1))
+  CryptoApiInfo out;
+  out.algorithm = get32(header, 8);
+  out.keyBits = get32(header, 16);
+  uint32_t hashAlgorithm = get32(header, 12);
+  bool knownCipher = aes ? out.algorithm >= kAlgorithmAes128 && out.algorithm <= kAlgorithmAes256
+                         : out.algorithm == 0 || out.algorithm == kAlgorithmRc4;
+  if (!knownCipher || (hashAlgorithm != 0 && hashAlgorithm != kHashSha1))
     throw DbError(kErrFormat, "'" + path + "' uses an encryption provider this program cannot read");
+  const size_t hashBytes = aes ? 32 : 20;
+  size_t v = 12 + headerLength;
+  if (info.size() < v + 4 + 16 + 16 + 4 + hashBytes) throw damaged(path, "lacks its verifier");
+  if (get32(info.data(), v) != 16) throw damaged(path, "has a bad salt size");
+  out.salt = info.subspan(v + 4, 16);
+  out.encryptedVerifier.assign(info.begin() + static_cast<std::ptrdiff_t>(v + 20),
+                               info.begin() + static_cast<std::ptrdiff_t>(v + 36));
+  if (get32(info.data(), v + 36) != 20) throw damaged(path, "has a bad verifier hash size");
+  out.encryptedVerifier.insert(out.encryptedVerifier.end(), info.begin() + static_cast<std::ptrdiff_t>(v + 40),
+                               info.begin() + static_cast<std::ptrdiff_t>(v + 40 + hashBytes));
+  return out;
+}
+
+// Whether a decrypted verifier (16 bytes, then its SHA-1) is right.
+void checkVerifier(const Bytes& decrypted) {
+  Bytes expected = crypto::hash("SHA1", {ByteView(decrypted.data(), 16)});
+  if (!std::equal(expected.begin(), expected.end(), decrypted.begin() + 16))
+    throw DbError(kErrPassword, "Not a valid password.");
+}
+
+std::unique_ptr<PageCodec> openStandardAes(ByteView info, bool aesFlag, uint32_t encodingKey,
+                                           const std::string& password, const std::string& path) {
+  CryptoApiInfo c = readCryptoApiInfo(info, true, path);
+  uint32_t expectedBits = 128 + 64 * (c.algorithm - kAlgorithmAes128);
+  if (c.keyBits != expectedBits) throw damaged(path, "has an AES key size of " + std::to_string(c.keyBits) + " bits");
+  Bytes h = iteratedHash("SHA1", c.salt, passwordBytes(password), aesFlag ? kStandardSpinCount : 0);
+  auto codec = std::make_unique<StandardAesCodec>(std::move(h), c.keyBits, encodingKey);
+  uint8_t zero[4] = {};
+  crypto::aesEcb(false, codec->keyFor(ByteView(zero, 4)), c.encryptedVerifier.data(), c.encryptedVerifier.size());
+  checkVerifier(c.encryptedVerifier);
+  return codec;
+}
+
+std::unique_ptr<PageCodec> openRc4CryptoApi(ByteView info, uint32_t encodingKey, const std::string& password,
+                                            const std::string& path) {
+  CryptoApiInfo c = readCryptoApiInfo(info, false, path);
+  uint32_t keyBits = c.keyBits;
   if (keyBits == 0) keyBits = 40;
   if (keyBits < 40 || keyBits > 128 || keyBits % 8 != 0) throw damaged(path, "has an RC4 key size of " + std::to_string(keyBits) + " bits");
-  size_t v = 12 + headerLength;
-  if (info.size() < v + 4 + 16 + 16 + 4 + 20) throw damaged(path, "lacks its verifier");
-  if (get32(info.data(), v) != 16) throw damaged(path, "has a bad salt size");
-  ByteView salt = info.subspan(v + 4, 16);
-  Bytes encrypted(info.begin() + static_cast<std::ptrdiff_t>(v + 20), info.begin() + static_cast<std::ptrdiff_t>(v + 36));
-  uint32_t verifierHashSize = get32(info.data(), v + 36);
-  if (verifierHashSize != 20) throw damaged(path, "has a bad verifier hash size");
-  encrypted.insert(encrypted.end(), info.begin() + static_cast<std::ptrdiff_t>(v + 40),
-                   info.begin() + static_cast<std::ptrdiff_t>(v + 60));
-
-  Bytes pw = passwordBytes(password);
-  auto codec = std::make_unique<Rc4CryptoApiCodec>(crypto::hash("SHA1", {salt, pw}), keyBits, encodingKey);
+  auto codec =
+      std::make_unique<Rc4CryptoApiCodec>(crypto::hash("SHA1", {c.salt, passwordBytes(password)}), keyBits, encodingKey);
   uint8_t zero[4] = {};
-  crypto::rc4(codec->keyFor(ByteView(zero, 4)), encrypted.data(), encrypted.size());
-  Bytes expected = crypto::hash("SHA1", {ByteView(encrypted.data(), 16)});
-  if (!std::equal(expected.begin(), expected.end(), encrypted.begin() + 16)) throw DbError(kErrPassword, "Not a valid password.");
+  crypto::rc4(codec->keyFor(ByteView(zero, 4)), c.encryptedVerifier.data(), c.encryptedVerifier.size());
+  checkVerifier(c.encryptedVerifier);
   return codec;
 }
 
@@ -274,8 +351,12 @@ std::unique_ptr<PageCodec> openOfficeCodec(std::span<const uint8_t> page0, uint3
     return openAgile(xml, encodingKey, password, path);
   }
   uint32_t flags = get32(info.data(), 4);
-  if ((major == 2 || major == 3 || major == 4) && minor == 2 && (flags & kFlagCryptoApi) && !(flags & kFlagAes))
+  if ((major == 2 || major == 3 || major == 4) && minor == 2 && (flags & kFlagCryptoApi)) {
+    uint32_t algorithm = info.size() >= 24 ? get32(info.data(), 20) : 0;
+    bool aes = algorithm >= kAlgorithmAes128 && algorithm <= kAlgorithmAes256;
+    if (aes || (flags & kFlagAes)) return openStandardAes(info, (flags & kFlagAes) != 0, encodingKey, password, path);
     return openRc4CryptoApi(info, encodingKey, password, path);
+  }
   throw DbError(kErrFormat, "'" + path + "' is encrypted with a scheme this program cannot read (version " +
                                 std::to_string(major) + "." + std::to_string(minor) + ")");
 }
@@ -295,7 +376,7 @@ std::unique_ptr<PageCodec> newAgileCodec(std::vector<uint8_t>& page0, uint32_t e
   crypto::randomBytes(secret.data(), secret.size());
   crypto::randomBytes(verifier.data(), verifier.size());
 
-  Bytes iterated = iteratedHash(pk, passwordBytes(password), pk.spinCount);
+  Bytes iterated = iteratedHash(pk.hashAlgorithm, pk.salt, passwordBytes(password), pk.spinCount);
   pk.verifierInput = aes(true, derivedKey(pk, iterated, kVerifierInputBlock), pk.salt, verifier);
   pk.verifierValue = aes(true, derivedKey(pk, iterated, kVerifierValueBlock), pk.salt, crypto::hash("SHA512", {verifier}));
   pk.keyValue = aes(true, derivedKey(pk, iterated, kKeyValueBlock), pk.salt, secret);

@@ -23,6 +23,15 @@
 //        H0 = SHA-1(salt, password UTF-16LE); a page's RC4 key is SHA-1(H0, page key)
 //        cut to the key bits (a 40-bit key is zero-padded to 16 bytes). The verifier
 //        and its hash decrypt with the key of page key 0, as one RC4 stream.
+//   3.2/4.2 with the CryptoAPI flag and an AES cipher id (0x660E/0x660F/0x6610 for 128,
+//        192, 256 bits): "Standard" AES. The same header and verifier layout (the
+//        encrypted verifier hash takes 32 bytes). H0 = SHA-1(salt, password UTF-16LE),
+//        then 50,000 times Hn = SHA-1(n as 4 LE bytes, Hn-1) -- none at all when the
+//        AES flag is missing, as Access writes it for older databases with compatibility
+//        off. A block's key: F = SHA-1(Hn, block); SHA-1 of 64 bytes 0x36 XOR F, then
+//        SHA-1 of 64 bytes 0x5C XOR F, the two together cut to the key size. A page is
+//        AES-ECB encrypted under the key of its page key; the verifier and its hash
+//        decrypt under the key of block 0.
 //
 // A page key is the page-encoding key XOR the page number (4 little-endian bytes).
 
