@@ -1,12 +1,18 @@
 // quorvane-cli exec: runs Access SQL statements on a database, the one given on the
-// command line or every line of standard input, one statement per line.
+// command line or every statement of standard input: one per line, where a line break
+// inside a quoted text belongs to its statement (a memo written by convert --sql).
+// Standard input goes to the database in batches, so long scripts of INSERTs are fast.
 
 #include <QString>
+#include <QStringList>
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "app/cli/command.h"
+#include "app/cli/script_reader.h"
 #include "db/ado/connection.h"
 #include "db/ado/error.h"
 #include "engine/connection_strings.h"
@@ -15,6 +21,18 @@ namespace qv::cli {
 namespace {
 
 constexpr const char* kUsage = "exec DATABASE [--password P] [--stop-on-error] [STATEMENT]";
+// A batch closes at this many statements or characters, whichever comes first.
+constexpr int kBatchStatements = 1000;
+constexpr size_t kBatchChars = 4u << 20;
+
+// Whether a statement adds a row (the only kind that changes rows here).
+bool isInsert(const std::string& text) {
+  size_t at = text.find_first_not_of(" \t\r\n");
+  if (at == std::string::npos || text.size() - at < 6) return false;
+  for (size_t i = 0; i < 6; ++i)
+    if (std::toupper(static_cast<unsigned char>(text[at + i])) != "INSERT"[i]) return false;
+  return true;
+}
 
 int runExec(const std::vector<std::string>& args) {
   std::string database, password, statement;
@@ -79,14 +97,53 @@ int runExec(const std::vector<std::string>& args) {
     run(statement, 0);
   } else {
     std::ios::sync_with_stdio(false);
+    ScriptReader reader(std::cin);
+    QStringList batch;
+    std::vector<long> lines;
+    std::vector<bool> inserts;
+    size_t chars = 0;
+    bool stopped = false;
+    // Runs the gathered statements; failures are reported by the line they start on.
+    auto flush = [&] {
+      if (batch.isEmpty()) return;
+      long failedHere = 0, insertsFailed = 0;
+      int ran = 0;
+      try {
+        ran = conn->ExecuteBatch(batch, [&](int i, const ado::Error& e) {
+          std::fprintf(stderr, "line %ld: %s\n", lines[static_cast<size_t>(i)], e.what());
+          ++failedHere;
+          if (inserts[static_cast<size_t>(i)]) ++insertsFailed;
+          return !stopOnError;
+        });
+      } catch (const ado::Error& e) {
+        // The database itself failed (not one statement): what ran before is kept.
+        std::fprintf(stderr, "quorvane-cli exec: %s\n", e.what());
+        ++failed;
+        stopped = true;
+        return;
+      }
+      for (int i = 0; i < ran; ++i)
+        if (inserts[static_cast<size_t>(i)]) ++rows;
+      rows -= insertsFailed;
+      executed += ran - failedHere;
+      failed += failedHere;
+      stopped = stopOnError && failedHere > 0;
+      batch.clear();
+      lines.clear();
+      inserts.clear();
+      chars = 0;
+    };
     std::string text;
     long line = 0;
-    while (std::getline(std::cin, text)) {
-      ++line;
-      if (!text.empty() && text.back() == '\r') text.pop_back();
+    while (!stopped && reader.next(&text, &line)) {
       if (text.find_first_not_of(" \t") == std::string::npos) continue;  // blank lines are skipped
-      if (!run(text, line) && stopOnError) break;
+      batch.append(QString::fromStdString(text));
+      lines.push_back(line);
+      inserts.push_back(isInsert(text));
+      chars += text.size();
+      if (batch.size() >= kBatchStatements || chars >= kBatchChars) flush();
     }
+    if (!stopped) flush();
   }
 
   try {
