@@ -18,6 +18,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -25,6 +26,7 @@
 
 #include "db/jet/checker.h"
 #include "db/jet/database.h"
+#include "db/jet/journal.h"
 #include "db/jet/reader_oracle.h"
 #include "engine/paradox_discovery.h"
 #include "support/temp_dir.h"
@@ -120,43 +122,45 @@ inline int expectKilledRunsIntact(const std::string& reference, const std::vecto
                                   const std::vector<KillTrial>& trials) {
   std::vector<std::string> files{reference};
   for (const KillTrial& t : trials) files.push_back(t.path);
+  // Our engine opens each file first, as the user's next run would: a change the kill
+  // cut short inside CREATE TABLE is taken back from its journal then. The other
+  // readers see the file after that.
+  std::map<std::string, std::vector<std::string>> problemsOf;
+  std::map<std::string, std::string> openErrors;
+  for (const KillTrial& t : trials) {
+    try {
+      problemsOf[t.path] = jet::checkDatabase(t.path);
+    } catch (const std::exception& e) {
+      openErrors[t.path] = e.what();
+    }
+  }
   const QJsonObject read = readWithMdbReader(files);
   const QJsonObject whole = read.value(QString::fromStdString(reference)).toObject().value("tables").toObject();
   EXPECT_EQ(static_cast<size_t>(whole.size()), order.size());
   int partial = 0;
   for (const KillTrial& t : trials) {
     SCOPED_TRACE(t.what);
-    std::vector<std::string> problems;
-    try {
-      problems = jet::checkDatabase(t.path);
-    } catch (const std::exception& e) {
-      ADD_FAILURE() << "our engine cannot open it: " << e.what();
+    if (openErrors.count(t.path)) {
+      ADD_FAILURE() << "our engine cannot open it: " << openErrors[t.path];
       continue;
     }
+    const std::vector<std::string>& problems = problemsOf[t.path];
     const QJsonObject got = read.value(QString::fromStdString(t.path)).toObject();
     if (got.contains("error")) {
       ADD_FAILURE() << "mdb-reader cannot read it: " << got.value("error").toString().toStdString();
       continue;
     }
     const QJsonObject tables = got.value("tables").toObject();
-    // Our engine: the file opens and is consistent. Rows whose insert was cut short may
-    // have reached their page without the table's count. A kill inside CREATE TABLE (the
-    // last table there is still empty) may leave that table's catalogue row without its
-    // index entries or permissions: the catalogue is not written in one piece, and the
-    // check says so. Nothing else may be wrong.
+    // Our engine: the file opens and is consistent; a table the kill caught being made is
+    // there whole or not at all. Rows whose insert was cut short may have reached their
+    // page without the table's count. Nothing else may be wrong.
     // The table the kill cut short: the last one the run had come to.
     std::string cut;
     for (auto it = order.rbegin(); it != order.rend() && cut.empty(); ++it) {
       if (tables.contains(QString::fromStdString(*it))) cut = *it;
     }
-    const bool creating = !cut.empty() && tables.value(QString::fromStdString(cut)).toArray().isEmpty();
-    for (const std::string& p : problems) {
-      const bool counted = p.find("rows, but its definition counts") != std::string::npos;
-      const bool catalogue = (p.rfind("table MSysObjects, index", 0) == 0 || p.rfind("table MSysACEs, index", 0) == 0) &&
-                             p.find("has no index entry") != std::string::npos;
-      const bool permissions = p.find("has no permission rows in MSysACEs") != std::string::npos;
-      EXPECT_TRUE(counted || (creating && (catalogue || permissions))) << p;
-    }
+    for (const std::string& p : problems) EXPECT_NE(p.find("rows, but its definition counts"), std::string::npos) << p;
+    EXPECT_FALSE(std::filesystem::exists(jet::journalPath(t.path))) << "a journal was left after the file was opened";
     const std::vector<std::string> listed = mdbtoolsTables(t.path);
     EXPECT_EQ(listed.size(), static_cast<size_t>(tables.size())) << "mdb-tables and mdb-reader disagree";
     const auto reportedAt = std::find(order.begin(), order.end(), t.table);

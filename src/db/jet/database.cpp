@@ -9,6 +9,7 @@
 #include "db/jet/data_page.h"
 #include "db/jet/office_crypto.h"
 #include "db/jet/database_impl.h"
+#include "db/jet/journal.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/sort_order.h"
 #include "db/jet/text.h"
@@ -290,6 +291,18 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
     inUse = !lock;
     readOnly = inUse;
   }
+  // A change that a killed run left half written is taken back first -- unless another
+  // program has the database open: it may be writing that change right now.
+  if (!readOnly) {
+    recoverJournal(env, path, *file);
+  } else if (!inUse && env.exists(journalPath(path))) {
+    try {
+      std::unique_ptr<io::File> writable = env.open(path, io::OpenMode::kReadWrite);
+      if (auto held = LockFile::acquire(env, path)) recoverJournal(env, path, *writable);
+    } catch (const DbError&) {
+      // Not ours to write: read it as it is.
+    }
+  }
   uint64_t size = file->size();
   std::vector<uint8_t> first(std::min<uint64_t>(size, 4096));
   if (!first.empty()) file->readExact(0, first.data(), first.size());
@@ -309,6 +322,7 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
   }
   auto pager = std::make_unique<Pager>(std::move(file), layout, readOnly);
   if (codec) pager->setCodec(std::move(codec));
+  if (!readOnly) pager->setJournal(env, journalPath(path));
   auto db = std::make_unique<DatabaseImpl>(std::move(pager), header, path);
   db->load();
   db->setLock(std::move(lock), inUse);

@@ -146,8 +146,11 @@ class DatabaseImpl final : public Database {
   // Throws unless the database may be changed.
   void checkWritable();
   // Runs a change: flushes on success, discards and reloads on failure.
+  // Runs f and writes what it changed; on failure puts everything back as the file has
+  // it. A journaled change (creating, dropping a table) reaches the file whole or, after
+  // a kill, is taken back whole when the database is next opened.
   template <typename F>
-  auto change(F&& f) -> decltype(f());
+  auto change(F&& f, bool journaled = false) -> decltype(f());
   // Builds a new table (its definition at page fixedPage when non-zero) and its
   // catalogue rows.
   TableImpl& buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system,
@@ -190,17 +193,17 @@ class DatabaseImpl final : public Database {
 };
 
 template <typename F>
-auto DatabaseImpl::change(F&& f) -> decltype(f()) {
+auto DatabaseImpl::change(F&& f, bool journaled) -> decltype(f()) {
   checkWritable();
   pager_->trim();
   built_.clear();
   try {
     if constexpr (std::is_void_v<decltype(f())>) {
       f();
-      pager_->flush();
+      journaled ? pager_->flushJournaled() : pager_->flush();
     } else {
       decltype(auto) r = f();
-      pager_->flush();
+      journaled ? pager_->flushJournaled() : pager_->flush();
       return r;
     }
   } catch (...) {

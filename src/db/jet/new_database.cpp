@@ -19,6 +19,7 @@
 #include "db/jet/data_page.h"
 #include "db/jet/office_crypto.h"
 #include "db/jet/database_impl.h"
+#include "db/jet/journal.h"
 #include "db/jet/sort_order.h"
 #include "db/jet/text.h"
 #include "db/jet/usage_map.h"
@@ -215,10 +216,13 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
                     {"szObject", {4}, kIgnoreNulls, false},
                     {"szReferencedObject", {6}, kIgnoreNulls, false}});
     db->pager().sync();
+    // A journal left by an earlier database of this name belongs to nothing now.
+    removeQuietly(env, journalPath(path));
     env.renameNoReplace(temporary, path);
     // From here on the database is complete under its name; what follows only
     // re-labels the open file and writes the lock file beside it.
     db->pager().replaceFile(env.open(path, io::OpenMode::kReadWrite));
+    db->pager().setJournal(env, journalPath(path));
     db->setLock(LockFile::adopt(env, std::move(held), path), false);
     return db;
   } catch (const DbError& e) {

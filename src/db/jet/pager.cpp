@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
 #include "db/jet/ciphers.h"
+#include "db/jet/journal.h"
 
 namespace qv::jet {
 namespace {
@@ -250,6 +252,62 @@ void Pager::flush() {
     throw;
   }
   endStep();
+}
+
+void Pager::keepJournal() {
+  Journal j;
+  j.pageSize = layout_.pageSize;
+  j.pagesBefore = changing_ ? pagesBefore_ : pageCount_;
+  j.pagesAfter = pageCount_;
+  // Each write leaves its page as it stood when the write's group ended (flush()); a
+  // new page is written once, whole, with its final content.
+  std::map<uint32_t, JournalEntry> entries;
+  std::vector<uint8_t> state;
+  for (size_t i = 0; i < groups_.size(); ++i) {
+    const uint32_t page = groups_[i].page;
+    JournalEntry& e = entries[page];
+    if (e.states.empty()) {
+      e.page = page;
+      e.existed = page < j.pagesBefore;
+      if (e.existed) {
+        e.before.resize(layout_.pageSize);
+        file_->readExact(static_cast<uint64_t>(page) * layout_.pageSize, e.before.data(), e.before.size());
+      }
+    }
+    const CachedPage& p = *cache_.at(page);
+    if (p.fresh && p.lastGroup == static_cast<int64_t>(i)) {
+      state = p.bytes;
+    } else {
+      pageAsOfGroup(i, state);
+    }
+    if (codec_) codec_->encode(page, state.data(), state.size());
+    e.states.push_back(fnv1a(state.data(), state.size()));
+  }
+  for (auto& [page, e] : entries) j.entries.push_back(std::move(e));
+  writeJournal(*journalEnv_, journalPath_, j);
+}
+
+void Pager::flushJournaled() {
+  if (!journalEnv_ || groups_.empty() || readOnly_) {
+    flush();
+    return;
+  }
+  try {
+    keepJournal();
+  } catch (const DbError&) {
+    // No journal beside the file (a folder we may not create files in, a full disk):
+    // the change goes out as any other, its writes ordered so the file stays openable.
+    try {
+      journalEnv_->remove(journalPath_);
+    } catch (const DbError&) {
+    }
+    flush();
+    return;
+  }
+  // A failed write puts the pages back itself; the journal stays, and agrees with them.
+  flush();
+  file_->sync();
+  journalEnv_->remove(journalPath_);
 }
 
 void Pager::pageAsOfGroup(size_t index, std::vector<uint8_t>& out) const {

@@ -23,6 +23,9 @@
 //   had written are put back as they were and pages it appended are cut off, so a failed
 //   step leaves nothing of itself. A file another program cut short fails the step
 //   before anything is written.
+// - A journaled flush (creating or dropping a table) first keeps the pages the step
+//   changes in a journal beside the file (journal.h), so a run killed while they go out
+//   is taken back whole when the database is next opened.
 
 #include <cstdint>
 #include <memory>
@@ -82,6 +85,14 @@ class Pager {
   uint64_t writesMade() const { return writesMade_; }
 
   void flush();
+  // Where journaled flushes keep their journal.
+  void setJournal(io::Env& env, std::string path) {
+    journalEnv_ = &env;
+    journalPath_ = std::move(path);
+  }
+  // Writes the step's changes through a journal (see above), syncs the file and removes
+  // the journal. Without setJournal, or where no journal can be written, a plain flush.
+  void flushJournaled();
   void sync();
   // Drops cached pages once the cache holds more than about limit pages.
   void trim(size_t limit = 8192);
@@ -120,6 +131,9 @@ class Pager {
   // After a failed write: writes the kept pages of the groups up to and including the
   // one that failed back (last first), and cuts pages appended since.
   void rollBack(size_t failed) noexcept;
+  // The journal of the step's changes: its pages as the file holds them now and as the
+  // step will leave them.
+  void keepJournal();
 
   std::unique_ptr<io::File> file_;
   Layout layout_;
@@ -140,6 +154,8 @@ class Pager {
   std::vector<uint8_t> run_;    // new pages written together
   bool mergeable_ = true;
   uint64_t writesMade_ = 0;
+  io::Env* journalEnv_ = nullptr;
+  std::string journalPath_;
 };
 
 }  // namespace qv::jet

@@ -200,7 +200,7 @@ Table& DatabaseImpl::createTable(const std::string& name, const std::vector<Colu
   for (const CatalogRow& r : catalogRows())
     if (r.parentId == tablesContainerId_ && foldName(r.name) == key)
       throw DbError(kErrSql, "Table '" + name + "' already exists.");
-  return change([&]() -> Table& { return buildTable(name, columns, false, 0, tablesContainerId_); });
+  return change([&]() -> Table& { return buildTable(name, columns, false, 0, tablesContainerId_); }, true);
 }
 
 void DatabaseImpl::dropTable(const std::string& name) {
@@ -274,7 +274,7 @@ void DatabaseImpl::dropTable(const std::string& name) {
       for (uint32_t pointer : doomed) deleteRow(*aces, pointer);
     }
     for (uint32_t p : release) releasePage(p);
-  });
+  }, true);
   tables_.erase(foldName(name));
 }
 
