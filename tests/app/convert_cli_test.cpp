@@ -210,6 +210,24 @@ TEST_F(ConvertCli, BadTablesAreNamedAndTheRestConverts) {
   EXPECT_EQ(data.value("MUSHROOMS").toObject().value("rows").toArray().size(), 5);
 }
 
+// An Access 97 database is refused once, up front, with the reason; the file stays as it was.
+TEST_F(ConvertCli, AnAccess97DatabaseIsRefusedUpFront) {
+  test::TempDir dir;
+  const std::string px = dir.file("px");
+  fs::create_directories(px);
+  fs::copy_file(test::testdataDir() + "/paradox/leonhad-paradoxdriver/db/CONTACTS.DB", px + "/CONTACTS.DB");
+  const std::string db = dir.file("old.mdb");
+  fs::copy_file(test::testdataDir() + "/access/jackcess/V1997/testV1997.mdb", db);
+  const std::string before = test::fileBytes(db);
+  std::string out;
+  EXPECT_EQ(run(cli() + " convert " + shellQuote(px) + " " + shellQuote(db), &out), 1);
+  EXPECT_NE(out.find("'" + db + "' is an Access 97 (Jet 3) database, which this program reads but does not change: "),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("CONTACTS"), std::string::npos) << "the run started: " << out;
+  EXPECT_EQ(test::fileBytes(db), before);
+}
+
 TEST(ConvertCliUsage, WrongArgumentsGiveUsageAndStatus2) {
   std::string out;
   EXPECT_EQ(run(cli() + " convert", &out), 2);

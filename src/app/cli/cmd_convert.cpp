@@ -97,6 +97,21 @@ int runConvert(const std::vector<std::string>& args) {
                    positional[1].c_str());
       return kExitFailure;
     }
+    // Likewise an Access 97 database, which is read but never changed.
+    bool jet3 = false;
+    try {
+      jet::OpenOptions probe;
+      probe.readOnly = true;
+      probe.password = options.password.toStdString();
+      jet3 = jet::openDatabase(positional[1], probe)->format() == jet::Format::kJet3;
+    } catch (const DbError&) {
+      // Not openable: the run reports it.
+    }
+    if (jet3) {
+      std::fprintf(stderr, "quorvane-cli convert: '%s' is an Access 97 (Jet 3) database, which this program reads but does not change%s\n",
+                   positional[1].c_str(), jet::kJet3Reason);
+      return kExitFailure;
+    }
   }
 
   std::FILE* progress = ::isatty(STDERR_FILENO) ? stderr : nullptr;

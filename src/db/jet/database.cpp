@@ -156,7 +156,8 @@ TableImpl& DatabaseImpl::systemTable(const std::string& name) {
 void DatabaseImpl::checkWritable() {
   if (closed_) throw DbError(kErrGeneric, "'" + path_ + "' is closed");
   if (header_.format == Format::kJet3)
-    throw DbError(kErrGeneric, "'" + path_ + "' is a Jet 3 (Access 97) database: not supported for writing");
+    throw DbError(kErrGeneric, "'" + path_ + "' is an Access 97 (Jet 3) database, which this program reads but does not change" +
+                                   kJet3Reason);
   if (inUse_)
     throw DbError(kErrLocked, "'" + path_ + "' is open in another program; it cannot be changed until that program closes it");
   if (pager_->readOnly()) throw DbError(kErrGeneric, "'" + path_ + "' is open read-only; it cannot be changed");

@@ -15,7 +15,9 @@
 // - Inserts keep a table's indexes; tables made by createTable have none of their own.
 //   A text whose index key its sort order cannot give (a letter the language places
 //   where we do not know, see sort_order.h) is refused, table names included.
-// - Jet 3 files are read only ("not supported for writing").
+// - Jet 3 (Access 97) files are read, never changed: their data pages, definitions,
+//   code-page texts and index keys follow older rules that no independent writer we
+//   can check against produces, and a wrong guess would damage a user's database.
 // - A password-encrypted .accdb (Agile or RC4 CryptoAPI) and an RC4-encoded .mdb are
 //   read and written like plain files; createDatabase encrypts an .accdb given a
 //   password.
@@ -126,6 +128,11 @@ class Database {
   // Makes everything durable and releases the file. Further calls throw.
   virtual void close() = 0;
 };
+
+// The end of the message that refuses to change an Access 97 database.
+inline constexpr const char* kJet3Reason =
+    ": its pages, texts and indexes follow the older rules of Access 97. Let Access convert it to the Access "
+    "2000 format or later, and use the converted copy.";
 
 struct OpenOptions {
   std::string password;  // empty: none

@@ -92,7 +92,7 @@ void removeQuietly(io::Env& env, const std::string& path) {
 std::unique_ptr<Database> createDatabase(const std::string& path, Format format, const OpenOptions& options,
                                          uint16_t sortLanguage) {
   if (format == Format::kJet3)
-    throw DbError(kErrGeneric, "'" + path + "': creating Jet 3 (Access 97) databases is not supported for writing");
+    throw DbError(kErrGeneric, "'" + path + "': this program does not make Access 97 (Jet 3) databases" + kJet3Reason);
   if (utf16Length(options.password) > 20)
     throw DbError(kErrSql, "'" + path + "': a database password has at most 20 characters");
   io::Env& env = options.env ? *options.env : io::defaultEnv();

@@ -293,11 +293,10 @@ CryptoApiInfo readCryptoApiInfo(ByteView info, bool aes, const std::string& path
   if (info.size() < v + 4 + 16 + 16 + 4 + hashBytes) throw damaged(path, "lacks its verifier");
   if (get32(info.data(), v) != 16) throw damaged(path, "has a bad salt size");
   out.salt = info.subspan(v + 4, 16);
-  out.encryptedVerifier.assign(info.begin() + static_cast<std::ptrdiff_t>(v + 20),
-                               info.begin() + static_cast<std::ptrdiff_t>(v + 36));
   if (get32(info.data(), v + 36) != 20) throw damaged(path, "has a bad verifier hash size");
-  out.encryptedVerifier.insert(out.encryptedVerifier.end(), info.begin() + static_cast<std::ptrdiff_t>(v + 40),
-                               info.begin() + static_cast<std::ptrdiff_t>(v + 40 + hashBytes));
+  out.encryptedVerifier.resize(16 + hashBytes);
+  std::memcpy(out.encryptedVerifier.data(), info.data() + v + 20, 16);
+  std::memcpy(out.encryptedVerifier.data() + 16, info.data() + v + 40, hashBytes);
   return out;
 }
 

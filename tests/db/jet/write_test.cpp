@@ -160,19 +160,38 @@ TEST(JetWrite, TableAddedToAccessDatabasesLeavesTheRestAsItWas) {
     if (original.find("with-password") != std::string::npos) probe.password = "password";
     if (original.find("ucanaccess/password.mdb") != std::string::npos) probe.password = "ucanaccess";
     std::vector<std::string> before;
+    bool jet3 = false;
     try {
       auto db = openDatabase(original, probe);
-      if (db->format() == Format::kJet3) continue;
+      jet3 = db->format() == Format::kJet3;
       for (const CatalogEntry& e : db->catalog())
         if (e.kind == ObjectKind::kUserTable) before.push_back(e.name);
     } catch (const DbError&) {
-      continue;  // encrypted: not writable yet
+      continue;  // encrypted (encryption_test.cpp writes to those)
     }
     SCOPED_TRACE(original);
     std::string path = dir.file("copy" + std::filesystem::path(original).extension().string());
+    std::filesystem::remove(path);
     test::copyFile(original, path);
     OpenOptions options;
     options.password = probe.password;
+    if (jet3) {
+      // Access 97 files are read, never changed: a clear refusal, the file as it was.
+      const std::string bytes = test::fileBytes(path);
+      auto db = openDatabase(path, options);
+      try {
+        db->createTable("Quorvane Neu", {column("A", ColumnType::kLong)});
+        ADD_FAILURE() << "wrote to an Access 97 database";
+      } catch (const DbError& e) {
+        EXPECT_NE(std::string(e.what()).find("'" + path + "' is an Access 97 (Jet 3) database"), std::string::npos) << e.what();
+      }
+      if (!before.empty()) {
+        EXPECT_THROW(db->dropTable(before.front()), DbError);
+      }
+      db->close();
+      EXPECT_EQ(test::fileBytes(path), bytes);
+      continue;
+    }
     {
       auto db = openDatabase(path, options);
       fill(db->createTable("Quorvane Neu", everyType()), 150, done % 2 == 1);
