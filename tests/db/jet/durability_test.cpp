@@ -136,64 +136,79 @@ TEST(JetDurability, CreatingOrDroppingATableIsWholeOrAbsentAfterAFaultAtAnyWrite
   io::FaultEnv env(io::posixEnv());
   env.setWriteUnit(4096);
   int faultsStruck = 0;
-  for (const bool dropping : {false, true}) {
-    for (io::Fault fault : {io::Fault::kCrash, io::Fault::kDiskFull, io::Fault::kShortWrite, io::Fault::kIoError}) {
-      for (uint64_t at = 1; at < 200; ++at) {
-        std::string path = dir.file(std::string(dropping ? "drop" : "create") + std::to_string(static_cast<int>(fault)) +
-                                    "_" + std::to_string(at) + ".mdb");
-        makeDatabase(path);
-        {
-          auto db = openDatabase(path, {});
-          std::vector<Value> rows;
-          for (int i = 0; i < 30; ++i) {
-            std::vector<Value> row = rowOf(i);
-            rows.insert(rows.end(), row.begin(), row.end());
+  // A plain .mdb under every fault; an encrypted .accdb (pages stored AES-encrypted)
+  // created under a crash at every other write (each open derives its key: slow).
+  struct Kind {
+    const char* password;
+    std::vector<io::Fault> faults;
+    std::vector<bool> drops;
+    uint64_t step;
+  };
+  for (const Kind& kind :
+       {Kind{"", {io::Fault::kCrash, io::Fault::kDiskFull, io::Fault::kShortWrite, io::Fault::kIoError}, {false, true}, 1},
+        Kind{"Geheim", {io::Fault::kCrash}, {false}, 2}}) {
+    OpenOptions plain;
+    plain.password = kind.password;
+    for (const bool dropping : kind.drops) {
+      for (io::Fault fault : kind.faults) {
+        for (uint64_t at = 1; at < 200; at += kind.step) {
+          std::string path = dir.file(std::string(dropping ? "drop" : "create") + std::to_string(static_cast<int>(fault)) +
+                                      "_" + std::to_string(at) + (*kind.password ? ".accdb" : ".mdb"));
+          {
+            auto db = createDatabase(path, *kind.password ? Format::kAce14 : Format::kJet4, plain);
+            Table& t = db->createTable(
+                "T", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 30), column("M", ColumnType::kMemo)});
+            std::vector<Value> rows;
+            for (int i = 0; i < 30; ++i) {
+              std::vector<Value> row = rowOf(i);
+              rows.insert(rows.end(), row.begin(), row.end());
+            }
+            t.insertRows(rows);
+            db->createTable("Alt", {column("A", ColumnType::kLong)});
+            db->close();
           }
-          db->table("T")->insertRows(rows);
-          db->createTable("Alt", {column("A", ColumnType::kLong)});
-          db->close();
-        }
-        OpenOptions options;
-        options.env = &env;
-        bool returned = false;
-        env.arm(at, fault);
-        try {
-          auto db = openDatabase(path, options);
-          if (dropping) {
-            db->dropTable("Alt");
-          } else {
-            db->createTable("Neu", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 20),
-                                    column("M", ColumnType::kMemo)});
+          OpenOptions options = plain;
+          options.env = &env;
+          bool returned = false;
+          env.arm(at, fault);
+          try {
+            auto db = openDatabase(path, options);
+            if (dropping) {
+              db->dropTable("Alt");
+            } else {
+              db->createTable("Neu", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 20),
+                                      column("M", ColumnType::kMemo)});
+            }
+            returned = true;
+            if (fault == io::Fault::kCrash) db.reset();  // died: nothing more reaches the file
+          } catch (const DbError&) {
           }
-          returned = true;
-          if (fault == io::Fault::kCrash) db.reset();  // died: nothing more reaches the file
-        } catch (const DbError&) {
-        }
-        const bool struck = env.fired();
-        env.disarm();
-        SCOPED_TRACE(path);
-        if (!struck) {
-          EXPECT_TRUE(returned);
-          break;  // the change needed fewer writes than this
-        }
-        ++faultsStruck;
-        const std::string name = dropping ? "Alt" : "Neu";
-        {
-          auto db = openDatabase(path, {});
-          const bool present = db->table(name) != nullptr;
-          // A change that returned is there; one cut short is there whole or not at all.
-          if (fault != io::Fault::kCrash) {
-            EXPECT_EQ(present, returned != dropping);
+          const bool struck = env.fired();
+          env.disarm();
+          SCOPED_TRACE(path);
+          if (!struck) {
+            EXPECT_TRUE(returned);
+            break;  // the change needed fewer writes than this
           }
-          EXPECT_EQ(db->table("T")->rowCount(), 30);
-          db->close();
+          ++faultsStruck;
+          const std::string name = dropping ? "Alt" : "Neu";
+          {
+            auto db = openDatabase(path, plain);
+            const bool present = db->table(name) != nullptr;
+            // A change that returned is there; one cut short is there whole or not at all.
+            if (fault != io::Fault::kCrash) {
+              EXPECT_EQ(present, returned != dropping);
+            }
+            EXPECT_EQ(db->table("T")->rowCount(), 30);
+            db->close();
+          }
+          EXPECT_FALSE(io::posixEnv().exists(journalPath(path)));
+          EXPECT_EQ(checkDatabase(path, plain), std::vector<std::string>{});
         }
-        EXPECT_FALSE(io::posixEnv().exists(journalPath(path)));
-        EXPECT_EQ(checkDatabase(path), std::vector<std::string>{});
       }
     }
   }
-  EXPECT_GT(faultsStruck, 40);
+  EXPECT_GT(faultsStruck, 60);
 }
 
 // A journal left by a run killed inside CREATE TABLE: a read-only open takes the change
