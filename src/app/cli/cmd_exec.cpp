@@ -76,25 +76,15 @@ int runExec(const std::vector<std::string>& args) {
   }
 
   long executed = 0, failed = 0, rows = 0;
-  auto run = [&](const std::string& text, long line) {
+  if (haveStatement) {
     try {
-      long affected = conn->Execute(QString::fromStdString(text));
+      long affected = conn->Execute(QString::fromStdString(statement));
       if (affected > 0) rows += affected;
       ++executed;
-      return true;
     } catch (const ado::Error& e) {
       ++failed;
-      if (line > 0) {
-        std::fprintf(stderr, "line %ld: %s\n", line, e.what());
-      } else {
-        std::fprintf(stderr, "quorvane-cli exec: %s\n", e.what());
-      }
-      return false;
+      std::fprintf(stderr, "quorvane-cli exec: %s\n", e.what());
     }
-  };
-
-  if (haveStatement) {
-    run(statement, 0);
   } else {
     std::ios::sync_with_stdio(false);
     ScriptReader reader(std::cin);

@@ -145,9 +145,8 @@ class DatabaseImpl final : public Database {
   uint32_t newUsageMapRow(uint32_t firstPage);
   // Throws unless the database may be changed.
   void checkWritable();
-  // Runs a change: flushes on success, discards and reloads on failure.
-  // Runs f and writes what it changed; on failure puts everything back as the file has
-  // it. A journaled change (creating, dropping a table) reaches the file whole or, after
+  // Runs f and writes what it changed; on failure discards the changes and reloads what
+  // the file has. A journaled change (creating, dropping a table) reaches the file whole or, after
   // a kill, is taken back whole when the database is next opened.
   template <typename F>
   auto change(F&& f, bool journaled = false) -> decltype(f());
