@@ -73,11 +73,7 @@ TEST(JetCheck, FindsWrongCountsMissingPermissionsAndBrokenChains) {
     if (e.name == "T") id = e.objectId;
   db->close();
   ASSERT_GT(id, 2);
-  std::string original;
-  {
-    std::ifstream in(path, std::ios::binary);
-    original.assign(std::istreambuf_iterator<char>(in), {});
-  }
+  const std::string original = test::fileBytes(path);
   patch(path, static_cast<size_t>(id) * 4096 + 16, std::string("\x15\x00\x00\x00", 4));
   EXPECT_NE(joined(checkDatabase(path)).find("holds 20 rows, but its definition counts 21"), std::string::npos);
 
@@ -109,11 +105,7 @@ TEST(JetCheck, FindsDamagedIndexEntries) {
     db->close();
   }
   EXPECT_EQ(joined(checkDatabase(path)), "");
-  std::string original;
-  {
-    std::ifstream in(path, std::ios::binary);
-    original.assign(std::istreambuf_iterator<char>(in), {});
-  }
+  const std::string original = test::fileBytes(path);
   auto restore = [&] {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(original.data(), static_cast<std::streamsize>(original.size()));
