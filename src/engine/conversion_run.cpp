@@ -58,7 +58,7 @@ void ConversionRun::start() {
   trap.run(130, [&] { requireConn(conns.access).setMode(ado::adModeReadWrite); });
   trap.run(132, [&] { requireConn(conns.access).Open(host_.accessConnectionString()); });
   trap.run(134, [&] { requireConn(conns.paradox).setCursorLocation(ado::adUseClient); });
-  trap.run(136, [&] { requireConn(conns.paradox).Open(ParadoxConnString(host_.paradoxFolder())); });
+  trap.run(136, [&] { requireConn(conns.paradox).Open(host_.paradoxConnectionString()); });
   bool connectionsOpen = false;
   trap.run(138, [&] { connectionsOpen = true; });
 
@@ -273,6 +273,9 @@ void ConversionRun::copyTable(StepTrapAdapter& trap, std::unique_ptr<ado::Record
 
     copyRows(trap, rs, create.numericFields());
 
+    trap.run(412, [&] {
+      for (const QString& notice : rs.Notices()) shell::msgBox(notice);
+    });
     trap.run(412, [&] { rs.Close(); });
     trap.run(414, [&] { host_.previewFlags().stopAfterTable = true; });
     if (trap.test(416, [&] { return host_.previewMode(); })) {
