@@ -59,6 +59,26 @@ bool yearInRange(int64_t dayNumber) {
   return year >= 100 && year <= 9999;
 }
 
+// A Money value as Paradox users see it: 15 significant digits, which drops the noise
+// of binary fractions (134.85000000000002 is 134.85) and keeps every digit they entered.
+std::string moneyDigits(double d) {
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.15g", std::fabs(d));
+  std::string s = buffer;
+  if (s.find_first_of("eE") != std::string::npos) {  // a tiny or huge amount: no exponent
+    std::snprintf(buffer, sizeof buffer, "%.4f", std::fabs(d));
+    s = buffer;
+  }
+  return s;
+}
+
+// Whether a Money value's digits fit Currency's four decimals.
+bool currencyExact(double d) {
+  const std::string s = moneyDigits(d);
+  const size_t point = s.find('.');
+  return point == std::string::npos || s.size() - point - 1 <= 4;
+}
+
 std::string shortestDigits(double d) {
   char buffer[32];
   auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(d));
@@ -108,6 +128,7 @@ Form formOf(const TypedColumn& column, const paradox::Value& v) {
         break;
       }
       if (column.asText) text((std::signbit(v.real) && v.real != 0 ? "-" : "") + shortestDigits(v.real));
+      else if (column.column.type == jet::ColumnType::kCurrency) number(v.real < 0, moneyDigits(v.real));
       else number(v.real < 0, shortestDigits(v.real));
       break;
     case VK::kBcd:
@@ -221,7 +242,8 @@ std::string demote(TypedColumn& c, const std::string& why) {
     c.asDouble = true;
     c.column.type = jet::ColumnType::kDouble;
     c.sqlType = "DOUBLE";
-    return "its Money values go beyond what Access's Currency holds (" + why + "); it becomes a Double column";
+    return "its Money values go beyond what Access's Currency holds, four decimals within +-922337203685477 (" + why +
+           "); it becomes a Double column";
   }
   c.asText = true;
   c.column.type = jet::ColumnType::kText;
@@ -241,7 +263,7 @@ bool fitsType(const TypedColumn& c, const paradox::Value& v) {
   switch (v.kind) {
     case VK::kDouble:
       if (!std::isfinite(v.real)) return false;
-      return c.column.type != jet::ColumnType::kCurrency || std::fabs(v.real) <= kCurrencyLimit;
+      return c.column.type != jet::ColumnType::kCurrency || (std::fabs(v.real) <= kCurrencyLimit && currencyExact(v.real));
     case VK::kBcd: {
       int whole = 0, all = 0;
       bcdDigits(v.text, &whole, &all);

@@ -13,7 +13,9 @@
 //                                           after the largest)
 //   Number                    DOUBLE        the shortest digits that read back to the
 //                                           same double
-//   Money                     CURRENCY      as Number; Access keeps four decimals
+//   Money                     CURRENCY      its digits as Paradox shows them (15
+//                                           significant); a column with values of more
+//                                           than four decimals becomes DOUBLE
 //   BCD (d decimals)          DECIMAL(28,d) the exact digits (Access's Decimal holds 28
 //                                           digits; a field with more decimals, or
 //                                           values with more digits, becomes TEXT)
