@@ -184,3 +184,47 @@ TEST(Parser, ErrorsSayWhatAndWhere) {
 
 }  // namespace
 }  // namespace qv::sql
+
+namespace qv::sql {
+namespace {
+
+TEST(Parser, KeysAndIndexes) {
+  Statement s;
+  parseStatement("CREATE TABLE `T` ([A] INTEGER CONSTRAINT [PK] PRIMARY KEY, [B] TEXT(10) UNIQUE, [C] DOUBLE, "
+                 "CONSTRAINT [BC] UNIQUE ([B], [C]))",
+                 s);
+  ASSERT_EQ(s.kind, Statement::Kind::kCreateTable);
+  ASSERT_EQ(s.columns.size(), 3u);
+  ASSERT_EQ(s.indexes.size(), 3u);
+  EXPECT_EQ(s.indexes[0].name.text, "PK");
+  EXPECT_TRUE(s.indexes[0].primaryKey);
+  ASSERT_EQ(s.indexes[0].columns.size(), 1u);
+  EXPECT_EQ(s.indexes[0].columns[0].name.text, "A");
+  EXPECT_TRUE(s.indexes[1].name.text.empty());
+  EXPECT_TRUE(s.indexes[1].unique);
+  EXPECT_EQ(s.indexes[2].columns.size(), 2u);
+
+  parseStatement("create unique index [By Name] on [People] ([Last] desc, [First] ASC) with disallow null ignore null;", s);
+  ASSERT_EQ(s.kind, Statement::Kind::kCreateIndex);
+  EXPECT_EQ(s.table.text, "People");
+  ASSERT_EQ(s.indexes.size(), 1u);
+  const IndexSpec& x = s.indexes[0];
+  EXPECT_EQ(x.name.text, "By Name");
+  EXPECT_TRUE(x.unique);
+  EXPECT_FALSE(x.primaryKey);
+  EXPECT_TRUE(x.required);
+  EXPECT_TRUE(x.ignoreNulls);
+  ASSERT_EQ(x.columns.size(), 2u);
+  EXPECT_FALSE(x.columns[0].ascending);
+  EXPECT_TRUE(x.columns[1].ascending);
+
+  parseStatement("CREATE INDEX PrimaryKey ON T (A) WITH PRIMARY", s);
+  EXPECT_TRUE(s.indexes[0].primaryKey);
+  parseStatement("CREATE TABLE T (A INT, B INT, PRIMARY KEY (A, B))", s);
+  ASSERT_EQ(s.indexes.size(), 1u);
+  EXPECT_TRUE(s.indexes[0].name.text.empty());
+  EXPECT_EQ(s.indexes[0].columns.size(), 2u);
+}
+
+}  // namespace
+}  // namespace qv::sql
