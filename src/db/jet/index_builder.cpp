@@ -109,15 +109,6 @@ RealIndex realIndexOf(const NewIndex& n, const TableDef& def) {
   return ri;
 }
 
-// Whether a row leaves every column of an index Null (Yes/No columns never are).
-bool keyAllNull(const TableDef& def, const RealIndex& ri, std::span<const Value> values) {
-  for (const IndexColumn& ic : ri.columns)
-    for (size_t c = 0; c < def.columns.size() && c < values.size(); ++c)
-      if (def.columns[c].number == ic.number && (!values[c].isNull() || def.columns[c].def.type == ColumnType::kBoolean))
-        return false;
-  return true;
-}
-
 // The definition's bytes as its pages hold them (each continuation without its header).
 std::vector<uint8_t> storedDefinition(Pager& pager, const TableDef& def) {
   std::vector<uint8_t> out;
@@ -234,11 +225,9 @@ void DatabaseImpl::createIndex(const std::string& tableName, const IndexDef& ind
         decodeRow(*pager_, def, bytes, values, what);
         const bool allNull = keyAllNull(def, ri, values);
         if (ri.flags & kIndexRequired)
-          for (const IndexColumn& ic : ri.columns)
-            for (size_t c = 0; c < def.columns.size(); ++c)
-              if (def.columns[c].number == ic.number && values[c].isNull() && def.columns[c].def.type != ColumnType::kBoolean)
-                throw DbError(kErrSql, "Index or primary key cannot contain a Null value: row " + std::to_string(rowNumber) +
-                                           " of table '" + name + "' has none in column '" + def.columns[c].def.name + "'.");
+          if (const ColumnInfo* c = nullKeyColumn(def, ri, values))
+            throw DbError(kErrSql, "Index or primary key cannot contain a Null value: row " + std::to_string(rowNumber) +
+                                       " of table '" + name + "' has none in column '" + c->def.name + "'.");
         if (allNull && (ri.flags & kIndexIgnoreNulls)) continue;
         try {
           if (tree.insert(t->entryOf(ri, values, makePointer(page, r), what), (ri.flags & kIndexUnique) && !allNull))

@@ -166,6 +166,22 @@ std::vector<uint8_t> indexKey(const TableDef& def, const RealIndex& index, std::
   return out;
 }
 
+bool keyAllNull(const TableDef& def, const RealIndex& index, std::span<const Value> values) {
+  for (const IndexColumn& ic : index.columns)
+    for (size_t c = 0; c < def.columns.size() && c < values.size(); ++c)
+      if (def.columns[c].number == ic.number && (!values[c].isNull() || def.columns[c].def.type == ColumnType::kBoolean))
+        return false;
+  return true;
+}
+
+const ColumnInfo* nullKeyColumn(const TableDef& def, const RealIndex& index, std::span<const Value> values) {
+  for (const IndexColumn& ic : index.columns)
+    for (size_t c = 0; c < def.columns.size() && c < values.size(); ++c)
+      if (def.columns[c].number == ic.number && values[c].isNull() && def.columns[c].def.type != ColumnType::kBoolean)
+        return &def.columns[c];
+  return nullptr;
+}
+
 std::vector<uint8_t> leafEntry(const TableDef& def, const RealIndex& index, std::span<const Value> values,
                                uint32_t rowPointer) {
   std::vector<uint8_t> e = indexKey(def, index, values);

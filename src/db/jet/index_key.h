@@ -38,6 +38,11 @@ std::optional<std::string> indexKeyUnsupported(const TableDef& def, const RealIn
 // supported.
 std::vector<uint8_t> indexKey(const TableDef& def, const RealIndex& index, std::span<const Value> values);
 
+// Whether a row leaves every column of an index Null (Yes/No columns never are), and the
+// first column it leaves Null (nullptr when none).
+bool keyAllNull(const TableDef& def, const RealIndex& index, std::span<const Value> values);
+const ColumnInfo* nullKeyColumn(const TableDef& def, const RealIndex& index, std::span<const Value> values);
+
 // Key followed by the row pointer: the leaf entry of a row.
 std::vector<uint8_t> leafEntry(const TableDef& def, const RealIndex& index, std::span<const Value> values,
                                uint32_t rowPointer);
