@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
+#include <cstring>
 
 #include "db/paradox/formatted_memo.h"
 #include "db/sql/literal_conversion.h"
@@ -74,7 +76,11 @@ std::string moneyDigits(double d) {
 
 // Whether a Money value's digits fit Currency's four decimals.
 bool currencyExact(double d) {
-  const std::string s = moneyDigits(d);
+  char shown[40];
+  std::snprintf(shown, sizeof shown, "%.15g", std::fabs(d));
+  if (std::strpbrk(shown, "eE") != nullptr) return d == 0;  // far below a ten-thousandth, or far beyond the range
+  if (std::strtod(shown, nullptr) > kCurrencyLimit) return false;  // rounded to 15 digits, beyond the range
+  const std::string s = shown;
   const size_t point = s.find('.');
   return point == std::string::npos || s.size() - point - 1 <= 4;
 }

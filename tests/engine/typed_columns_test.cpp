@@ -119,6 +119,9 @@ TEST(TypedColumns, ValuesTheirTypeCannotHoldMakeTheColumnWider) {
   TypedColumn money = typedColumn(field(FieldType::kMoney), "M");
   EXPECT_FALSE(fitsType(money, value(PV::Kind::kDouble, 0, 3.14158)));
   EXPECT_FALSE(fitsType(money, value(PV::Kind::kDouble, 0, 1e15)));
+  EXPECT_FALSE(fitsType(money, value(PV::Kind::kDouble, 0, 0.00001)));
+  EXPECT_FALSE(fitsType(money, value(PV::Kind::kDouble, 0, -922337203685477.5)));  // 15 digits round it past the range
+  EXPECT_TRUE(fitsType(money, value(PV::Kind::kDouble, 0, -922337203685477.0)));
   demote(money, "x");
   EXPECT_EQ(money.sqlType, "DOUBLE");
   std::string literal;
