@@ -241,4 +241,46 @@ QString formatUsDateTime(int year, int month, int day, int hour, int minute, int
   return s;
 }
 
+namespace {
+
+// Appends v (not negative) with at least width digits, zeros in front.
+void appendPaddedUtf8(std::string& out, int v, int width) {
+  char digits[12];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  for (int i = n; i < width; ++i) out += '0';
+  while (n > 0) out += digits[--n];
+}
+
+}  // namespace
+
+void appendUsDate(std::string& out, int year, int month, int day) {
+  if (year < 0 || month < 0 || day < 0) {
+    out += formatUsDate(year, month, day).toStdString();
+    return;
+  }
+  appendPaddedUtf8(out, month, 2);
+  out += '/';
+  appendPaddedUtf8(out, day, 2);
+  out += '/';
+  appendPaddedUtf8(out, year, 4);
+}
+
+void appendUsDateTime(std::string& out, int year, int month, int day, int hour, int minute, int second) {
+  if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0) {
+    out += formatUsDateTime(year, month, day, hour, minute, second).toStdString();
+    return;
+  }
+  appendUsDate(out, year, month, day);
+  out += ' ';
+  appendPaddedUtf8(out, hour, 2);
+  out += ':';
+  appendPaddedUtf8(out, minute, 2);
+  out += ':';
+  appendPaddedUtf8(out, second, 2);
+}
+
 }  // namespace qv::engine

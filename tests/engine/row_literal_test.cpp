@@ -15,7 +15,8 @@ QString row(const LocaleRules& rules, const std::vector<bool>& numeric, const st
   InsertBuilder b(rules);
   b.begin(table, &numeric);
   for (size_t k = 0; k < values.size(); ++k) b.appendValue(static_cast<int>(k), values[k]);
-  return b.finish();
+  const std::string_view statement = b.finish();
+  return QString::fromUtf8(statement.data(), static_cast<qsizetype>(statement.size()));
 }
 
 TEST(RowLiteral, WorkedExamples) {
