@@ -243,44 +243,39 @@ QString formatUsDateTime(int year, int month, int day, int hour, int minute, int
 
 namespace {
 
-// Appends v (not negative) with at least width digits, zeros in front.
-void appendPaddedUtf8(std::string& out, int v, int width) {
-  char digits[12];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + v % 10);
+// Writes the last `width` decimal digits of v (not negative) at p.
+void putDigits(char* p, int v, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    p[i] = static_cast<char>('0' + v % 10);
     v /= 10;
-  } while (v != 0);
-  for (int i = n; i < width; ++i) out += '0';
-  while (n > 0) out += digits[--n];
+  }
 }
 
 }  // namespace
 
 void appendUsDate(std::string& out, int year, int month, int day) {
-  if (year < 0 || month < 0 || day < 0) {
+  if (year < 0 || year > 9999 || month < 0 || month > 99 || day < 0 || day > 99) {
     out += formatUsDate(year, month, day).toStdString();
     return;
   }
-  appendPaddedUtf8(out, month, 2);
-  out += '/';
-  appendPaddedUtf8(out, day, 2);
-  out += '/';
-  appendPaddedUtf8(out, year, 4);
+  char text[10] = {0, 0, '/', 0, 0, '/', 0, 0, 0, 0};
+  putDigits(text, month, 2);
+  putDigits(text + 3, day, 2);
+  putDigits(text + 6, year, 4);
+  out.append(text, sizeof text);
 }
 
 void appendUsDateTime(std::string& out, int year, int month, int day, int hour, int minute, int second) {
-  if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0) {
+  if (hour < 0 || hour > 99 || minute < 0 || minute > 99 || second < 0 || second > 99) {
     out += formatUsDateTime(year, month, day, hour, minute, second).toStdString();
     return;
   }
   appendUsDate(out, year, month, day);
-  out += ' ';
-  appendPaddedUtf8(out, hour, 2);
-  out += ':';
-  appendPaddedUtf8(out, minute, 2);
-  out += ':';
-  appendPaddedUtf8(out, second, 2);
+  char text[9] = {' ', 0, 0, ':', 0, 0, ':', 0, 0};
+  putDigits(text + 1, hour, 2);
+  putDigits(text + 4, minute, 2);
+  putDigits(text + 7, second, 2);
+  out.append(text, sizeof text);
 }
 
 }  // namespace qv::engine
