@@ -289,7 +289,9 @@ void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const st
   long recordCount = 0;
   trap.run(308, [&] { recordCount = rs.recordcount(); });
   InsertBuilder insert(rules_);
-  ado::Value value;
+  // The field's value as NullToDefault gives it, without copying it (a memo may be long).
+  static const ado::Value kNull;
+  const ado::Value* value = &kNull;
   do {
     trap.run(310, [&] { host_.yield(); });
     trap.run(314, [&] { ++rowCounter_; });
@@ -306,8 +308,11 @@ void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const st
     if (start != shell::StepTrap::LoopStart::kSkip) {
       do {
         trap.run(322, [&] { host_.yield(); });
-        trap.run(324, [&] { value = shell::NullToDefault(rs.Fields()(k).Value(), ado::Value::null()); });
-        trap.run(326, [&] { insert.appendValue(k, value); });
+        trap.run(324, [&] {
+          const ado::Value& v = rs.Fields()(k).Value();
+          value = v.isNull() ? &kNull : &v;
+        });
+        trap.run(326, [&] { insert.appendValue(k, *value); });
         if (start == shell::StepTrap::LoopStart::kOnce) break;
       } while (trap.advance(320, [&] { return ++k < fieldCount; }));
     }

@@ -1,5 +1,6 @@
 #include "db/jet/text.h"
 
+#include <bit>
 #include <cstring>
 
 namespace qv::jet {
@@ -261,8 +262,22 @@ void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<ui
 }
 
 size_t utf16Length(std::string_view s) {
-  size_t n = 0;
-  for (char c : s) {
+  // Eight bytes at a time: every byte but a continuation byte (10xxxxxx) starts a
+  // character, and a four-byte sequence's lead (0xF0 and above) adds a second unit.
+  size_t n = 0, i = 0;
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  for (; i + 8 <= s.size(); i += 8) {
+    uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    if ((w & kHigh) == 0) {
+      n += 8;
+      continue;
+    }
+    const uint64_t continuation = w & ~(w << 1) & kHigh;  // bit 7 set, bit 6 clear
+    const uint64_t fourByteLead = w & (w << 1) & (w << 2) & (w << 3) & kHigh;  // 0xF0 and above
+    n += 8 - static_cast<size_t>(std::popcount(continuation)) + static_cast<size_t>(std::popcount(fourByteLead));
+  }
+  for (char c : s.substr(i)) {
     auto b = static_cast<uint8_t>(c);
     if ((b & 0xC0) != 0x80) n += (b >= 0xF0) ? 2 : 1;
   }
