@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -185,6 +186,40 @@ TEST(TextPath, ExecKeepsCharactersOutsideTheBasicPlane) {
     ++seen;
   }
   EXPECT_EQ(seen, texts.size());
+}
+
+
+// convert --sql writes the script while the run goes (it is not held whole): every
+// statement arrives, across the pieces it is written in, and a file that cannot be
+// written is reported and the run fails.
+TEST(TextPath, ScriptIsWrittenAsTheRunGoes) {
+  test::TempDir dir;
+  const std::string folder = dir.file("px");
+  ASSERT_EQ(std::system(("mkdir -p " + shellQuote(folder)).c_str()), 0);
+  std::vector<Sample> rows;
+  for (int i = 0; i < 12000; ++i) rows.push_back({"name " + std::to_string(i), std::string(static_cast<size_t>(90 + i % 50), 'm') + "'"});
+  writeTable(folder + "/T.DB", rows, 1252, "ANSIINTL");
+  const std::string script = dir.file("t.sql");
+  std::string out;
+  ASSERT_EQ(test::runCommand(cli() + " convert " + shellQuote(folder) + " " + shellQuote(dir.file("t.mdb")) + " --create mdb --sql " +
+                                 shellQuote(script) + " 2>&1",
+                             &out),
+            0)
+      << out;
+  EXPECT_NE(out.find("Script: 12001 statements written"), std::string::npos) << out;
+  const std::string text = test::fileBytes(script);
+  ASSERT_GT(text.size(), size_t{1} << 20) << "more than one piece";
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 12001);
+  EXPECT_EQ(text.substr(0, 13), "CREATE TABLE ");
+  const std::string last = "INSERT INTO `T` VALUES ('name 11999', 11999, '" + std::string(90 + 11999 % 50, 'm') + "''');\n";
+  EXPECT_EQ(text.substr(text.size() - last.size()), last);
+
+  EXPECT_EQ(test::runCommand(cli() + " convert " + shellQuote(folder) + " " + shellQuote(dir.file("u.mdb")) + " --create mdb --sql " +
+                                 shellQuote(dir.file("no/such/folder/t.sql")) + " 2>&1",
+                             &out),
+            1);
+  EXPECT_NE(out.find("Cannot write"), std::string::npos) << out;
+  EXPECT_NE(out.find("No script"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -47,11 +47,11 @@ void appendJsonString(std::string& out, std::string_view s) {
     out.append(s, from, i - from);
     from = i + 1;
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"': out.append("\\\"", 2); break;
+      case '\\': out.append("\\\\", 2); break;
+      case '\n': out.append("\\n", 2); break;
+      case '\r': out.append("\\r", 2); break;
+      case '\t': out.append("\\t", 2); break;
       default: {
         char buf[8];
         std::snprintf(buf, sizeof buf, "\\u%04x", c);

@@ -160,27 +160,25 @@ size_t asciiRun(const char* p, const char* end) {
 }  // namespace
 
 void Transcoder::appendByTable(const char* data, size_t n, std::string& out) const {
-  const char* end = data + n;
-  // The exact size first, so the text is written once.
-  size_t size = 0;
-  for (const char* p = data; p < end;) {
-    const size_t run = asciiRun(p, end);
-    size += run;
-    p += run;
-    if (p < end) size += utf8Length_[static_cast<unsigned char>(*p++)];
-  }
-  size_t at = out.size();
-  out.resize(at + size);
-  char* dst = out.data() + at;
-  for (const char* p = data; p < end;) {
-    const size_t run = asciiRun(p, end);
-    std::memcpy(dst, p, run);
-    dst += run;
-    p += run;
-    if (p < end) {
-      const auto b = static_cast<unsigned char>(*p++);
-      for (unsigned k = 0; k < utf8Length_[b]; ++k) *dst++ = static_cast<char>(utf8Of_[b][k]);
+  // Through a buffer on the stack, a piece at a time: each byte gives at most 3 bytes.
+  constexpr size_t kPiece = 1024;
+  char buffer[3 * kPiece];
+  for (size_t from = 0; from < n; from += kPiece) {
+    const char* p = data + from;
+    const char* end = p + std::min(kPiece, n - from);
+    char* dst = buffer;
+    while (p < end) {
+      const size_t run = asciiRun(p, end);
+      std::memcpy(dst, p, run);
+      dst += run;
+      p += run;
+      if (p < end) {
+        const auto b = static_cast<unsigned char>(*p++);
+        std::memcpy(dst, utf8Of_[b], 3);
+        dst += utf8Length_[b];
+      }
     }
+    out.append(buffer, static_cast<size_t>(dst - buffer));
   }
 }
 

@@ -25,8 +25,8 @@ int ReportListModel::columnCount(const QModelIndex& parent) const {
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= count() || index.column() >= columnCount()) return {};
   if (role == Qt::DisplayRole || role == Qt::EditRole) {
-    const std::string_view t = columns_[static_cast<size_t>(index.column())].at(static_cast<size_t>(index.row()));
-    return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
+    const std::string t = columns_[static_cast<size_t>(index.column())].at(static_cast<size_t>(index.row()));
+    return QString::fromStdString(t);
   }
   if (role == Qt::CheckStateRole && checkable_ && index.column() == 0) {
     return checked_[static_cast<size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;
@@ -110,11 +110,10 @@ const Utf8TextStore& ReportListModel::column(int column) const {
 }
 
 QString ReportListModel::text(int row, int column) const {
-  const std::string_view t = utf8(row, column);
-  return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
+  return QString::fromStdString(utf8(row, column));
 }
 
-std::string_view ReportListModel::utf8(int row, int column) const {
+std::string ReportListModel::utf8(int row, int column) const {
   requireRow(row);
   return this->column(column).at(static_cast<size_t>(row));
 }

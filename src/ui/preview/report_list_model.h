@@ -3,7 +3,7 @@
 // script of the SQL preview window and the datatype conversion record are held here.
 // Rows are numbered from 1 in the windows' code; the model's own rows count from 0.
 // Each column's texts are kept in one compact UTF-8 store (a million statements cost
-// little more than their bytes), and every row has the same height, which lets the views
+// less than their bytes), and every row has the same height, which lets the views
 // lay out and scroll instantly. The views get a row's text as a QString when they show it.
 // Rows appended are shown to the views in batches: the program sees them at once (count,
 // text), the views the next time events are processed or when publish() is called, so
@@ -12,6 +12,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -51,8 +52,8 @@ class ReportListModel : public QAbstractTableModel {
   void appendUtf8(std::string_view text);
   // The texts of a row, 0-based row and column; throws std::out_of_range outside the list.
   QString text(int row, int column = 0) const;
-  // The same as UTF-8, valid until the list changes.
-  std::string_view utf8(int row, int column = 0) const;
+  // The same as UTF-8.
+  std::string utf8(int row, int column = 0) const;
   void setText(int row, int column, const QString& text);
   bool isChecked(int row) const;
   void setChecked(int row, bool checked);

@@ -113,15 +113,20 @@ TEST_F(ListTextTest, ModelHoldsTextsAndTickMarksOfMillionsCheaply) {
 }
 
 
-// The script keeps its lines as UTF-8 in large blocks: lines appended as UTF-8 or as
-// QStrings, long lines that need a block of their own, lines edited after others were
-// added and empty lines all read back exactly, in both forms.
+// The script keeps its lines as UTF-8 in large blocks, the start the rows of a table
+// share kept once: lines appended as UTF-8 or as QStrings, rows of hundreds of tables,
+// long lines that need a block of their own, lines edited after others were added and
+// empty lines all read back exactly, in both forms.
 TEST_F(ListTextTest, LinesReadBackExactlyFromTheCompactStore) {
   ReportListModel script(true);
   script.addColumn(QStringLiteral("SQL Preview"));
   std::vector<std::string> lines;
   for (int i = 0; i < 30000; ++i) {
-    std::string line = "INSERT INTO `T` VALUES (" + std::to_string(i) + ", 'O''Brien \xF0\x9F\x98\x80 \xD0\xAF\r\n";
+    // Rows of one table, of more tables than the store shares prefixes for, and lines
+    // that only look like rows.
+    const std::string table = i % 3 ? "T" : "U" + std::to_string(i % 400);
+    std::string line = (i % 7 == 5 ? "INSERT INTO `" + table + " VALUES (" : "INSERT INTO `" + table + "` VALUES (") +
+                       std::to_string(i) + ", 'O''Brien \xF0\x9F\x98\x80 \xD0\xAF\r\n";
     if (i % 5000 == 7) line += std::string(3u << 20, static_cast<char>('a' + i % 26));  // longer than a block's quarter
     if (i % 997 == 3) line.clear();
     line += i % 997 == 3 ? "" : "');";
