@@ -12,6 +12,29 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
+// Decodes the UTF-8 sequence at i and moves i past it. Leniently: the continuation
+// bytes are not checked, and a sequence cut short by the end is U+FFFD for its first byte.
+uint32_t decodeLenient(std::string_view s, size_t& i) {
+  const auto c = static_cast<uint8_t>(s[i]);
+  auto next = [&s, &i](size_t k) { return static_cast<uint8_t>(s[i + k]) & 0x3Fu; };
+  uint32_t cp = 0xFFFD;
+  size_t len = 1;
+  if (c < 0x80) {
+    cp = c;
+  } else if ((c & 0xE0) == 0xC0 && i + 1 < s.size()) {
+    cp = ((c & 0x1Fu) << 6) | next(1);
+    len = 2;
+  } else if ((c & 0xF0) == 0xE0 && i + 2 < s.size()) {
+    cp = ((c & 0x0Fu) << 12) | (next(1) << 6) | next(2);
+    len = 3;
+  } else if ((c & 0xF8) == 0xF0 && i + 3 < s.size()) {
+    cp = ((c & 0x07u) << 18) | (next(1) << 12) | (next(2) << 6) | next(3);
+    len = 4;
+  }
+  i += len;
+  return cp;
+}
+
 void appendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -42,24 +65,7 @@ void appendUtf16(std::string_view s, std::u16string& out) {
   out.reserve(out.size() + s.size());
   size_t i = 0;
   while (i < s.size()) {
-    auto c = static_cast<uint8_t>(s[i]);
-    uint32_t cp = 0xFFFD;
-    size_t len = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c & 0xE0) == 0xC0 && i + 1 < s.size()) {
-      cp = ((c & 0x1Fu) << 6) | (static_cast<uint8_t>(s[i + 1]) & 0x3Fu);
-      len = 2;
-    } else if ((c & 0xF0) == 0xE0 && i + 2 < s.size()) {
-      cp = ((c & 0x0Fu) << 12) | ((static_cast<uint8_t>(s[i + 1]) & 0x3Fu) << 6) |
-           (static_cast<uint8_t>(s[i + 2]) & 0x3Fu);
-      len = 3;
-    } else if ((c & 0xF8) == 0xF0 && i + 3 < s.size()) {
-      cp = ((c & 0x07u) << 18) | ((static_cast<uint8_t>(s[i + 1]) & 0x3Fu) << 12) |
-           ((static_cast<uint8_t>(s[i + 2]) & 0x3Fu) << 6) | (static_cast<uint8_t>(s[i + 3]) & 0x3Fu);
-      len = 4;
-    }
-    i += len;
+    uint32_t cp = decodeLenient(s, i);
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out += static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -225,21 +231,7 @@ void appendPlainUcs2(std::string_view s, std::vector<uint8_t>& out) {
     }
     i += run;
     if (i == s.size()) break;
-    auto c = static_cast<uint8_t>(s[i]);
-    uint32_t cp = 0xFFFD;
-    size_t len = 1;
-    if ((c & 0xE0) == 0xC0 && i + 1 < s.size()) {
-      cp = ((c & 0x1Fu) << 6) | (static_cast<uint8_t>(s[i + 1]) & 0x3Fu);
-      len = 2;
-    } else if ((c & 0xF0) == 0xE0 && i + 2 < s.size()) {
-      cp = ((c & 0x0Fu) << 12) | ((static_cast<uint8_t>(s[i + 1]) & 0x3Fu) << 6) | (static_cast<uint8_t>(s[i + 2]) & 0x3Fu);
-      len = 3;
-    } else if ((c & 0xF8) == 0xF0 && i + 3 < s.size()) {
-      cp = ((c & 0x07u) << 18) | ((static_cast<uint8_t>(s[i + 1]) & 0x3Fu) << 12) |
-           ((static_cast<uint8_t>(s[i + 2]) & 0x3Fu) << 6) | (static_cast<uint8_t>(s[i + 3]) & 0x3Fu);
-      len = 4;
-    }
-    i += len;
+    uint32_t cp = decodeLenient(s, i);
     if (cp >= 0x10000) {
       cp -= 0x10000;
       put(0xD800 + (cp >> 10));
