@@ -104,6 +104,7 @@ class TableImpl final : public Table {
   std::vector<uint8_t> waiting_;    // encoded rows waiting for the insert page, back to back
   std::vector<uint32_t> waitingEnds_;
   std::vector<uint32_t> newLongValuePages_;  // not yet in their usage map
+  std::vector<uint32_t> stepLongValuePages_;  // made since the run's last flush
   std::vector<uint8_t> rowBuffer_;
   std::vector<Value> filled_;
   bool flushEachStep_ = false;

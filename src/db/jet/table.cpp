@@ -101,6 +101,7 @@ void TableImpl::insertRows(std::span<const Value> values, size_t* rowsInFile) {
   runRow_ = 0;
   runRowsInFile_ = 0;
   stepFullPages_.clear();
+  stepLongValuePages_.clear();
   try {
     db_.change([&] {
       for (size_t at = 0; at < values.size(); at += n, ++runRow_) {
@@ -212,6 +213,7 @@ void TableImpl::forgetInsertPage() {
   stepFullPages_.clear();
   stepRowsPlaced_ = 0;
   newLongValuePages_.clear();
+  stepLongValuePages_.clear();
   lv_.forgetPage();
 }
 
@@ -220,6 +222,7 @@ uint32_t TableImpl::newLongValuePage() {
   // not reachable, and the map then changes once for all of the step's new pages.
   uint32_t page = db_.allocatePage(true);
   newLongValuePages_.push_back(page);
+  if (flushEachStep_) stepLongValuePages_.push_back(page);
   return page;
 }
 
@@ -289,6 +292,10 @@ void TableImpl::placeRow(std::span<const Value> values) {
         runRowsInFile_ = runRow_;
         // The run will not come back to the pages it filled: their buffers serve the next ones.
         for (uint32_t full : stepFullPages_) pager.release(full);
+        // So do the long-value pages it made, but for the one that still has room.
+        for (uint32_t page : stepLongValuePages_)
+          if (page != lv_.currentPage()) pager.release(page);
+        stepLongValuePages_.clear();
       }
       stepFullPages_.clear();
     }
