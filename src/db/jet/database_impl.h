@@ -154,6 +154,11 @@ class DatabaseImpl final : public Database {
   // catalogue rows.
   TableImpl& buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system,
                         uint32_t fixedPage, int32_t parentId, const std::vector<NewIndex>& indexes = {});
+  // Lays out a table from its finished definition (at page fixedPage when non-zero):
+  // definition pages, usage maps and empty index roots. The table is then known to the
+  // database but has no catalogue or permission rows yet.
+  TableImpl& layOutTable(const std::string& name, TableDef def, bool system, uint32_t fixedPage,
+                         const std::vector<NewIndex>& indexes);
   void setCatalogTable(std::unique_ptr<TableImpl> t);
   bool sortOrderSupported() const;
   // Throws, naming the file and the sort order, unless the catalogue's own indexes

@@ -16,7 +16,6 @@
 namespace qv::jet {
 namespace {
 
-constexpr uint32_t kDefinitionMagic = 0x0659;  // the word Access repeats through a definition
 constexpr int32_t kFullAccess = 1048575;
 
 void checkName(const std::string& name, const char* what) {
@@ -48,7 +47,8 @@ TableDef planTableDef(const std::vector<ColumnDef>& columns, bool system, const 
     c.sortLanguage = c.def.type == ColumnType::kNumeric ? 0 : header.sortLanguage;
     c.sortVersion = c.def.type == ColumnType::kNumeric ? 0 : header.sortVersion;
     bool variable = isVariable(in.type);
-    c.flags = variable ? 0x12 : 0x13;
+    // 0x10 marks the engine's catalogue columns; a user column never carries it.
+    c.flags = static_cast<uint8_t>((variable ? 0x02 : 0x03) | (system ? 0x10 : 0));
     if (in.autoIncrement && in.type == ColumnType::kLong) c.flags |= 0x04;
     c.def.autoIncrement = in.autoIncrement && in.type == ColumnType::kLong;
     if (in.type == ColumnType::kText || in.type == ColumnType::kMemo) c.compressed = 1;
@@ -63,7 +63,10 @@ TableDef planTableDef(const std::vector<ColumnDef>& columns, bool system, const 
     if (variable) {
       c.varIndex = varIndex++;
     } else {
-      c.fixedOffset = fixedOffset;
+      // As Access writes it: a fixed column counts the variable ones before it, and a
+      // Yes/No column (kept in the null mask) has offset 0.
+      c.varIndex = varIndex;
+      c.fixedOffset = in.type == ColumnType::kBoolean ? 0 : fixedOffset;
       fixedOffset = static_cast<uint16_t>(fixedOffset + fixedSize(in.type));
     }
     def.columns.push_back(std::move(c));
@@ -75,7 +78,17 @@ TableDef planTableDef(const std::vector<ColumnDef>& columns, bool system, const 
 
 TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system,
                                     uint32_t fixedPage, int32_t parentId, const std::vector<NewIndex>& indexes) {
-  TableDef def = planTableDef(columns, system, header_);
+  TableImpl& table = layOutTable(name, planTableDef(columns, system, header_), system, fixedPage, indexes);
+  const uint32_t page = table.def().page;
+  if (page != kCatalogPage && catalogTable_) {
+    writeCatalogRow(name, static_cast<int32_t>(page), parentId, kTypeTable, system ? kSystemFlag : 0);
+    copyPermissions(static_cast<int32_t>(page));
+  }
+  return table;
+}
+
+TableImpl& DatabaseImpl::layOutTable(const std::string& name, TableDef def, bool system, uint32_t fixedPage,
+                                     const std::vector<NewIndex>& indexes) {
   const Layout& l = pager_->layout();
   uint32_t page = fixedPage != 0 ? fixedPage : allocatePage();
   def.page = page;
@@ -120,10 +133,6 @@ TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<C
   if (page == kCatalogPage) {
     catalogTable_ = std::move(table);
     return ref;
-  }
-  if (catalogTable_) {
-    writeCatalogRow(name, static_cast<int32_t>(page), parentId, kTypeTable, system ? kSystemFlag : 0);
-    copyPermissions(static_cast<int32_t>(page));
   }
   tables_[foldName(name)] = std::move(table);
   built_.push_back(foldName(name));
