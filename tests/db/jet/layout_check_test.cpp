@@ -206,15 +206,21 @@ TEST(JetLayoutCheck, ADatabaseWhoseCatalogueIsOffStillTakesTablesSoundly) {
     auto db = openDatabase(path, {});
     Table& t = db->createTable("Added", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 20)});
     for (int i = 0; i < 50; ++i) t.insert(std::vector<Value>{Value::integer(i), Value::text("v" + std::to_string(i))});
-    if (test::mdbReaderAvailable()) EXPECT_EQ(test::compareWithMdbReader(path, *db, {"Added"}), "");
-    else if (test::underCi()) ADD_FAILURE() << "mdb-reader is not installed";
+    if (test::mdbReaderAvailable()) {
+      EXPECT_EQ(test::compareWithMdbReader(path, *db, {"Added"}), "");
+    } else if (test::underCi()) {
+      ADD_FAILURE() << "mdb-reader is not installed";
+    }
     db->close();
   }
   // The new table is sound, the findings are what they were, and page 0 is untouched.
   EXPECT_EQ(findings(path), found);
   EXPECT_EQ(test::fileBytes(path).substr(0, 4096), before.substr(0, 4096));
-  if (test::mdbtoolsAvailable()) EXPECT_EQ(test::mdbtoolsCount(path, "Added"), 50);
-  else if (test::underCi()) ADD_FAILURE() << "mdbtools is not installed";
+  if (test::mdbtoolsAvailable()) {
+    EXPECT_EQ(test::mdbtoolsCount(path, "Added"), 50);
+  } else if (test::underCi()) {
+    ADD_FAILURE() << "mdbtools is not installed";
+  }
 }
 
 }  // namespace
