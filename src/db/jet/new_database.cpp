@@ -18,6 +18,7 @@
 #include "db/jet/ciphers.h"
 #include "db/jet/data_page.h"
 #include "db/jet/office_crypto.h"
+#include "db/jet/sid_mask.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/journal.h"
 #include "db/jet/sort_order.h"
@@ -26,13 +27,6 @@
 
 namespace qv::jet {
 namespace {
-
-// The built-in security identifiers of Access's default workgroup: the Admin user
-// (owner of everything created without a workgroup), the Admins group and the Users
-// group.
-const std::string kAdminUser("\xA6\x33", 2);
-const std::string kAdminsGroup("\xA7\x33", 2);
-const std::string kUsersGroup("\xA7\x36", 2);
 
 // Index flags as Access sets them on its system tables (0x80 is always set).
 constexpr uint8_t kUnique = 0x81;
@@ -171,7 +165,7 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
       row[3] = Value::integer(type);
       row[4] = Value::dateTime(now);
       row[5] = Value::dateTime(now);
-      row[6] = Value::binary(kAdminUser);
+      row[6] = Value::binary(db->sidMask().mask(sid::kAdminUser));
       row[7] = Value::integer(kSystemFlag);
       objects.insertRow(row);
     };
@@ -185,20 +179,21 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
                                       col("ACM", ColumnType::kLong), col("FInheritable", ColumnType::kBoolean)},
                                      true, 0, kTablesContainerId, {{"ObjectId", {0}, kRequired, false}});
     auto ace = [&](int32_t object, const std::string& sid, int32_t acm, bool inherit) {
-      aces.insertRow(std::vector<Value>{Value::integer(object), Value::binary(sid), Value::integer(acm), Value::boolean(inherit)});
+      aces.insertRow(std::vector<Value>{Value::integer(object), Value::binary(db->sidMask().mask(sid)), Value::integer(acm),
+                                        Value::boolean(inherit)});
     };
     // Rights as Access grants them in a new database.
-    for (const std::string* sid : {&kAdminUser, &kAdminsGroup})
-      for (int32_t object : {static_cast<int32_t>(kCatalogPage), static_cast<int32_t>(aces.def().page)}) ace(object, *sid, 1048575, false);
-    ace(kTablesContainerId, kUsersGroup, 983294, true);
-    ace(kTablesContainerId, kAdminUser, 1048319, true);
-    ace(kTablesContainerId, kAdminsGroup, 1048319, true);
-    ace(kDatabasesContainerId, kAdminUser, 393216, false);
-    ace(kRelationshipsContainerId, kUsersGroup, 983294, true);
-    ace(kRelationshipsContainerId, kAdminUser, 393217, false);
-    ace(kRelationshipsContainerId, kAdminsGroup, 1048575, true);
-    ace(0x10000000, kAdminUser, 393230, false);
-    ace(0x10000000, kAdminsGroup, 14, false);
+    for (const std::string* account : {&sid::kAdminUser, &sid::kUsersGroup})
+      for (int32_t object : {static_cast<int32_t>(kCatalogPage), static_cast<int32_t>(aces.def().page)}) ace(object, *account, 1048575, false);
+    ace(kTablesContainerId, sid::kCreator, 983294, true);
+    ace(kTablesContainerId, sid::kAdminUser, 1048319, true);
+    ace(kTablesContainerId, sid::kUsersGroup, 1048319, true);
+    ace(kDatabasesContainerId, sid::kAdminUser, 393216, false);
+    ace(kRelationshipsContainerId, sid::kCreator, 983294, true);
+    ace(kRelationshipsContainerId, sid::kAdminUser, 393217, false);
+    ace(kRelationshipsContainerId, sid::kUsersGroup, 1048575, true);
+    ace(0x10000000, sid::kAdminUser, 393230, false);
+    ace(0x10000000, sid::kUsersGroup, 14, false);
     db->buildTable("MSysQueries",
                    {col("ObjectId", ColumnType::kLong), col("Attribute", ColumnType::kByte),
                     col("Order", ColumnType::kBinary, 255), col("Name1", ColumnType::kText, 255),
