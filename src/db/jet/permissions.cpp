@@ -15,12 +15,6 @@ namespace {
 constexpr int32_t kEngineCreatorRights = 983294;
 constexpr int32_t kEngineUsersRights = 1048319;
 
-int columnIndex(const TableDef& def, const char* name) {
-  for (size_t i = 0; i < def.columns.size(); ++i)
-    if (def.columns[i].def.name == name) return static_cast<int>(i);
-  return -1;
-}
-
 }  // namespace
 
 std::vector<Ace> rightsOfNewObject(const std::vector<Ace>& container, const std::string& creator, bool defaults) {
@@ -53,8 +47,8 @@ void DatabaseImpl::copyPermissions(int32_t objectId, bool system) {
   TableImpl* aces = findTable("MSysACEs", false);
   if (!aces) return;
   const TableDef& def = aces->def();
-  const int iObject = columnIndex(def, "ObjectId"), iSid = columnIndex(def, "SID"), iAcm = columnIndex(def, "ACM"),
-            iInherit = columnIndex(def, "FInheritable");
+  const int iObject = columnPosition(def, "ObjectId"), iSid = columnPosition(def, "SID"), iAcm = columnPosition(def, "ACM"),
+            iInherit = columnPosition(def, "FInheritable");
   if (iObject < 0 || iSid < 0 || iAcm < 0 || iInherit < 0) return;
   const SidMask mask = sidMask();
   std::vector<Ace> container;

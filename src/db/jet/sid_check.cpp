@@ -24,12 +24,6 @@ std::string storedAs(const std::string& bytes) {
   return "stored as " + out;
 }
 
-int columnIndex(const TableDef& def, const char* name) {
-  for (size_t i = 0; i < def.columns.size(); ++i)
-    if (def.columns[i].def.name == name) return static_cast<int>(i);
-  return -1;
-}
-
 class SidCheck {
  public:
   explicit SidCheck(DatabaseImpl& db) : db_(db), mask_(db.sidMask()) {
@@ -78,7 +72,7 @@ class SidCheck {
     try {
       TableImpl* t = db_.findTable(table, false);
       if (!t) return;
-      const int iSid = columnIndex(t->def(), sidColumn), iObject = columnIndex(t->def(), objectColumn);
+      const int iSid = columnPosition(t->def(), sidColumn), iObject = columnPosition(t->def(), objectColumn);
       if (iSid < 0 || iObject < 0) return;
       auto cursor = t->scan();
       std::vector<Value> row;

@@ -32,6 +32,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/jet/database.h"
@@ -98,6 +99,13 @@ struct TableDef {
   std::vector<LogicalIndex> indexes;
   std::vector<LongValueMaps> longValueMaps;
 };
+
+// The position of the column of that exact name in def.columns, or -1.
+inline int columnPosition(const TableDef& def, std::string_view name) {
+  for (size_t i = 0; i < def.columns.size(); ++i)
+    if (def.columns[i].def.name == name) return static_cast<int>(i);
+  return -1;
+}
 
 // Reads and checks a table definition; throws a format error naming the file and table.
 TableDef readTableDef(Pager& pager, uint32_t page, const std::string& tableName);

@@ -15,12 +15,11 @@
 #include "db/io/error.h"
 #include "db/jet/checker.h"
 #include "db/jet/column_def.h"
-#include "db/jet/data_page.h"
 #include "db/jet/database.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/reader_oracle.h"
-#include "db/jet/row_codec.h"
 #include "db/jet/sid_mask.h"
+#include "db/jet/sid_places.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 
@@ -62,24 +61,18 @@ struct StoredSid {
   bool inheritable = false;
 };
 
-int columnIndex(const TableDef& def, const char* name) {
-  for (size_t i = 0; i < def.columns.size(); ++i)
-    if (def.columns[i].def.name == name) return static_cast<int>(i);
-  return -1;
-}
-
 std::vector<StoredSid> storedSids(Database& db) {
   auto& impl = dynamic_cast<DatabaseImpl&>(db);
   std::vector<StoredSid> out;
   std::vector<Value> row;
   TableImpl& objects = impl.systemTable("MSysObjects");
-  const int iId = columnIndex(objects.def(), "Id"), iOwner = columnIndex(objects.def(), "Owner");
+  const int iId = columnPosition(objects.def(), "Id"), iOwner = columnPosition(objects.def(), "Owner");
   for (auto c = objects.scan(); c->next(row);)
     if (!row[static_cast<size_t>(iOwner)].isNull())
       out.push_back({true, row[static_cast<size_t>(iId)].i, row[static_cast<size_t>(iOwner)].s, 0, false});
   TableImpl& aces = impl.systemTable("MSysACEs");
-  const int iObject = columnIndex(aces.def(), "ObjectId"), iSid = columnIndex(aces.def(), "SID"),
-            iAcm = columnIndex(aces.def(), "ACM"), iInherit = columnIndex(aces.def(), "FInheritable");
+  const int iObject = columnPosition(aces.def(), "ObjectId"), iSid = columnPosition(aces.def(), "SID"),
+            iAcm = columnPosition(aces.def(), "ACM"), iInherit = columnPosition(aces.def(), "FInheritable");
   for (auto c = aces.scan(); c->next(row);)
     out.push_back({false, row[static_cast<size_t>(iObject)].i, row[static_cast<size_t>(iSid)].s,
                    row[static_cast<size_t>(iAcm)].i, row[static_cast<size_t>(iInherit)].b});
@@ -117,28 +110,11 @@ std::string rightsOf(Database& db, const std::string& table) {
   return "owner " + owner + ";" + rows;
 }
 
-// Where the stored SID of one row lies in the file (pages of an unencoded database).
-size_t sidOffsetInFile(Database& db, const char* table, const char* idColumn, int64_t id, const char* sidColumn,
-                       const std::string& stored) {
-  auto& impl = dynamic_cast<DatabaseImpl&>(db);
-  TableImpl& t = impl.systemTable(table);
-  const int iId = columnIndex(t.def(), idColumn), iSid = columnIndex(t.def(), sidColumn);
-  std::vector<Value> values;
-  for (uint32_t page : t.dataPages()) {
-    const uint8_t* p = impl.pager().read(page);
-    for (uint32_t r = 0; r < dataRowCount(p, impl.pager().layout()); ++r) {
-      std::span<const uint8_t> bytes;
-      if (!liveRow(impl.pager(), p, r, &bytes, table)) continue;
-      decodeRow(impl.pager(), t.def(), bytes, values, table);
-      const std::string& sid = values[static_cast<size_t>(iSid)].s;
-      if (values[static_cast<size_t>(iId)].i != id || sid != stored) continue;
-      std::string row(bytes.begin(), bytes.end());
-      size_t at = row.find(sid);
-      if (at == std::string::npos) continue;
-      return static_cast<size_t>(page) * impl.pager().pageSize() + static_cast<size_t>(bytes.data() - p) + at;
-    }
-  }
-  ADD_FAILURE() << "no SID of object " << id << " in " << table;
+// Where the stored SID of one object lies in the file.
+size_t sidOffsetInFile(const std::string& path, bool owner, int64_t object, const std::string& stored) {
+  for (const test::SidPlace& s : test::sidPlaces(path))
+    if (s.owner == owner && s.object == object && s.stored == stored) return s.offset;
+  ADD_FAILURE() << "no such SID of object " << object;
   return 0;
 }
 
@@ -359,10 +335,10 @@ TEST(JetSids, CheckNamesDamagedSidsAndNewTablesDoNotPassThemOn) {
   {
     auto db = openDatabase(path, {});
     const SidMask mask = dynamic_cast<DatabaseImpl&>(*db).sidMask();
-    const size_t owner =
-        sidOffsetInFile(*db, "MSysObjects", "Id", objectId(*db, "Table1"), "Owner", mask.mask(sid::kAdminUser));
-    const size_t users = sidOffsetInFile(*db, "MSysACEs", "ObjectId", kTablesContainerId, "SID", mask.mask(sid::kUsersGroup));
+    const int64_t table1 = objectId(*db, "Table1");
     db->close();
+    const size_t owner = sidOffsetInFile(path, true, table1, mask.mask(sid::kAdminUser));
+    const size_t users = sidOffsetInFile(path, false, kTablesContainerId, mask.mask(sid::kUsersGroup));
     ASSERT_NE(owner, 0u);
     ASSERT_NE(users, 0u);
     flipByte(path, owner + 1);
