@@ -18,6 +18,7 @@
 #include "db/jet/layout_checks.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
+#include "db/jet/sid_check.h"
 #include "db/jet/sort_order.h"
 #include "db/jet/usage_map.h"
 
@@ -55,6 +56,7 @@ class Checker {
       checkTable(*t, system);
       if (!system && hasAces_ && !permitted.count(r.id)) problem("table " + r.name + " has no permission rows in MSysACEs");
     }
+    for (std::string& p : checkSids(db_)) problem(std::move(p));
     return problems_;
   }
 

@@ -7,7 +7,7 @@
 // marked free, free-space maps inside owned maps); a permission row for every table;
 // and what only Access reads (layout_checks.h): page 0's commit-byte table, where the
 // first catalogue tables live, an .accdb's complex-column catalogue, user columns that
-// carry catalogue flags.
+// carry catalogue flags; every security ID naming an account (sid_check.h).
 
 #include <string>
 #include <vector>

@@ -37,10 +37,11 @@
 // bytes; a workgroup SID encodes empty fields as the block DF 56 1A 17 23 6A 4B 11, so
 // its second block and (shortened to five bytes) its tail are always that block.
 //
-// An Office-encrypted .accdb is an exception to "one key per file": the password area
-// is filled in when the database is encrypted, which changes the key, and Access
-// leaves some MSysObjects.Owner values masked with the key the file had before, when
-// that area was still zero (fromStoredPage0(page0, kBeforeEncryption)).
+// An Office-encrypted .accdb is an exception to "one key per file": its password area is
+// filled in when the database is encrypted, which changes the key. Access then masks
+// MSysACEs again, but leaves many MSysObjects.Owner values under an earlier key: often
+// the one the file had while that area was still zero (kBeforeEncryption below), in
+// some files one that page 0 no longer tells.
 
 #include <cstddef>
 #include <cstdint>

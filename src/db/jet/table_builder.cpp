@@ -16,7 +16,6 @@
 namespace qv::jet {
 namespace {
 
-constexpr int32_t kFullAccess = 1048575;
 
 void checkName(const std::string& name, const char* what) {
   std::u16string u = utf8ToUtf16(name);
@@ -82,7 +81,7 @@ TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<C
   const uint32_t page = table.def().page;
   if (page != kCatalogPage && catalogTable_) {
     writeCatalogRow(name, static_cast<int32_t>(page), parentId, kTypeTable, system ? kSystemFlag : 0);
-    copyPermissions(static_cast<int32_t>(page));
+    copyPermissions(static_cast<int32_t>(page), system);
   }
   return table;
 }
@@ -153,36 +152,9 @@ void DatabaseImpl::writeCatalogRow(const std::string& name, int32_t id, int32_t 
   set("Type", Value::integer(type));
   set("DateCreate", Value::dateTime(now));
   set("DateUpdate", Value::dateTime(now));
-  set("Owner", Value::binary(std::string("\xA6\x33", 2)));
+  set("Owner", Value::binary(ownerSid((flags & kSystemFlag) != 0)));
   set("Flags", Value::integer(flags));
   catalogTable_->insertRow(row);
-}
-
-void DatabaseImpl::copyPermissions(int32_t objectId) {
-  TableImpl* aces = findTable("MSysACEs", false);
-  if (!aces) return;
-  const TableDef& def = aces->def();
-  int iObject = columnIndex(def, "ObjectId"), iSid = columnIndex(def, "SID"), iAcm = columnIndex(def, "ACM"),
-      iInherit = columnIndex(def, "FInheritable");
-  if (iObject < 0 || iSid < 0 || iAcm < 0 || iInherit < 0) return;
-  // The groups and users that the Tables container grants inheritable rights get full
-  // rights on the new table, as when Access itself creates one.
-  std::vector<std::string> sids;
-  auto cursor = aces->scan();
-  std::vector<Value> row;
-  while (cursor->next(row)) {
-    if (row[static_cast<size_t>(iObject)].i == tablesContainerId_ && row[static_cast<size_t>(iInherit)].b &&
-        std::find(sids.begin(), sids.end(), row[static_cast<size_t>(iSid)].s) == sids.end())
-      sids.push_back(row[static_cast<size_t>(iSid)].s);
-  }
-  for (const std::string& sid : sids) {
-    std::vector<Value> out(def.columns.size());
-    out[static_cast<size_t>(iObject)] = Value::integer(objectId);
-    out[static_cast<size_t>(iSid)] = Value::binary(sid);
-    out[static_cast<size_t>(iAcm)] = Value::integer(kFullAccess);
-    out[static_cast<size_t>(iInherit)] = Value::boolean(false);
-    aces->insertRow(out);
-  }
 }
 
 Table& DatabaseImpl::createTable(const std::string& name, const std::vector<ColumnDef>& columns) {

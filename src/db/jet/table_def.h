@@ -37,6 +37,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/jet/database.h"
@@ -109,6 +110,13 @@ struct TableDef {
 
 // The word Access repeats through a definition (at 0x0C, in every column entry).
 constexpr uint32_t kDefinitionMagic = 0x0659;
+
+// The position of the column of that exact name in def.columns, or -1.
+inline int columnPosition(const TableDef& def, std::string_view name) {
+  for (size_t i = 0; i < def.columns.size(); ++i)
+    if (def.columns[i].def.name == name) return static_cast<int>(i);
+  return -1;
+}
 
 // Reads and checks a table definition; throws a format error naming the file and table.
 TableDef readTableDef(Pager& pager, uint32_t page, const std::string& tableName);
