@@ -13,6 +13,7 @@
 #include "db/jet/column_def.h"
 #include "db/jet/data_page.h"
 #include "db/jet/database_impl.h"
+#include "db/jet/file_patch.h"
 #include "db/jet/format.h"
 #include "db/jet/layout_checks.h"
 #include "db/jet/reader_oracle.h"
@@ -22,23 +23,14 @@
 namespace qv::jet {
 namespace {
 
-std::string joined(const std::vector<std::string>& v) {
-  std::string out;
-  for (const auto& s : v) out += s + "\n";
-  return out;
-}
-
-void patch(const std::string& path, size_t offset, const std::string& bytes) {
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekp(static_cast<std::streamoff>(offset));
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using test::joinedLines;
+using test::patchFile;
 
 void restore(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string findings(const std::string& path) { return joined(checkDatabase(path)); }
+std::string findings(const std::string& path) { return joinedLines(checkDatabase(path)); }
 
 // Rewrites one 4-byte word of page 0's scrambled region.
 void patchHeaderWord(const std::string& path, uint32_t offset, uint32_t value) {
@@ -48,7 +40,7 @@ void patchHeaderWord(const std::string& path, uint32_t offset, uint32_t value) {
   rc4(key, 4, page.data() + 0x18, 128);
   put32(page.data(), offset, value);
   rc4(key, 4, page.data() + 0x18, 128);
-  patch(path, 0, std::string(page.begin(), page.end()));
+  patchFile(path, 0, std::string(page.begin(), page.end()));
 }
 
 // Where things are in a file, found through the engine.
@@ -118,11 +110,11 @@ TEST(JetLayoutCheck, EachStructureDamagedInACopyOfAGoodFileIsNamed) {
     }
 
     // A session's slot left busy; the whole table blank.
-    patch(path, 0xE00 + 2 * 5, std::string("\x01\x01", 2));
+    patchFile(path, 0xE00 + 2 * 5, std::string("\x01\x01", 2));
     EXPECT_EQ(findings(path),
               "page 0's commit-byte table is not idle: 1 slot (5) mark a change in progress; unless a program has the "
               "database open, Access takes it for one left in the middle of a change and offers to repair it\n");
-    patch(path, 0xE00, std::string(0x200, '\0'));
+    patchFile(path, 0xE00, std::string(0x200, '\0'));
     EXPECT_NE(findings(path).find("lacks its idle pattern"), std::string::npos) << findings(path);
     restore(path, good);
 
@@ -130,21 +122,21 @@ TEST(JetLayoutCheck, EachStructureDamagedInACopyOfAGoodFileIsNamed) {
     patchHeaderWord(path, 0x24, 9);
     EXPECT_EQ(findings(path), "MSysACEs is on page 3, but page 0 names page 9 for it\n");
     restore(path, good);
-    patch(path, queriesType, std::string("\x08\x00", 2));
+    patchFile(path, queriesType, std::string("\x08\x00", 2));
     EXPECT_EQ(findings(path), "the catalogue has no MSysQueries, which page 0 expects on page 4\n");
     restore(path, good);
 
     // A user column with the catalogue's flag.
-    patch(path, peopleName, "\x12");
+    patchFile(path, peopleName, "\x12");
     EXPECT_EQ(findings(path), "table People: column Name has the flags 0x12, which only the engine's catalogue columns carry\n");
     restore(path, good);
 
     if (format == Format::kJet4) continue;
     // A complex-column template missing, one with a column of another type.
-    patch(path, guidType, std::string("\x08\x00", 2));
+    patchFile(path, guidType, std::string("\x08\x00", 2));
     EXPECT_EQ(findings(path), "the complex-column catalogue every .accdb has lacks MSysComplexType_GUID\n");
     restore(path, good);
-    patch(path, textValue, "\x0B");
+    patchFile(path, textValue, "\x0B");
     EXPECT_EQ(findings(path), "MSysComplexType_Text.Value has the type 11, where Access gives it 10\n");
     restore(path, good);
     ASSERT_EQ(findings(path), "");
@@ -179,7 +171,7 @@ TEST(JetLayoutCheck, AccessAndEngineMadeFilesHoldOnlyWhatTheyHold) {
     checkCatalogPlaces(impl, problems);
     checkComplexColumnTables(impl, problems);
     checkUserColumnFlags(impl, problems);
-    EXPECT_EQ(joined(problems), expected.count(name) ? expected.at(name) : "") << name;
+    EXPECT_EQ(joinedLines(problems), expected.count(name) ? expected.at(name) : "") << name;
   }
   EXPECT_GE(files, 120);
 }
@@ -191,10 +183,10 @@ TEST(JetLayoutCheck, ADatabaseWhoseCatalogueIsOffStillTakesTablesSoundly) {
   test::copyFile(test::testdataDir() + "/access/jackcess-created/empty-v2010.accdb", path);
   {
     Locator at(path);
-    patch(path, at.catalogueType("MSysComplexType_GUID"), std::string("\x08\x00", 2));
+    patchFile(path, at.catalogueType("MSysComplexType_GUID"), std::string("\x08\x00", 2));
   }
   patchHeaderWord(path, 0x2C, 12);
-  patch(path, 0xE00 + 2 * 9, std::string("\x03\x01", 2));
+  patchFile(path, 0xE00 + 2 * 9, std::string("\x03\x01", 2));
   const std::string found =
       "page 0's commit-byte table is not idle: 1 slot (9) mark a change in progress; unless a program has the "
       "database open, Access takes it for one left in the middle of a change and offers to repair it\n"
