@@ -15,8 +15,10 @@
 #include "db/jet/data_page.h"
 #include "db/jet/index_key.h"
 #include "db/jet/index_tree.h"
+#include "db/jet/layout_checks.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
+#include "db/jet/sid_check.h"
 #include "db/jet/sort_order.h"
 #include "db/jet/usage_map.h"
 
@@ -32,6 +34,10 @@ class Checker {
     std::set<int32_t> permitted = permissionObjects();
     claim(0, "the database header");
     claim(1, "the global usage map");
+    checkCommitTable(db_, problems_);
+    checkCatalogPlaces(db_, problems_);
+    checkComplexColumnTables(db_, problems_);
+    checkUserColumnFlags(db_, problems_);
     for (const CatalogRow& r : rows) {
       if (r.type != kTypeTable) continue;
       uint32_t page = static_cast<uint32_t>(r.id) & 0x00FFFFFF;
@@ -50,6 +56,7 @@ class Checker {
       checkTable(*t, system);
       if (!system && hasAces_ && !permitted.count(r.id)) problem("table " + r.name + " has no permission rows in MSysACEs");
     }
+    for (std::string& p : checkSids(db_)) problem(std::move(p));
     return problems_;
   }
 
