@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 dir=build-fuzz
 CXX=clang++ CC=clang cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQV_FUZZ=ON -DQV_BUILD_GUI=OFF -DQV_BUILD_TESTS=OFF >/dev/null
+  -DQV_FUZZ=ON -DQV_WERROR=ON -DQV_BUILD_GUI=OFF -DQV_BUILD_TESTS=OFF >/dev/null
 targets=$(cd fuzz && ls *_fuzz.cpp 2>/dev/null | sed "s/_fuzz.cpp$//" || true)
 [ -n "$targets" ] || { echo "no fuzz targets"; exit 0; }
 cmake --build "$dir" -j "$(nproc)" --target $(for t in $targets; do echo "fuzz_$t"; done)
