@@ -42,6 +42,8 @@ class LongValueWriter {
   // The longest value stored inline in the row.
   uint32_t maxInline() const { return pager_.layout().maxInlineLongValue; }
   void forgetPage() { current_ = 0; }
+  // The shared page the next small value goes to (0: none).
+  uint32_t currentPage() const { return current_; }
 
  private:
   // A page with room for a row of n bytes: the shared page, or a new one (which becomes

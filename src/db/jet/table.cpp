@@ -101,6 +101,7 @@ void TableImpl::insertRows(std::span<const Value> values, size_t* rowsInFile) {
   runRow_ = 0;
   runRowsInFile_ = 0;
   stepFullPages_.clear();
+  stepLongValuePages_.clear();
   try {
     db_.change([&] {
       for (size_t at = 0; at < values.size(); at += n, ++runRow_) {
@@ -145,19 +146,21 @@ void TableImpl::adjustIndexCount(size_t index, int delta) {
 
 namespace {
 
-// Whether every column of an index is Null in a row (Yes/No columns never are).
-bool keyAllNull(const TableDef& def, const RealIndex& ri, std::span<const Value> values) {
-  for (const IndexColumn& ic : ri.columns)
-    for (size_t c = 0; c < def.columns.size() && c < values.size(); ++c)
-      if (def.columns[c].number == ic.number && (!values[c].isNull() || def.columns[c].def.type == ColumnType::kBoolean))
-        return false;
-  return true;
-}
-
 constexpr uint8_t kIndexUnique = 0x01;
 constexpr uint8_t kIndexIgnoreNulls = 0x02;
+constexpr uint8_t kIndexRequired = 0x08;
 
 }  // namespace
+
+void TableImpl::checkRequiredKeys(std::span<const Value> values) const {
+  // A required index (a primary key) takes no row with a Null in any of its columns.
+  for (const RealIndex& ri : def_.realIndexes) {
+    if (!(ri.flags & kIndexRequired)) continue;
+    if (const ColumnInfo* c = nullKeyColumn(def_, ri, values))
+      throw DbError(kErrSql, "Index or primary key cannot contain a Null value (column '" + c->def.name + "' of table '" +
+                                 name_ + "').");
+  }
+}
 
 std::vector<uint8_t> TableImpl::entryOf(const RealIndex& ri, std::span<const Value> values, uint32_t pointer,
                                         const std::string& what) const {
@@ -170,6 +173,7 @@ std::vector<uint8_t> TableImpl::entryOf(const RealIndex& ri, std::span<const Val
 
 void TableImpl::addIndexEntries(std::span<const Value> values, uint32_t pointer) {
   std::string what = "'" + db_.path() + "' (table " + name_ + ")";
+  checkRequiredKeys(values);
   for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
     RealIndex& ri = def_.realIndexes[i];
     // Rows whose key is all Null stay out of an ignore-nulls index; Null keys never
@@ -209,6 +213,7 @@ void TableImpl::forgetInsertPage() {
   stepFullPages_.clear();
   stepRowsPlaced_ = 0;
   newLongValuePages_.clear();
+  stepLongValuePages_.clear();
   lv_.forgetPage();
 }
 
@@ -217,6 +222,7 @@ uint32_t TableImpl::newLongValuePage() {
   // not reachable, and the map then changes once for all of the step's new pages.
   uint32_t page = db_.allocatePage(true);
   newLongValuePages_.push_back(page);
+  if (flushEachStep_) stepLongValuePages_.push_back(page);
   return page;
 }
 
@@ -286,6 +292,10 @@ void TableImpl::placeRow(std::span<const Value> values) {
         runRowsInFile_ = runRow_;
         // The run will not come back to the pages it filled: their buffers serve the next ones.
         for (uint32_t full : stepFullPages_) pager.release(full);
+        // So do the long-value pages it made, but for the one that still has room.
+        for (uint32_t page : stepLongValuePages_)
+          if (page != lv_.currentPage()) pager.release(page);
+        stepLongValuePages_.clear();
       }
       stepFullPages_.clear();
     }

@@ -98,6 +98,8 @@ struct TableDef {
   std::vector<RealIndex> realIndexes;
   std::vector<LogicalIndex> indexes;
   std::vector<LongValueMaps> longValueMaps;
+  // Decimal index keys in Jet 4's order rather than ACE's (index_key.h).
+  bool legacyNumericKeys = true;
 };
 
 // The position of the column of that exact name in def.columns, or -1.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 #include "db/io/error.h"
 
@@ -16,90 +18,9 @@ std::string lower(std::string s) {
   return s;
 }
 
-bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
-
-bool isWindowsPage(unsigned cp) {
-  return (cp >= 1250 && cp <= 1258) || cp == 874 || cp == 932 || cp == 936 || cp == 949 || cp == 950;
-}
-
-// The Windows code page for the script of a DOS code page.
-unsigned windowsPageFor(unsigned dosPage) {
-  switch (dosPage) {
-    case 437: case 850: case 858: case 860: case 861: case 863: case 865: return 1252;
-    case 852: return 1250;
-    case 855: case 866: return 1251;
-    case 737: case 869: return 1253;
-    case 857: return 1254;
-    case 862: return 1255;
-    case 720: case 864: return 1256;
-    case 775: return 1257;
-    default: return dosPage;
-  }
-}
-
-// The Windows code page a Windows driver's name implies (0: none in particular).
-unsigned windowsPageOfDriver(const std::string& name) {
-  if (startsWith(name, "ancyr")) return 1251;
-  if (startsWith(name, "angreek")) return 1253;
-  if (startsWith(name, "anhun") || startsWith(name, "anpol") || startsWith(name, "anczech") || startsWith(name, "anslov") ||
-      startsWith(name, "ansislov"))
-    return 1250;
-  if (startsWith(name, "anturk")) return 1254;
-  if (startsWith(name, "anheb")) return 1255;
-  if (startsWith(name, "anarab")) return 1256;
-  return 1252;
-}
-
-// The DOS code page a DOS driver's name implies, for headers without a code page.
-std::string dosCharsetOfDriver(const std::string& name) {
-  if (startsWith(name, "blrom8")) return "HP-ROMAN8";
-  if (name == "intl850" || startsWith(name, "ascii850")) return "CP850";
-  if (startsWith(name, "nordan")) return "CP865";
-  if (name == "cyrr") return "CP866";
-  if (name == "china") return "CP936";
-  if (name == "japan") return "CP932";
-  if (name == "korea") return "CP949";
-  if (name == "taiwan") return "CP950";
-  if (name == "turk") return "CP857";
-  if (name == "hebrew") return "CP862";
-  if (name == "czech" || startsWith(name, "hun852") || startsWith(name, "pol852") || startsWith(name, "slov")) return "CP852";
-  return "CP437";
-}
-
-bool usable(const std::string& charset) {
-  iconv_t cd = iconv_open("UTF-8", charset.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  iconv_close(cd);
-  return true;
-}
-
 bool isUtf8Name(const std::string& s) { return lower(s) == "utf-8" || lower(s) == "utf8"; }
 
 }  // namespace
-
-bool isWindowsDriver(const std::string& sortOrderName) {
-  const std::string n = lower(sortOrderName);
-  return startsWith(n, "ansi") || startsWith(n, "dbwin") || startsWith(n, "ancyr") || startsWith(n, "angreek") ||
-         startsWith(n, "anhun") || startsWith(n, "anpol") || startsWith(n, "anczech") || startsWith(n, "anslov") ||
-         startsWith(n, "anturk") || startsWith(n, "anheb") || startsWith(n, "anarab");
-}
-
-std::string tableCharset(unsigned versionId, unsigned codePage, const std::string& sortOrderName) {
-  if (versionId < 5) return "CP437";  // 3.x tables have no code page
-  const std::string name = lower(sortOrderName);
-  std::string charset;
-  if (isWindowsDriver(name)) {
-    unsigned cp = codePage == 0 ? windowsPageOfDriver(name) : codePage;
-    if (!isWindowsPage(cp)) cp = windowsPageFor(cp);
-    charset = "CP" + std::to_string(cp);
-  } else if (codePage == 0) {
-    charset = dosCharsetOfDriver(name);
-  } else {
-    charset = "CP" + std::to_string(codePage);
-  }
-  if (!usable(charset)) charset = "CP437";
-  return charset;
-}
 
 Transcoder::Transcoder(const std::string& from, const std::string& to)
     : from_(from), to_(to), toUtf8_(isUtf8Name(to)), fromUtf8_(isUtf8Name(from)) {
@@ -107,29 +28,102 @@ Transcoder::Transcoder(const std::string& from, const std::string& to)
   if (cd == reinterpret_cast<iconv_t>(-1))
     throw DbError(kErrGeneric, "cannot convert text from " + from + " to " + to + ": the character set is unknown");
   cd_ = cd;
+  if (toUtf8_ && !fromUtf8_) buildByteTable();
 }
 
 Transcoder::~Transcoder() { iconv_close(static_cast<iconv_t>(cd_)); }
 
-void Transcoder::convert(const char* data, size_t n, std::string& out) {
-  // Plain ASCII reads the same in every character set the tables use: copy it as it is.
-  bool ascii = true;
-  for (size_t i = 0; i < n; ++i) {
-    if (static_cast<unsigned char>(data[i]) >= 0x80) {
-      ascii = false;
-      break;
+void Transcoder::buildByteTable() {
+  iconv_t cd = static_cast<iconv_t>(cd_);
+  for (int b = 0; b < 256; ++b) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char in[1] = {static_cast<char>(b)};
+    char out[16];
+    char* ip = in;
+    size_t inLeft = 1;
+    char* op = out;
+    size_t outLeft = sizeof out;
+    if (iconv(cd, &ip, &inLeft, &op, &outLeft) == static_cast<size_t>(-1)) {
+      // The first byte of a longer sequence: not a single-byte character set.
+      if (errno != EILSEQ) return;
+      std::memcpy(utf8Of_[b], "\xEF\xBF\xBD", 3);  // a byte that stands for no character
+      utf8Length_[b] = 3;
+      continue;
     }
+    // A converter that holds a character back (to combine it with the next) must see
+    // whole texts.
+    if (op == out) return;
+    const size_t length = static_cast<size_t>(op - out);
+    if (length > 3 || (b < 0x80 && (length != 1 || out[0] != in[0]))) return;
+    std::memcpy(utf8Of_[b], out, length);
+    utf8Length_[b] = static_cast<unsigned char>(length);
   }
-  if (ascii) {
-    out.assign(data, n);
+  byteTable_ = true;
+}
+
+namespace {
+
+// The length of the run of ASCII bytes at the start of [p, end).
+size_t asciiRun(const char* p, const char* end) {
+  const char* q = p;
+  while (end - q >= 8) {
+    uint64_t word;
+    std::memcpy(&word, q, 8);
+    if (word & 0x8080808080808080ull) break;
+    q += 8;
+  }
+  while (q < end && static_cast<unsigned char>(*q) < 0x80) ++q;
+  return static_cast<size_t>(q - p);
+}
+
+}  // namespace
+
+void Transcoder::appendByTable(const char* data, size_t n, std::string& out) const {
+  // Through a buffer on the stack, a piece at a time: each byte gives at most 3 bytes.
+  constexpr size_t kPiece = 1024;
+  char buffer[3 * kPiece];
+  for (size_t from = 0; from < n; from += kPiece) {
+    const char* p = data + from;
+    const char* end = p + std::min(kPiece, n - from);
+    char* dst = buffer;
+    while (p < end) {
+      const size_t run = asciiRun(p, end);
+      std::memcpy(dst, p, run);
+      dst += run;
+      p += run;
+      if (p < end) {
+        const auto b = static_cast<unsigned char>(*p++);
+        std::memcpy(dst, utf8Of_[b], 3);
+        dst += utf8Length_[b];
+      }
+    }
+    out.append(buffer, static_cast<size_t>(dst - buffer));
+  }
+}
+
+void Transcoder::convert(const char* data, size_t n, std::string& out) {
+  out.clear();
+  append(data, n, out);
+}
+
+void Transcoder::append(const char* data, size_t n, std::string& out) {
+  // Plain ASCII reads the same in every character set the tables use: copy it as it is.
+  if (asciiRun(data, data + n) == n) {
+    out.append(data, n);
     return;
   }
+  if (byteTable_) return appendByTable(data, n, out);
+  appendByIconv(data, n, out);
+}
+
+void Transcoder::appendByIconv(const char* data, size_t n, std::string& out) {
   iconv_t cd = static_cast<iconv_t>(cd_);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  out.resize(n * 4 + 16);
+  const size_t base = out.size();
+  out.resize(base + n * 4 + 16);
   char* in = const_cast<char*>(data);
   size_t inLeft = n;
-  size_t done = 0;
+  size_t done = base;
   while (inLeft > 0) {
     char* dst = out.data() + done;
     size_t outLeft = out.size() - done;

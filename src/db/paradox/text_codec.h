@@ -1,26 +1,20 @@
 #pragma once
-// Text of Paradox tables: which character set a table's text is in, and conversion
-// between it and UTF-8 through the C library's iconv.
-//
-// Version 4 and later tables record a code page in their header; 3.x tables have none
-// and are DOS code page 437. The header's sort order name tells the language driver the
-// table was written with: Windows (ANSI) drivers ("ANSIINTL", "DBWINUS0", "ancyrr", ...)
-// store Windows code page text even when the header names the DOS code page that was
-// active at the time, so for them a DOS page is mapped to the Windows page of the same
-// script. A header without a code page falls back on what the driver name says.
+// Text of Paradox tables: conversion between a table's character set and UTF-8 through
+// the C library's iconv. Which character set a table is in is code_page.h's business.
 
 #include <cstddef>
 #include <string>
 
 namespace qv::paradox {
 
-// The iconv name of the character set of a table's text ("CP437", "CP1252", ...).
-std::string tableCharset(unsigned versionId, unsigned codePage, const std::string& sortOrderName);
-// True for the sort order names of Windows (ANSI) language drivers.
-bool isWindowsDriver(const std::string& sortOrderName);
-
 // A one-way converter. Bytes that cannot be converted become U+FFFD (decoding) or "?"
 // (encoding); conversion never fails.
+//
+// Decoding a single-byte character set to UTF-8 (every DOS and Windows code page but the
+// East Asian ones) does not go through iconv per value: the UTF-8 form of each of the 256
+// bytes is worked out once, when the converter is made, and text is then converted by
+// copying its ASCII runs whole and looking up the other bytes. Which character set a
+// table is read in is the caller's choice; this only says how.
 class Transcoder {
  public:
   Transcoder(const std::string& from, const std::string& to);
@@ -30,14 +24,26 @@ class Transcoder {
 
   // Replaces out with the converted form of n bytes at data.
   void convert(const char* data, size_t n, std::string& out);
+  // Appends the converted form of n bytes at data to out.
+  void append(const char* data, size_t n, std::string& out);
   const std::string& from() const { return from_; }
+  // True when decoding goes through the byte table (a single-byte source, UTF-8 target).
+  bool byteTable() const { return byteTable_; }
 
  private:
+  void buildByteTable();
+  void appendByTable(const char* data, size_t n, std::string& out) const;
+  void appendByIconv(const char* data, size_t n, std::string& out);
+
   std::string from_;
   std::string to_;
   void* cd_;
   bool toUtf8_;
   bool fromUtf8_;
+  bool byteTable_ = false;
+  // The UTF-8 form of each byte (up to 3 bytes) and its length.
+  unsigned char utf8Of_[256][3] = {};
+  unsigned char utf8Length_[256] = {};
 };
 
 }  // namespace qv::paradox
