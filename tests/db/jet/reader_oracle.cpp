@@ -13,7 +13,6 @@
 #include "support/testdata.h"
 
 namespace qv::test {
-namespace {
 
 std::string hex(const std::string& s) {
   static const char* digits = "0123456789abcdef";
@@ -24,6 +23,8 @@ std::string hex(const std::string& s) {
   }
   return out;
 }
+
+namespace {
 
 // Decimal texts compared by value: "1.2300" equals "1.23", "-0" equals "0".
 std::string normalDecimal(std::string s) {

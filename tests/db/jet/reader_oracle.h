@@ -22,6 +22,9 @@ long mdbtoolsCount(const std::string& path, const std::string& table);
 // mdb-export's CSV of one table, one string per line.
 std::vector<std::string> mdbtoolsExport(const std::string& path, const std::string& table);
 
+// Bytes as lower-case hexadecimal digits.
+std::string hex(const std::string& bytes);
+
 // Copies a file (a corpus database to a temporary folder before changing it).
 void copyFile(const std::string& from, const std::string& to);
 

@@ -86,16 +86,6 @@ int64_t objectId(Database& db, const std::string& name) {
   return -1;
 }
 
-std::string hex(const std::string& s) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : s) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
 // A table's owner and permission rows, unmasked, as text: "owner 0301; 0301:1048319 ...".
 std::string rightsOf(Database& db, const std::string& table) {
   const SidMask mask = dynamic_cast<DatabaseImpl&>(db).sidMask();
@@ -104,8 +94,8 @@ std::string rightsOf(Database& db, const std::string& table) {
   for (const StoredSid& s : storedSids(db)) {
     if (s.object != id) continue;
     std::string plain = mask.unmask(s.stored);
-    if (s.owner) owner = hex(plain);
-    else rows += " " + hex(plain).substr(0, 12) + ":" + std::to_string(s.rights) + (s.inheritable ? "+" : "");
+    if (s.owner) owner = test::hex(plain);
+    else rows += " " + test::hex(plain).substr(0, 12) + ":" + std::to_string(s.rights) + (s.inheritable ? "+" : "");
   }
   return "owner " + owner + ";" + rows;
 }
@@ -138,6 +128,17 @@ Table& addTable(Database& db, const std::string& name) {
   Table& t = db.createTable(name, {column("Nr", ColumnType::kLong), column("Name", ColumnType::kText, 40)});
   for (int i = 0; i < 25; ++i) t.insert(std::vector<Value>{Value::integer(i), Value::text("Zeile " + std::to_string(i))});
   return t;
+}
+
+// Adds the table "Neu" to the database; its owner and rows as rightsOf gives them.
+std::string rightsOfAddedTable(const std::string& path) {
+  {
+    auto db = openDatabase(path, {});
+    addTable(*db, "Neu");
+    db->close();
+  }
+  auto db = openDatabase(path, {});
+  return rightsOf(*db, "Neu");
 }
 
 // The independent readers find the added table with its rows.
@@ -277,14 +278,7 @@ TEST(JetSids, TableAddedToTheEngineMadeDatabaseGetsTheEnginesRights) {
   // (as in compIndexTestV2003.mdb, whose Table1 was made under such a container).
   const std::string path = dir.file("adox.mdb");
   test::copyFile(test::testdataDir() + "/access/jackcess/adox_jet4.mdb", path);
-  {
-    auto db = openDatabase(path, {});
-    addTable(*db, "Neu");
-    db->close();
-  }
-  auto db = openDatabase(path, {});
-  EXPECT_EQ(rightsOf(*db, "Neu"), "owner 0301; 0301:983294 0201:1048319");
-  db.reset();
+  EXPECT_EQ(rightsOfAddedTable(path), "owner 0301; 0301:983294 0201:1048319");
   EXPECT_EQ(joined(checkDatabase(path)), "");
   expectReadersAgree(path, "Neu", "", true);
 }
@@ -314,7 +308,7 @@ TEST(JetSids, NewDatabasesMaskEverySidWithTheKeyOfTheirFinalHeader) {
     std::set<Account> seen;
     for (const StoredSid& s : storedSids(*db)) {
       std::optional<Account> a = accountOf(mask.unmask(s.stored));
-      ASSERT_TRUE(a) << "object " << s.object << " stored " << hex(s.stored);
+      ASSERT_TRUE(a) << "object " << s.object << " stored " << test::hex(s.stored);
       seen.insert(*a);
     }
     EXPECT_TRUE(seen.count(Account::kAdminUser) && seen.count(Account::kEngine) && seen.count(Account::kUsersGroup));
@@ -348,18 +342,11 @@ TEST(JetSids, CheckNamesDamagedSidsAndNewTablesDoNotPassThemOn) {
   EXPECT_NE(planted.find("MSysObjects: the owner of 'Table1' (stored as "), std::string::npos) << planted;
   EXPECT_NE(planted.find("MSysACEs: a permission row of 'Tables' is for a SID (stored as "), std::string::npos) << planted;
   EXPECT_EQ(checkDatabase(path).size(), 2u) << planted;
-  {
-    auto db = openDatabase(path, {});
-    addTable(*db, "Neu");
-    db->close();
-  }
-  auto db = openDatabase(path, {});
   // The Admins group (a workgroup SID) and the Admin user are passed on; the damaged row is not.
-  const std::string rights = rightsOf(*db, "Neu");
+  const std::string rights = rightsOfAddedTable(path);
   EXPECT_EQ(rights.substr(0, 25), "owner 0301; 0301:1048319 ") << rights;
   EXPECT_EQ(rights.find("0201"), std::string::npos) << rights;
   EXPECT_EQ(std::count(rights.begin(), rights.end(), ':'), 2) << rights;
-  db.reset();
   EXPECT_EQ(joined(checkDatabase(path)), planted);
   expectReadersAgree(path, "Neu", "", true);
 }
@@ -375,15 +362,8 @@ TEST(JetSids, DatabaseWhoseSidsDoNotDecodeTakesTablesUnderItsOwnKey) {
   const std::vector<std::string> before = checkDatabase(path);
   ASSERT_FALSE(before.empty());
   EXPECT_NE(before.back().find("SIDs in all name no account"), std::string::npos) << joined(before);
-  {
-    auto db = openDatabase(path, {});
-    addTable(*db, "Neu");
-    db->close();
-  }
-  auto db = openDatabase(path, {});
   // Nothing readable to inherit: the engine's own defaults, masked with the file's key.
-  EXPECT_EQ(rightsOf(*db, "Neu"), "owner 0301; 0301:983294 0201:1048319");
-  db.reset();
+  EXPECT_EQ(rightsOfAddedTable(path), "owner 0301; 0301:983294 0201:1048319");
   EXPECT_EQ(checkDatabase(path), before);
   expectReadersAgree(path, "Neu", "", true);
 }
