@@ -229,7 +229,11 @@ void DatabaseImpl::dropTable(const std::string& name) {
     };
     const TableDef& def = t->def();
     addMap(def.usedPages);
-    for (const LongValueMaps& m : def.longValueMaps) addMap(m.owned);
+    addMap(def.freePages);
+    for (const LongValueMaps& m : def.longValueMaps) {
+      addMap(m.owned);
+      addMap(m.free);
+    }
     for (const RealIndex& ri : def.realIndexes) addMap(ri.usageMap);
     for (uint32_t p : def.pages) pages.insert(p);
     // Only pages that really belong to this table.
