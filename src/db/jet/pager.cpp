@@ -28,6 +28,16 @@ class Rc4PageCodec final : public PageCodec {
   uint32_t key_;
 };
 
+// 2147483648 as "2,147,483,648".
+std::string withThousands(uint64_t n) {
+  std::string digits = std::to_string(n), out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
 }  // namespace
 
 std::unique_ptr<PageCodec> makeRc4PageCodec(uint32_t databaseKey) {
@@ -147,6 +157,11 @@ Pager::CachedPage& Pager::startFresh(uint32_t page, CachedPage& p) {
 }
 
 uint32_t Pager::append() {
+  const uint64_t limit = maxFileBytes();
+  if ((static_cast<uint64_t>(pageCount_) + 1) * layout_.pageSize > limit)
+    throw DbError(kErrGeneric, "'" + path() + "' cannot grow beyond " + std::to_string(limit >> 30) + " GB (" +
+                                   withThousands(limit) +
+                                   " bytes), the largest an Access database can be; nothing of this change was written");
   beginChange();
   uint32_t page = pageCount_++;
   auto created = newCachedPage();
