@@ -324,8 +324,12 @@ void TableImpl::placeRow(std::span<const Value> values) {
       leftDataPages_.push_back(insertPage_);
     }
     if (flushEachStep_ && insertPage_ != 0 && stepFullPages_.size() < kPagesPerStep) {
-      // A run's step fills several pages: they go out together, and the maps and the
-      // counters are written once for all of them.
+      // A run's step fills several pages: they go out together, and the data maps and the
+      // counters are written once for all of them. The page may be one the table already
+      // lists, whose rows are read at once: the long values they point at enter their
+      // maps first.
+      db_.markAllocated();
+      enterLongValuePages();
       placeWaitingRows();
     } else {
       endStep();
