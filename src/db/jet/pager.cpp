@@ -377,14 +377,22 @@ void Pager::trim(size_t limit) {
 }
 
 void Pager::discard() {
+  // The pages the step changed or added are read from the file again when next wanted;
+  // the ones it left alone stay cached, so a failed step costs little more than its work.
+  const uint32_t pagesBefore = changing_ ? pagesBefore_ : pageCount_;
+  pageCount_ = static_cast<uint32_t>(file_->size() / layout_.pageSize);
+  for (auto it = cache_.begin(); it != cache_.end();) {
+    const CachedPage& p = *it->second;
+    bool changed = p.fresh || p.lastGroup >= 0 || before_.count(it->first) || it->first >= pagesBefore ||
+                   it->first >= pageCount_;
+    it = changed ? cache_.erase(it) : std::next(it);
+  }
   groups_.clear();
   saved_.clear();
   mergeable_ = true;
   forgetBefore();
   changing_ = false;
-  cache_.clear();
   last_ = nullptr;
-  pageCount_ = static_cast<uint32_t>(file_->size() / layout_.pageSize);
 }
 
 }  // namespace qv::jet

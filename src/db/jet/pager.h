@@ -107,7 +107,8 @@ class Pager {
   // for the next page loaded or appended: for a page that will not be wanted again, such
   // as a data page a long run of rows has filled.
   void release(uint32_t page);
-  // Forgets unwritten changes (after a failed operation) and re-reads from the file.
+  // Forgets unwritten changes (after a failed operation): the pages they touched are read
+  // from the file again.
   void discard();
 
  private:

@@ -58,7 +58,7 @@ std::vector<uint8_t> emptyUsageMapRow(const Layout& layout, uint32_t firstPage) 
   return row;
 }
 
-std::vector<uint32_t> readUsageMap(Pager& pager, uint32_t pointer, const std::string& what) {
+std::vector<uint32_t> readUsageMap(Pager& pager, uint32_t pointer, const std::string& what, uint32_t below) {
   std::vector<uint32_t> pages;
   MapRow m = locate(pager, pointer, what);
   std::vector<uint8_t> row(pager.read(m.page) + m.start, pager.read(m.page) + m.start + m.length);
@@ -66,19 +66,27 @@ std::vector<uint32_t> readUsageMap(Pager& pager, uint32_t pointer, const std::st
     uint32_t first = get32(row.data(), 1);
     for (uint32_t i = 5; i < row.size(); ++i)
       for (uint32_t b = 0; b < 8; ++b)
-        if (row[i] & (1u << b)) pages.push_back(first + (i - 5) * 8 + b);
+        if ((row[i] & (1u << b)) && first + (i - 5) * 8 + b < below) pages.push_back(first + (i - 5) * 8 + b);
   } else {
     uint32_t per = bitsPerMapPage(pager);
-    for (uint32_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
+    for (uint32_t slot = 0; 1 + slot * 4 + 4 <= row.size() && static_cast<uint64_t>(slot) * per < below; ++slot) {
       uint32_t mapPage = get32(row.data(), 1 + slot * 4);
       // Access leaves pointers to bitmap pages a compaction cut off: nothing there.
       if (mapPage == 0 || mapPage >= pager.pageCount()) continue;
       const uint8_t* p = pager.read(mapPage);
       if (p[0] != kPageUsageMap) throw DbError(kErrFormat, what + " is damaged (a usage bitmap page has the wrong type)");
-      for (uint32_t i = 4; i < pager.pageSize(); ++i) {
+      // Only the bytes that cover pages below `below`.
+      const uint64_t wanted = (static_cast<uint64_t>(below) - static_cast<uint64_t>(slot) * per + 7) / 8;
+      const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(pager.pageSize(), 4 + wanted));
+      for (uint32_t i = 4; i < end; ++i) {
+        uint64_t word = 0;
+        if (i + 8 <= end && (std::memcpy(&word, p + i, 8), word == 0)) {
+          i += 7;  // eight bytes with no page marked
+          continue;
+        }
         if (p[i] == 0) continue;
         for (uint32_t b = 0; b < 8; ++b)
-          if (p[i] & (1u << b)) pages.push_back(slot * per + (i - 4) * 8 + b);
+          if ((p[i] & (1u << b)) && slot * per + (i - 4) * 8 + b < below) pages.push_back(slot * per + (i - 4) * 8 + b);
       }
     }
   }
