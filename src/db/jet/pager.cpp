@@ -380,12 +380,14 @@ void Pager::discard() {
   // The pages the step changed or added are read from the file again when next wanted;
   // the ones it left alone stay cached, so a failed step costs little more than its work.
   const uint32_t pagesBefore = changing_ ? pagesBefore_ : pageCount_;
+  const uint32_t pagesAfter = pageCount_;
+  for (const Group& g : groups_) cache_.erase(g.page);
+  for (const auto& [page, bytes] : before_) cache_.erase(page);
+  for (uint32_t page = pagesBefore; page < pagesAfter; ++page) cache_.erase(page);
   pageCount_ = static_cast<uint32_t>(file_->size() / layout_.pageSize);
-  for (auto it = cache_.begin(); it != cache_.end();) {
-    const CachedPage& p = *it->second;
-    bool changed = p.fresh || p.lastGroup >= 0 || before_.count(it->first) || it->first >= pagesBefore ||
-                   it->first >= pageCount_;
-    it = changed ? cache_.erase(it) : std::next(it);
+  if (pageCount_ < pagesBefore) {
+    // Another program cut the file short: what lay beyond its end is gone.
+    for (auto it = cache_.begin(); it != cache_.end();) it = it->first >= pageCount_ ? cache_.erase(it) : std::next(it);
   }
   groups_.clear();
   saved_.clear();

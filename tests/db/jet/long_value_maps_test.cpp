@@ -25,11 +25,7 @@
 namespace qv::jet {
 namespace {
 
-std::string joined(const std::vector<std::string>& v) {
-  std::string out;
-  for (const auto& x : v) out += x + "\n";
-  return out;
-}
+const std::vector<std::string> kClean;  // what the check finds in a sound database
 
 std::set<uint32_t> listed(Pager& pager, uint32_t pointer) {
   if (pointer == 0) return {};
@@ -170,7 +166,7 @@ TEST(JetLongValueMaps, EachColumnKeepsItsOwnPagesAndTheFreeMapsListWhereRowsGoNe
       for (int i = 500; i < 560; ++i) db->table("Lange Werte")->insert(longRow(i));
       db->close();
     }
-    EXPECT_EQ(joined(checkDatabase(path)), "");
+    EXPECT_EQ(checkDatabase(path), kClean);
     auto db = openDatabase(path, {});
     auto& impl = dynamic_cast<DatabaseImpl&>(*db);
     auto& t = dynamic_cast<TableImpl&>(*db->table("Lange Werte"));
@@ -256,13 +252,13 @@ TEST(JetLongValueMaps, LaterSessionsGoOnOnThePagesTheFreeSpaceMapsList) {
     EXPECT_EQ(t.dataPages().size(), 1u);
     EXPECT_EQ(test::compareWithMdbReader(path, *db, {"T"}), "");
   }
-  EXPECT_EQ(joined(checkDatabase(path)), "");
+  EXPECT_EQ(checkDatabase(path), kClean);
 
   // Northwind's Categories: Description's values share a page its free-space map lists,
   // Picture's are chains. New rows go where Access would put them.
   std::string north = dir.file("north.mdb");
   test::copyFile(test::testdataDir() + "/access/northwind-GabrielLogue/Northwind.mdb", north);
-  const std::string before = joined(checkDatabase(north));
+  const std::vector<std::string> before = checkDatabase(north);
   uint32_t descriptionPage = 0;
   {
     auto db = openDatabase(north, {});
@@ -286,7 +282,7 @@ TEST(JetLongValueMaps, LaterSessionsGoOnOnThePagesTheFreeSpaceMapsList) {
     EXPECT_EQ(test::compareWithMdbReader(north, *db, {"Categories"}), "");
     db->close();
   }
-  EXPECT_EQ(joined(checkDatabase(north)), before);
+  EXPECT_EQ(checkDatabase(north), before);
   EXPECT_EQ(test::mdbtoolsCount(north, "Categories"), 9);
 }
 
