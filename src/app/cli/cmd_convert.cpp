@@ -6,18 +6,21 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "app/cli/code_page_option.h"
 #include "app/cli/command.h"
 #include "app/cli/convert_host.h"
 #include "db/io/env.h"
 #include "db/io/error.h"
 #include "db/jet/database.h"
 #include "engine/conversion_run.h"
+#include "engine/typed_run.h"
 
 namespace qv::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "convert PARADOX_FOLDER DATABASE [--password P] [--create mdb|accdb] [--overwrite ask|yes|no] [--sql FILE]";
+    "convert PARADOX_FOLDER DATABASE [--password P] [--create mdb|accdb] [--overwrite ask|yes|no] [--sql FILE] "
+    "[--code-page N] [--typed]";
 
 int usage(const char* problem) {
   std::fprintf(stderr, "quorvane-cli convert: %s\nUsage: quorvane-cli %s\n", problem, kUsage);
@@ -27,6 +30,7 @@ int usage(const char* problem) {
 int runConvert(const std::vector<std::string>& args) {
   ConvertOptions options;
   std::string create;
+  bool typed = false;
   std::vector<std::string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -57,6 +61,13 @@ int runConvert(const std::vector<std::string>& args) {
       auto v = value("--sql");
       if (!v) return kExitUsage;
       options.sqlFile = QString::fromStdString(*v);
+    } else if (a == "--code-page") {
+      auto v = value("--code-page");
+      if (!v) return kExitUsage;
+      options.codePage = parseCodePage(*v);
+      if (options.codePage == 0) return usage(unknownCodePage(*v).c_str());
+    } else if (a == "--typed") {
+      typed = true;
     } else if (a.size() > 1 && a[0] == '-') {
       return usage(("unknown option " + a).c_str());
     } else {
@@ -116,6 +127,11 @@ int runConvert(const std::vector<std::string>& args) {
 
   std::FILE* progress = ::isatty(STDERR_FILENO) ? stderr : nullptr;
   ConvertHost host(options, progress);
+  if (typed) {
+    engine::TypedRun run(host, options.database, options.password);
+    run.start();
+    return host.finish(stdout);
+  }
   engine::ConversionRun run(host, QLocale::system());
   host.attach(&run);
   run.start();
@@ -125,7 +141,9 @@ int runConvert(const std::vector<std::string>& args) {
 const CommandRegistration kRegistration{Command{
     "convert", kUsage,
     "copies every Paradox table of the folder and its sub-folders into the Access database, as the desktop program's "
-    "direct mode does (--sql: writes the statements to FILE instead)",
+    "direct mode does (--sql: writes the statements to FILE instead; --code-page: reads every table in code page N; "
+    "--typed: Access types for the Paradox types -- dates, money, Yes/No, AutoNumber, Decimal -- and the tables' "
+    "primary keys and indexes, beyond the desktop program's rules)",
     runConvert}};
 
 }  // namespace

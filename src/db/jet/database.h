@@ -12,7 +12,8 @@
 //   the "SQL error: " prefix is the front end's to add.
 // - A Table* stays valid until its table is dropped or the Database is destroyed.
 // - A file that cannot be opened for writing opens read-only; changes then throw.
-// - Inserts keep a table's indexes; tables made by createTable have none of their own.
+// - Inserts keep a table's indexes, those of tables made here (createTable with indexes,
+//   createIndex) too.
 //   A text whose index key its sort order cannot give (a letter the language places
 //   where we do not know, see sort_order.h) is refused, table names included.
 // - Jet 3 (Access 97) files are read, never changed: their data pages, definitions,
@@ -62,6 +63,20 @@ struct ColumnDef {
   int scale = 0;               // Decimal only
   bool notNull = false;
   bool autoIncrement = false;  // Long only
+};
+
+// An index to create: its columns by name (ascending or not), and what it demands.
+struct IndexDef {
+  struct Column {
+    std::string name;
+    bool ascending = true;
+  };
+  std::string name;
+  std::vector<Column> columns;
+  bool primaryKey = false;   // unique and required; one per table
+  bool unique = false;
+  bool required = false;     // no Null in any of its columns (DISALLOW NULL)
+  bool ignoreNulls = false;  // rows whose key is all Null stay out of it (IGNORE NULL)
 };
 
 enum class ObjectKind : uint8_t { kUserTable, kSystemTable, kLinkedTable, kQuery, kOther };
@@ -124,6 +139,13 @@ class Database {
   // Case-insensitive lookup of a user table; nullptr when there is none.
   virtual Table* table(const std::string& name) = 0;
   virtual Table& createTable(const std::string& name, const std::vector<ColumnDef>& columns) = 0;
+  // Creates a table with indexes (its primary key among them), kept on every insert.
+  virtual Table& createIndexedTable(const std::string& name, const std::vector<ColumnDef>& columns,
+                                    const std::vector<IndexDef>& indexes);
+  // Adds an index to a table and enters every row it holds; throws DbError(kErrSql) and
+  // changes nothing when a row breaks it (a duplicate key in a unique index, a Null in a
+  // required one), or when the table's definition is not one this engine rewrites.
+  virtual void createIndex(const std::string& table, const IndexDef& index);
   virtual void dropTable(const std::string& name) = 0;
   // Makes everything durable and releases the file. Further calls throw.
   virtual void close() = 0;

@@ -21,11 +21,16 @@ namespace qv::jet {
 
 class DatabaseImpl;
 
-// An index of a new table: its columns (by column number, ascending), its flags
-// (table_def.h) and whether it is the primary key.
+// An index of a new table: its columns (by column number), its flags (table_def.h) and
+// whether it is the primary key.
+struct NewIndexColumn {
+  NewIndexColumn(uint16_t n, bool desc = false) : number(n), descending(desc) {}  // NOLINT: from a bare number
+  uint16_t number;
+  bool descending;
+};
 struct NewIndex {
   std::string name;
-  std::vector<uint16_t> columns;
+  std::vector<NewIndexColumn> columns;
   uint8_t flags = 0;
   bool primaryKey = false;
 };
@@ -59,6 +64,8 @@ class TableImpl final : public Table, private LongValuePages {
   std::optional<std::string> indexProblem() const;
   // Adds or removes the index entries of a row (values as decoded from the row).
   void addIndexEntries(std::span<const Value> values, uint32_t pointer);
+  // Throws DbError(kErrSql) when a row has a Null in a column of a required index.
+  void checkRequiredKeys(std::span<const Value> values) const;
   // A row's leaf entry in one index; a text the index's sort order cannot key is a
   // DbError naming `what`.
   std::vector<uint8_t> entryOf(const RealIndex& ri, std::span<const Value> values, uint32_t pointer,
@@ -140,6 +147,9 @@ class DatabaseImpl final : public Database {
   std::vector<CatalogEntry> catalog() override;
   Table* table(const std::string& name) override;
   Table& createTable(const std::string& name, const std::vector<ColumnDef>& columns) override;
+  Table& createIndexedTable(const std::string& name, const std::vector<ColumnDef>& columns,
+                            const std::vector<IndexDef>& indexes) override;
+  void createIndex(const std::string& table, const IndexDef& index) override;
   void dropTable(const std::string& name) override;
   void close() override;
 
@@ -174,6 +184,11 @@ class DatabaseImpl final : public Database {
   TableImpl& buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system,
                         uint32_t fixedPage, int32_t parentId, const std::vector<NewIndex>& indexes = {});
   void setCatalogTable(std::unique_ptr<TableImpl> t);
+  // createTable with indexes already resolved to column numbers (index_builder.cpp).
+  Table& createTableWithIndexes(const std::string& name, const std::vector<ColumnDef>& columns,
+                                const std::vector<NewIndex>& indexes);
+  // Writes a table's definition anew (more or fewer pages as it needs).
+  void rewriteDefinition(TableImpl& table);
   bool sortOrderSupported() const;
   // Throws, naming the file and the sort order, unless the catalogue's own indexes
   // (MSysObjects, MSysACEs) can be kept: creating and dropping tables change them.
@@ -235,6 +250,9 @@ auto DatabaseImpl::change(F&& f, bool journaled) -> decltype(f()) {
     throw;
   }
 }
+
+// Orders a definition's logical indexes as Access lists them: by name, without regard to case.
+void sortLogicalIndexes(TableDef& def);
 
 // Builds the definition of a new table from column definitions (Jet 4 layout rules).
 TableDef planTableDef(const std::vector<ColumnDef>& columns, bool system, const DatabaseHeader& header);

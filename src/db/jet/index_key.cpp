@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "db/io/error.h"
+#include "db/jet/numeric.h"
 #include "db/jet/sort_order.h"
 #include "db/jet/text.h"
 
@@ -52,6 +53,22 @@ void appendBinary(std::vector<uint8_t>& out, const std::string& bytes, bool asce
   if (!ascending) invert(out, from);
 }
 
+// A Decimal's key: its sign byte and its magnitude big-endian, turned so that keys sort
+// as the numbers do. Jet 4 sets the sign byte after the turn (so descending positives
+// sort after the negatives), ACE before it.
+void appendDecimal(std::vector<uint8_t>& out, const std::string& text, int scale, bool ascending, bool legacy) {
+  uint8_t storage[17] = {};
+  if (!decimalToStorage(text, 38, scale, storage)) throw DbError(kErrGeneric, "index key: a Decimal value is unreadable");
+  const bool negative = (storage[0] & 0x80) != 0;
+  const size_t from = out.size();
+  out.push_back(storage[0]);
+  for (int word = 0; word < 4; ++word)
+    for (int k = 3; k >= 0; --k) out.push_back(storage[1 + word * 4 + k]);
+  if (!legacy) out[from] = 0xFF;
+  if (negative == ascending) invert(out, from);
+  if (legacy) out[from] = negative ? 0x00 : 0xFF;
+}
+
 }  // namespace
 
 std::optional<std::string> indexKeyUnsupported(const TableDef& def, const RealIndex& index) {
@@ -69,7 +86,10 @@ std::optional<std::string> indexKeyUnsupported(const TableDef& def, const RealIn
       case ColumnType::kDateTime:
       case ColumnType::kBoolean:
         break;
-      case ColumnType::kBinary: break;
+      case ColumnType::kBinary:
+      case ColumnType::kGuid:
+      case ColumnType::kNumeric:
+        break;
       case ColumnType::kText:
       case ColumnType::kMemo:
         if (!textKeyEncoder(c->sortLanguage, c->sortVersion))
@@ -122,8 +142,12 @@ std::vector<uint8_t> indexKey(const TableDef& def, const RealIndex& index, std::
       }
       case ColumnType::kBoolean: out.push_back(v.b ? 0x00 : 0xFF); break;
       case ColumnType::kBinary:
+      case ColumnType::kGuid:  // its 16 stored bytes, keyed as binary
         appendBinary(out, v.s, ic.ascending);
         continue;  // handles its own descending form
+      case ColumnType::kNumeric:
+        appendDecimal(out, v.s, c->def.scale, ic.ascending, def.legacyNumericKeys);
+        continue;
       case ColumnType::kText:
       case ColumnType::kMemo: {
         const TextKeyEncoder* enc = textKeyEncoder(c->sortLanguage, c->sortVersion);
@@ -140,6 +164,22 @@ std::vector<uint8_t> indexKey(const TableDef& def, const RealIndex& index, std::
     if (!ic.ascending) invert(out, from);
   }
   return out;
+}
+
+bool keyAllNull(const TableDef& def, const RealIndex& index, std::span<const Value> values) {
+  for (const IndexColumn& ic : index.columns)
+    for (size_t c = 0; c < def.columns.size() && c < values.size(); ++c)
+      if (def.columns[c].number == ic.number && (!values[c].isNull() || def.columns[c].def.type == ColumnType::kBoolean))
+        return false;
+  return true;
+}
+
+const ColumnInfo* nullKeyColumn(const TableDef& def, const RealIndex& index, std::span<const Value> values) {
+  for (const IndexColumn& ic : index.columns)
+    for (size_t c = 0; c < def.columns.size() && c < values.size(); ++c)
+      if (def.columns[c].number == ic.number && values[c].isNull() && def.columns[c].def.type != ColumnType::kBoolean)
+        return &def.columns[c];
+  return nullptr;
 }
 
 std::vector<uint8_t> leafEntry(const TableDef& def, const RealIndex& index, std::span<const Value> values,

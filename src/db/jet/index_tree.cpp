@@ -18,7 +18,8 @@ Offsets offsetsFor(const Layout& l) {
   return {0x0C, 0x10, 0x14, 0x18, 0x1B, 0x1E0};
 }
 
-size_t sharedPrefix(const IndexPage& page) {
+// The bytes every entry of a leaf shares at its start, which the page stores once.
+size_t commonPrefix(const IndexPage& page) {
   if (!page.leaf || page.entries.size() < 2) return 0;
   const IndexEntryBytes& a = page.entries.front();
   const IndexEntryBytes& b = page.entries.back();
@@ -34,6 +35,14 @@ size_t entryBytes(const IndexPage& page, size_t prefix) {
   for (const IndexEntryBytes& e : page.entries) total += e.size();
   if (!page.entries.empty()) total -= prefix * (page.entries.size() - 1);
   return total;
+}
+
+// The prefix a page is written with. Like Access, a leaf stores its entries whole while
+// they fit so, and only a leaf that would not fit shares their common prefix; nodes
+// never do.
+size_t sharedPrefix(const IndexPage& page, size_t area) {
+  if (entryBytes(page, 0) <= area) return 0;
+  return commonPrefix(page);
 }
 
 void putBigEndian32(IndexEntryBytes& e, uint32_t v) {
@@ -81,12 +90,13 @@ std::optional<IndexPage> readIndexPage(const uint8_t* p, const Layout& l) {
 
 bool writeIndexPage(uint8_t* out, const Layout& l, uint32_t tableDefPage, const IndexPage& page) {
   const Offsets o = offsetsFor(l);
-  const size_t prefix = sharedPrefix(page);
+  const size_t prefix = sharedPrefix(page, l.pageSize - o.data);
   const size_t used = entryBytes(page, prefix);
   if (used > l.pageSize - o.data) return false;
   std::memset(out, 0, l.pageSize);
   out[0] = page.leaf ? kPageIndexLeaf : kPageIndexNode;
   out[1] = 0x01;
+  if (!page.leaf && !l.jet3) out[0x1A] = 0x01;  // Access marks every node page so
   put16(out, 2, static_cast<uint32_t>(l.pageSize - o.data - used));
   put32(out, 4, tableDefPage);
   put32(out, o.prev, page.prev);
@@ -158,7 +168,8 @@ IndexPage IndexTree::nodeFrom(const std::vector<Child>& children) {
 
 bool IndexTree::fits(const IndexPage& page) const {
   const Offsets o = offsetsFor(pager_.layout());
-  return entryBytes(page, sharedPrefix(page)) <= pager_.pageSize() - o.data;
+  const size_t area = pager_.pageSize() - o.data;
+  return entryBytes(page, sharedPrefix(page, area)) <= area;
 }
 
 size_t IndexTree::splitPoint(const std::vector<size_t>& sizes) const {

@@ -3,7 +3,8 @@
 // pages are nodes. Jet 4 offsets (Jet 3 in brackets, read only):
 //   00 type, 01 01, 02 free bytes (2), 04 table definition page (4), [Jet 4: 08 unused
 //   (4)], 0C [08] previous leaf, 10 [0C] next leaf, 14 [10] tail child (4 each),
-//   18 [14] length of the prefix all entries share (2), 1A unused (1),
+//   18 [14] length of the prefix all entries share (2; Access writes 0 unless the
+//   entries would not fit whole), 1A 01 on a node page, 00 on a leaf (1),
 //   1B [16] a bitmap with one bit per byte of the entry area: bit k set when an entry
 //   ends k bytes into it (that is, where the next begins), 1E0 [F8] the entries.
 // The first entry is stored whole; every later one without the shared prefix.

@@ -145,19 +145,21 @@ void TableImpl::adjustIndexCount(size_t index, int delta) {
 
 namespace {
 
-// Whether every column of an index is Null in a row (Yes/No columns never are).
-bool keyAllNull(const TableDef& def, const RealIndex& ri, std::span<const Value> values) {
-  for (const IndexColumn& ic : ri.columns)
-    for (size_t c = 0; c < def.columns.size() && c < values.size(); ++c)
-      if (def.columns[c].number == ic.number && (!values[c].isNull() || def.columns[c].def.type == ColumnType::kBoolean))
-        return false;
-  return true;
-}
-
 constexpr uint8_t kIndexUnique = 0x01;
 constexpr uint8_t kIndexIgnoreNulls = 0x02;
+constexpr uint8_t kIndexRequired = 0x08;
 
 }  // namespace
+
+void TableImpl::checkRequiredKeys(std::span<const Value> values) const {
+  // A required index (a primary key) takes no row with a Null in any of its columns.
+  for (const RealIndex& ri : def_.realIndexes) {
+    if (!(ri.flags & kIndexRequired)) continue;
+    if (const ColumnInfo* c = nullKeyColumn(def_, ri, values))
+      throw DbError(kErrSql, "Index or primary key cannot contain a Null value (column '" + c->def.name + "' of table '" +
+                                 name_ + "').");
+  }
+}
 
 std::vector<uint8_t> TableImpl::entryOf(const RealIndex& ri, std::span<const Value> values, uint32_t pointer,
                                         const std::string& what) const {
@@ -170,6 +172,7 @@ std::vector<uint8_t> TableImpl::entryOf(const RealIndex& ri, std::span<const Val
 
 void TableImpl::addIndexEntries(std::span<const Value> values, uint32_t pointer) {
   std::string what = "'" + db_.path() + "' (table " + name_ + ")";
+  checkRequiredKeys(values);
   for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
     RealIndex& ri = def_.realIndexes[i];
     // Rows whose key is all Null stay out of an ignore-nulls index; Null keys never

@@ -40,6 +40,7 @@ TableDef planTableDef(const std::vector<ColumnDef>& columns, bool system, const 
   TableDef def;
   def.magic = kDefinitionMagic;
   def.tableType = system ? 0x53 : 0x4E;
+  def.legacyNumericKeys = header.format == Format::kJet3 || header.format == Format::kJet4;
   uint16_t fixedOffset = 0, varIndex = 0, number = 0;
   for (const ColumnDef& in : columns) {
     ColumnInfo c;
@@ -86,7 +87,7 @@ TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<C
   // Each index starts as an empty root leaf, owned through its own usage map.
   for (size_t i = 0; i < indexes.size(); ++i) {
     RealIndex ri;
-    for (uint16_t c : indexes[i].columns) ri.columns.push_back({c, true});
+    for (const NewIndexColumn& c : indexes[i].columns) ri.columns.push_back({c.number, !c.descending});
     ri.flags = indexes[i].flags;
     ri.usageMap = newUsageMapRow(0);
     ri.firstPage = allocateIndexPage(ri.usageMap);
@@ -99,13 +100,11 @@ TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<C
     li.number = static_cast<uint32_t>(i);
     li.realIndex = static_cast<uint32_t>(i);
     li.type = indexes[i].primaryKey ? 1 : 0;
-    li.cascadeUpdates = system ? 4 : 0;  // as Access marks the indexes of its system tables
-    li.cascadeDeletes = system ? 4 : 0;
+    li.cascadeUpdates = 4;  // as Access marks every index that is no relationship's
+    li.cascadeDeletes = 4;
     def.indexes.push_back(std::move(li));
   }
-  // Logical indexes are listed by name.
-  std::sort(def.indexes.begin(), def.indexes.end(),
-            [](const LogicalIndex& a, const LogicalIndex& b) { return a.name < b.name; });
+  sortLogicalIndexes(def);
   auto pages = encodeTableDef(def, l);
   def.pages.push_back(page);
   for (size_t i = 1; i < pages.size(); ++i) def.pages.push_back(allocatePage());
@@ -177,6 +176,11 @@ void DatabaseImpl::copyPermissions(int32_t objectId) {
 }
 
 Table& DatabaseImpl::createTable(const std::string& name, const std::vector<ColumnDef>& columns) {
+  return createTableWithIndexes(name, columns, {});
+}
+
+Table& DatabaseImpl::createTableWithIndexes(const std::string& name, const std::vector<ColumnDef>& columns,
+                                            const std::vector<NewIndex>& indexes) {
   checkWritable();
   checkCatalogIndexes();
   checkName(name, "table");
@@ -200,7 +204,7 @@ Table& DatabaseImpl::createTable(const std::string& name, const std::vector<Colu
   for (const CatalogRow& r : catalogRows())
     if (r.parentId == tablesContainerId_ && foldName(r.name) == key)
       throw DbError(kErrSql, "Table '" + name + "' already exists.");
-  return change([&]() -> Table& { return buildTable(name, columns, false, 0, tablesContainerId_); }, true);
+  return change([&]() -> Table& { return buildTable(name, columns, false, 0, tablesContainerId_, indexes); }, true);
 }
 
 void DatabaseImpl::dropTable(const std::string& name) {

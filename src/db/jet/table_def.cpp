@@ -73,6 +73,7 @@ TableDef readTableDef(Pager& pager, uint32_t page, const std::string& tableName)
     next = get32(p, 4);
   }
   Reader r(data, what);
+  def.legacyNumericKeys = pager.read(0)[0x14] <= 1;  // page 0's version byte: Jet 3 or Jet 4
   if (!l.jet3) def.magic = r.u32(12);
   def.rowCount = r.u32(l.tdefRowCount);
   def.autoNumber = r.u32(l.tdefAutoNumber);

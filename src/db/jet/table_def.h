@@ -97,6 +97,8 @@ struct TableDef {
   std::vector<RealIndex> realIndexes;
   std::vector<LogicalIndex> indexes;
   std::vector<LongValueMaps> longValueMaps;
+  // Decimal index keys in Jet 4's order rather than ACE's (index_key.h).
+  bool legacyNumericKeys = true;
 };
 
 // Reads and checks a table definition; throws a format error naming the file and table.

@@ -1,5 +1,7 @@
 #include "db/sql/executor.h"
 
+#include <algorithm>
+
 #include "db/sql/literal_conversion.h"
 #include "db/sql/parser.h"
 #include "db/sql/sql_error.h"
@@ -122,6 +124,7 @@ long Executor::runParsed(std::string_view sql) {
     case Statement::Kind::kCreateTable: return createTable(sql);
     case Statement::Kind::kDropTable: return dropTable(sql);
     case Statement::Kind::kInsert: return insert(sql);
+    case Statement::Kind::kCreateIndex: return createIndex(sql);
     case Statement::Kind::kNone: break;
   }
   throwSqlError("Invalid SQL statement.");
@@ -137,8 +140,48 @@ long Executor::createTable(std::string_view sql) {
   std::vector<jet::ColumnDef> columns;
   columns.reserve(statement_.columns.size());
   for (auto& c : statement_.columns) columns.push_back(std::move(c.def));
+  std::vector<jet::IndexDef> indexes;
+  for (const IndexSpec& spec : statement_.indexes) {
+    jet::IndexDef def = indexDefOf(spec);
+    // A constraint without a name: the primary key is "PrimaryKey", as Access names it;
+    // another takes its first column's name.
+    if (def.name.empty()) {
+      std::string base = spec.primaryKey ? "PrimaryKey" : def.columns.front().name;
+      def.name = base;
+      for (int n = 1; std::any_of(indexes.begin(), indexes.end(), [&](const jet::IndexDef& d) { return namesEqual(d.name, def.name); }); ++n)
+        def.name = base + std::to_string(n);
+    }
+    indexes.push_back(std::move(def));
+  }
   try {
-    db_.createTable(nameBuffer_, columns);
+    if (indexes.empty()) db_.createTable(nameBuffer_, columns);
+    else db_.createIndexedTable(nameBuffer_, columns, indexes);
+  } catch (const DbError& e) {
+    rethrowEngineError(e);
+  }
+  return 0;
+}
+
+jet::IndexDef Executor::indexDefOf(const IndexSpec& spec) {
+  jet::IndexDef def;
+  def.name.assign(spec.name.text);
+  for (const IndexSpec::Column& c : spec.columns) def.columns.push_back({std::string(c.name.text), c.ascending});
+  def.primaryKey = spec.primaryKey;
+  def.unique = spec.unique;
+  def.required = spec.required;
+  def.ignoreNulls = spec.ignoreNulls;
+  return def;
+}
+
+long Executor::createIndex(std::string_view sql) {
+  lastTable_ = nullptr;
+  nameBuffer_.assign(statement_.table.text);
+  if (db_.table(nameBuffer_) == nullptr) {
+    throwSqlError("Table " + quoteForMessage(statement_.table.text) + " does not exist" +
+                  atCharacter(sql, statement_.table.offset) + ".");
+  }
+  try {
+    db_.createIndex(nameBuffer_, indexDefOf(statement_.indexes.front()));
   } catch (const DbError& e) {
     rethrowEngineError(e);
   }

@@ -25,7 +25,7 @@ class Executor {
   explicit Executor(jet::Database& database) : db_(database) {}
 
   // Runs one statement; returns the number of rows it affected (1 for INSERT, 0 for
-  // CREATE TABLE and DROP TABLE).
+  // CREATE TABLE, CREATE INDEX and DROP TABLE).
   long execute(std::string_view sql);
 
   // Told of a statement of a batch that failed (its index and the error execute() would
@@ -45,6 +45,8 @@ class Executor {
  private:
   long runParsed(std::string_view sql);
   long createTable(std::string_view sql);
+  long createIndex(std::string_view sql);
+  static jet::IndexDef indexDefOf(const IndexSpec& spec);
   long dropTable(std::string_view sql);
   long insert(std::string_view sql);
   // Checks the parsed INSERT and converts its values into row_; returns its table.

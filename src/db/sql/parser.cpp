@@ -20,10 +20,16 @@ class Parser {
 
   void run() {
     if (cur_.kind == TokenKind::kWord && isKeyword(cur_.text, "CREATE")) {
-      context_ = "CREATE TABLE";
+      const uint32_t start = cur_.offset;
       advance();
-      expectKeyword("TABLE", "after CREATE");
-      parseCreateTable();
+      if (atKeyword("INDEX") || atKeyword("UNIQUE")) {
+        context_ = "CREATE INDEX";
+        parseCreateIndex(start);
+      } else {
+        context_ = "CREATE TABLE";
+        expectKeyword("TABLE", "or INDEX after CREATE");
+        parseCreateTable();
+      }
     } else if (cur_.kind == TokenKind::kWord && isKeyword(cur_.text, "DROP")) {
       context_ = "DROP TABLE";
       advance();
@@ -37,9 +43,9 @@ class Parser {
       parseInsert();
     } else {
       if (cur_.kind == TokenKind::kEnd) {
-        throwSqlError("Invalid SQL statement: the statement is empty; expected CREATE TABLE, DROP TABLE or INSERT INTO.");
+        throwSqlError("Invalid SQL statement: the statement is empty; expected CREATE TABLE, CREATE INDEX, DROP TABLE or INSERT INTO.");
       }
-      throwSqlError("Invalid SQL statement; expected CREATE TABLE, DROP TABLE or INSERT INTO but found " + found());
+      throwSqlError("Invalid SQL statement; expected CREATE TABLE, CREATE INDEX, DROP TABLE or INSERT INTO but found " + found());
     }
     finish();
   }
@@ -119,7 +125,8 @@ class Parser {
     checkNewName(out_.table, "table");
     expect(TokenKind::kLeftParen, "'(' after the table name");
     for (;;) {
-      parseColumn();
+      if (atKeyword("CONSTRAINT") || atKeyword("PRIMARY") || atKeyword("UNIQUE")) parseTableConstraint();
+      else parseColumn();
       if (cur_.kind == TokenKind::kComma) {
         advance();
         continue;
@@ -129,10 +136,99 @@ class Parser {
     }
   }
 
-  void parseColumn() {
-    if (atKeyword("CONSTRAINT") || atKeyword("PRIMARY") || atKeyword("UNIQUE") || atKeyword("FOREIGN")) {
-      throwSqlError("Constraints and indexes are not supported in CREATE TABLE: found " + found());
+  // [CONSTRAINT name] PRIMARY KEY | UNIQUE; the caller adds the columns.
+  IndexSpec parseConstraintHead() {
+    IndexSpec index;
+    index.offset = cur_.offset;
+    if (atKeyword("CONSTRAINT")) {
+      advance();
+      index.name = parseName("a constraint name after CONSTRAINT");
+      checkNewName(index.name, "constraint");
     }
+    if (atKeyword("PRIMARY")) {
+      advance();
+      expectKeyword("KEY", "after PRIMARY");
+      index.primaryKey = true;
+    } else if (atKeyword("UNIQUE")) {
+      advance();
+      index.unique = true;
+    } else if (atKeyword("FOREIGN") || atKeyword("REFERENCES") || atKeyword("CHECK")) {
+      throwSqlError("Relationships and check constraints are not supported in CREATE TABLE: found " + found());
+    } else {
+      fail("PRIMARY KEY or UNIQUE");
+    }
+    return index;
+  }
+
+  // ( column [ASC | DESC], ... )
+  void parseIndexColumns(IndexSpec& index, bool withOrder) {
+    expect(TokenKind::kLeftParen, "'(' before the indexed columns");
+    for (;;) {
+      IndexSpec::Column c;
+      c.name = parseName("a column name");
+      if (withOrder && atKeyword("ASC")) {
+        advance();
+      } else if (withOrder && atKeyword("DESC")) {
+        advance();
+        c.ascending = false;
+      }
+      index.columns.push_back(c);
+      if (cur_.kind == TokenKind::kComma) {
+        advance();
+        continue;
+      }
+      expect(TokenKind::kRightParen, "',' or ')' after an indexed column");
+      break;
+    }
+  }
+
+  void parseTableConstraint() {
+    IndexSpec index = parseConstraintHead();
+    parseIndexColumns(index, false);
+    out_.indexes.push_back(std::move(index));
+  }
+
+  // CREATE [UNIQUE] INDEX name ON table (column [ASC|DESC], ...)
+  //   [WITH PRIMARY | DISALLOW NULL | IGNORE NULL]
+  void parseCreateIndex(uint32_t start) {
+    out_.kind = Statement::Kind::kCreateIndex;
+    IndexSpec index;
+    index.offset = start;
+    if (atKeyword("UNIQUE")) {
+      advance();
+      index.unique = true;
+    }
+    expectKeyword("INDEX", index.unique ? "after CREATE UNIQUE" : "after CREATE");
+    index.name = parseName("an index name after CREATE INDEX");
+    checkNewName(index.name, "index");
+    expectKeyword("ON", "after the index name");
+    out_.table = parseName("a table name after ON");
+    parseIndexColumns(index, true);
+    if (atKeyword("WITH")) {
+      advance();
+      for (bool first = true;; first = false) {
+        if (atKeyword("PRIMARY")) {
+          advance();
+          index.primaryKey = true;
+        } else if (atKeyword("DISALLOW")) {
+          advance();
+          expectKeyword("NULL", "after DISALLOW");
+          index.required = true;
+        } else if (atKeyword("IGNORE")) {
+          advance();
+          expectKeyword("NULL", "after IGNORE");
+          index.ignoreNulls = true;
+        } else if (first) {
+          fail("PRIMARY, DISALLOW NULL or IGNORE NULL after WITH");
+        } else {
+          break;
+        }
+      }
+    }
+    out_.indexes.push_back(std::move(index));
+  }
+
+  void parseColumn() {
     ColumnSpec parsed;
     Name name = parseName("a column name");
     checkNewName(name, "column");
@@ -220,9 +316,13 @@ class Parser {
         advance();
         if (!(atKeyword("COMPRESSION") || atKeyword("COMP"))) fail("COMPRESSION after WITH");
         advance();
-      } else if (atKeyword("PRIMARY") || atKeyword("UNIQUE") || atKeyword("CONSTRAINT") || atKeyword("REFERENCES") ||
-                 atKeyword("DEFAULT") || atKeyword("CHECK")) {
-        throwSqlError("Constraints, indexes and defaults are not supported in CREATE TABLE: found " + found());
+      } else if (atKeyword("PRIMARY") || atKeyword("UNIQUE") || atKeyword("CONSTRAINT")) {
+        // A constraint on this column alone.
+        IndexSpec index = parseConstraintHead();
+        index.columns.push_back({name, true});
+        out_.indexes.push_back(std::move(index));
+      } else if (atKeyword("REFERENCES") || atKeyword("DEFAULT") || atKeyword("CHECK")) {
+        throwSqlError("Relationships, defaults and check constraints are not supported in CREATE TABLE: found " + found());
       } else {
         break;
       }

@@ -1,7 +1,11 @@
 #pragma once
 // Reads one Access SQL statement into a Statement:
 //
-//   CREATE TABLE name ( column type [(size)] [NOT NULL | NULL] [WITH COMPRESSION], ... )
+//   CREATE TABLE name ( column type [(size)] [NOT NULL | NULL] [WITH COMPRESSION]
+//                         [[CONSTRAINT name] PRIMARY KEY | UNIQUE], ...,
+//                       [CONSTRAINT name] PRIMARY KEY | UNIQUE ( column, ... ), ... )
+//   CREATE [UNIQUE] INDEX name ON table ( column [ASC | DESC], ... )
+//                       [WITH PRIMARY | DISALLOW NULL | IGNORE NULL ...]
 //   DROP TABLE name
 //   INSERT INTO name [ ( column, ... ) ] VALUES ( value, ... )
 //

@@ -33,11 +33,27 @@ struct ColumnSpec {
   uint32_t offset = 0;      // where the column's name begins
 };
 
+// An index: a CONSTRAINT of CREATE TABLE, or CREATE INDEX.
+struct IndexSpec {
+  struct Column {
+    Name name;
+    bool ascending = true;
+  };
+  Name name;               // empty text: none given
+  uint32_t offset = 0;     // where the constraint or statement begins
+  std::vector<Column> columns;
+  bool primaryKey = false;
+  bool unique = false;
+  bool required = false;     // WITH DISALLOW NULL
+  bool ignoreNulls = false;  // WITH IGNORE NULL
+};
+
 struct Statement {
-  enum class Kind : uint8_t { kNone, kCreateTable, kDropTable, kInsert };
+  enum class Kind : uint8_t { kNone, kCreateTable, kDropTable, kInsert, kCreateIndex };
   Kind kind = Kind::kNone;
   Name table;
   std::vector<ColumnSpec> columns;  // CREATE TABLE
+  std::vector<IndexSpec> indexes;   // CREATE TABLE's constraints; CREATE INDEX's one
   bool hasColumnList = false;       // INSERT INTO t (a, b) ...
   std::vector<Name> insertColumns;
   std::vector<Literal> values;      // INSERT ... VALUES (...)
@@ -47,6 +63,7 @@ struct Statement {
     kind = Kind::kNone;
     table = {};
     columns.clear();
+    indexes.clear();
     hasColumnList = false;
     insertColumns.clear();
     values.clear();

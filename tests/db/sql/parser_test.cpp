@@ -120,9 +120,11 @@ TEST(Parser, ErrorsSayWhatAndWhere) {
   EXPECT_EQ(errorOf("DROP TABLE `T`;;"),
             "SQL error: Characters found after end of SQL statement. Found ';' at character 16.");
   EXPECT_EQ(errorOf("SELECT * FROM t"),
-            "SQL error: Invalid SQL statement; expected CREATE TABLE, DROP TABLE or INSERT INTO but found 'SELECT' at character 1.");
+            "SQL error: Invalid SQL statement; expected CREATE TABLE, CREATE INDEX, DROP TABLE or INSERT INTO but found 'SELECT' "
+            "at character 1.");
   EXPECT_EQ(errorOf("   "),
-            "SQL error: Invalid SQL statement: the statement is empty; expected CREATE TABLE, DROP TABLE or INSERT INTO.");
+            "SQL error: Invalid SQL statement: the statement is empty; expected CREATE TABLE, CREATE INDEX, DROP TABLE or INSERT "
+            "INTO.");
   EXPECT_EQ(errorOf("INSERT INTO `T` VALUES NULL, 'x');"),
             "SQL error: Syntax error in INSERT INTO statement: expected '(' after VALUES but found 'NULL' at character 24.");
   EXPECT_EQ(errorOf("INSERT INTO `T` VALUES (1, 'it's')"),
@@ -152,8 +154,17 @@ TEST(Parser, ErrorsSayWhatAndWhere) {
             "SQL error: Syntax error in CREATE TABLE statement: the scale '12' at character 32 must be a whole number from 0 to 10.");
   EXPECT_EQ(errorOf("CREATE TABLE `a.b` ([A] INT)"),
             "SQL error: The table name 'a.b' at character 14 holds a character a name cannot hold (. ! ` [ ] or a control character).");
-  EXPECT_EQ(errorOf("CREATE TABLE T ([A] INT PRIMARY KEY)"),
-            "SQL error: Constraints, indexes and defaults are not supported in CREATE TABLE: found 'PRIMARY' at character 25.");
+  EXPECT_EQ(errorOf("CREATE TABLE T ([A] INT DEFAULT 1)"),
+            "SQL error: Relationships, defaults and check constraints are not supported in CREATE TABLE: found 'DEFAULT' at "
+            "character 25.");
+  EXPECT_EQ(errorOf("CREATE TABLE T ([A] INT, CONSTRAINT PRIMARY KEY (A))"),
+            "SQL error: Syntax error in CREATE TABLE statement: expected PRIMARY KEY or UNIQUE but found 'KEY' at character 45.");
+  EXPECT_EQ(errorOf("CREATE INDEX I ON T (A DESC) WITH NOTHING"),
+            "SQL error: Syntax error in CREATE INDEX statement: expected PRIMARY, DISALLOW NULL or IGNORE NULL after WITH but "
+            "found 'NOTHING' at character 35.");
+  EXPECT_EQ(errorOf("CREATE UNIQUE TABLE T (A INT)"),
+            "SQL error: Syntax error in CREATE INDEX statement: expected INDEX after CREATE UNIQUE but found 'TABLE' at "
+            "character 15.");
   EXPECT_EQ(errorOf("CREATE TABLE T ()"),
             "SQL error: Syntax error in CREATE TABLE statement: expected a column name but found ')' at character 17.");
   EXPECT_EQ(errorOf("CREATE TABLE T (id COUNTER(1, 1), n AUTOINCREMENT(100,5))"),
@@ -169,6 +180,50 @@ TEST(Parser, ErrorsSayWhatAndWhere) {
   EXPECT_NE(errorOf("INSERT INTO T VALUES (" + longWord + ")").find("'" + std::string(40, 'x') + "...'"), std::string::npos);
   EXPECT_NE(errorOf("CREATE TABLE `" + std::string(65, 'n') + "` (a INT)").find("is longer than 64 characters"),
             std::string::npos);
+}
+
+}  // namespace
+}  // namespace qv::sql
+
+namespace qv::sql {
+namespace {
+
+TEST(Parser, KeysAndIndexes) {
+  Statement s;
+  parseStatement("CREATE TABLE `T` ([A] INTEGER CONSTRAINT [PK] PRIMARY KEY, [B] TEXT(10) UNIQUE, [C] DOUBLE, "
+                 "CONSTRAINT [BC] UNIQUE ([B], [C]))",
+                 s);
+  ASSERT_EQ(s.kind, Statement::Kind::kCreateTable);
+  ASSERT_EQ(s.columns.size(), 3u);
+  ASSERT_EQ(s.indexes.size(), 3u);
+  EXPECT_EQ(s.indexes[0].name.text, "PK");
+  EXPECT_TRUE(s.indexes[0].primaryKey);
+  ASSERT_EQ(s.indexes[0].columns.size(), 1u);
+  EXPECT_EQ(s.indexes[0].columns[0].name.text, "A");
+  EXPECT_TRUE(s.indexes[1].name.text.empty());
+  EXPECT_TRUE(s.indexes[1].unique);
+  EXPECT_EQ(s.indexes[2].columns.size(), 2u);
+
+  parseStatement("create unique index [By Name] on [People] ([Last] desc, [First] ASC) with disallow null ignore null;", s);
+  ASSERT_EQ(s.kind, Statement::Kind::kCreateIndex);
+  EXPECT_EQ(s.table.text, "People");
+  ASSERT_EQ(s.indexes.size(), 1u);
+  const IndexSpec& x = s.indexes[0];
+  EXPECT_EQ(x.name.text, "By Name");
+  EXPECT_TRUE(x.unique);
+  EXPECT_FALSE(x.primaryKey);
+  EXPECT_TRUE(x.required);
+  EXPECT_TRUE(x.ignoreNulls);
+  ASSERT_EQ(x.columns.size(), 2u);
+  EXPECT_FALSE(x.columns[0].ascending);
+  EXPECT_TRUE(x.columns[1].ascending);
+
+  parseStatement("CREATE INDEX PrimaryKey ON T (A) WITH PRIMARY", s);
+  EXPECT_TRUE(s.indexes[0].primaryKey);
+  parseStatement("CREATE TABLE T (A INT, B INT, PRIMARY KEY (A, B))", s);
+  ASSERT_EQ(s.indexes.size(), 1u);
+  EXPECT_TRUE(s.indexes[0].name.text.empty());
+  EXPECT_EQ(s.indexes[0].columns.size(), 2u);
 }
 
 }  // namespace
