@@ -1,5 +1,6 @@
-// bench_make_table ROWS TABLE: writes the benchmarks' 10-field Paradox table (with its
-// .mb memo file) of ROWS records to TABLE (a .db path).
+// bench_make_table ROWS TABLE [SHAPE]: writes one of the benchmarks' Paradox tables (with
+// its .mb memo file) of ROWS records to TABLE (a .db path). SHAPE: standard (the default),
+// longtext or cyrillic (see bench_table.h).
 
 #include <chrono>
 #include <cstdio>
@@ -9,14 +10,14 @@
 #include "bench_table.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3 || std::atol(argv[1]) < 0) {
-    std::fprintf(stderr, "usage: bench_make_table ROWS TABLE.DB\n");
+  if (argc < 3 || argc > 4 || std::atol(argv[1]) < 0) {
+    std::fprintf(stderr, "usage: bench_make_table ROWS TABLE.DB [standard|longtext|cyrillic]\n");
     return 2;
   }
   const long rows = std::atol(argv[1]);
   const auto start = std::chrono::steady_clock::now();
   try {
-    qv::bench::writeBenchTable(argv[2], rows);
+    qv::bench::writeBenchTable(argv[2], rows, qv::bench::tableShapeOf(argc > 3 ? argv[3] : "standard"));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_make_table: %s\n", e.what());
     return 1;

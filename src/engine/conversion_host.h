@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <string_view>
 
 #include "db/ado/connection.h"
 #include "engine/column_mapping.h"
@@ -58,6 +59,12 @@ class ConversionHost {
   // The preview script and the datatype conversion record.
   virtual void clearPreviewScript() = 0;
   virtual void appendPreviewLine(const QString& statement) = 0;
+  // A row's INSERT statement for the preview script, in UTF-8 (the form the run builds
+  // rows in). Hosts that keep the script in UTF-8 take it as it is; by default it goes to
+  // appendPreviewLine.
+  virtual void appendPreviewRow(std::string_view statement) {
+    appendPreviewLine(QString::fromUtf8(statement.data(), static_cast<qsizetype>(statement.size())));
+  }
   virtual void clearDatatypeRecord() = 0;
   virtual void appendDatatypeRow(const DatatypeRow& row) = 0;
   // Shows the preview window modally; returns when it has been closed.
@@ -68,6 +75,10 @@ class ConversionHost {
 
   // A statement the database accepted in direct mode (for counts; nothing to do by default).
   virtual void executed(const QString& statement) { (void)statement; }
+  // The same for a row's INSERT statement, in UTF-8; by default told to executed().
+  virtual void executedRow(std::string_view statement) {
+    executed(QString::fromUtf8(statement.data(), static_cast<qsizetype>(statement.size())));
+  }
 
   // A failed step. The default shows the Application Error report; table and row tell
   // where the run was (row 0 before the first row of a table).

@@ -1,6 +1,7 @@
 #include "engine/conversion_run.h"
 
 #include <exception>
+#include <span>
 
 #include "db/ado/connection.h"
 #include "db/ado/error.h"
@@ -124,36 +125,28 @@ constexpr qint64 kQueuedMilliseconds = 250;
 
 }  // namespace
 
-void ConversionRun::queueRow(StepTrapAdapter& trap, const QString& statement) {
-  if (queuedCount_ == 0) queuedSince_.start();
-  // The statement is copied into a slot of an earlier batch, whose buffer serves again:
-  // a long table then costs no allocation per row here.
-  if (queuedCount_ < queued_.size()) {
-    QString& slot = queued_[queuedCount_];
-    slot.resize(0);
-    slot.append(statement);
-  } else {
-    QString copy;
-    copy.reserve(statement.size() + statement.size() / 4);
-    copy.append(statement);
-    queued_.push_back(std::move(copy));
-  }
-  ++queuedCount_;
+void ConversionRun::queueRow(StepTrapAdapter& trap, std::string_view statement) {
+  if (queuedEnds_.empty()) queuedSince_.start();
+  // Copied whole into one buffer that serves batch after batch.
+  queued_.append(statement);
+  queuedEnds_.push_back(queued_.size());
   queuedRows_.push_back(rowCounter_);
-  queuedChars_ += statement.size();
-  if (queuedCount_ >= kQueuedRows || queuedChars_ >= kQueuedChars || queuedSince_.elapsed() >= kQueuedMilliseconds) {
+  if (static_cast<qsizetype>(queuedEnds_.size()) >= kQueuedRows || static_cast<qsizetype>(queued_.size()) >= kQueuedChars ||
+      queuedSince_.elapsed() >= kQueuedMilliseconds) {
     executeQueuedRows(trap);
   }
 }
 
 void ConversionRun::executeQueuedRows(StepTrapAdapter& trap) {
-  if (queuedCount_ == 0) return;
-  const QStringList statements = queued_.first(queuedCount_);
+  if (queuedEnds_.empty()) return;
+  std::vector<std::string_view> statements;
+  statements.reserve(queuedEnds_.size());
+  for (size_t i = 0, from = 0; i < queuedEnds_.size(); from = queuedEnds_[i++])
+    statements.emplace_back(queued_.data() + from, queuedEnds_[i] - from);
   const std::vector<long> rows = std::move(queuedRows_);
   queuedRows_.clear();
-  queuedCount_ = 0;
-  queuedChars_ = 0;
-  std::vector<bool> failed(static_cast<size_t>(statements.size()), false);
+  queuedEnds_.clear();
+  std::vector<bool> failed(statements.size(), false);
   // Reported as the statement's own step would have reported it, with its row.
   auto fail = [&](int i, const ado::Error& error) {
     failed[static_cast<size_t>(i)] = true;
@@ -165,7 +158,7 @@ void ConversionRun::executeQueuedRows(StepTrapAdapter& trap) {
   try {
     ado::Connection* access = host_.connections().access.get();
     if (!access) throw ado::Error(91, QStringLiteral("Object variable not set"));
-    access->ExecuteBatch(statements, fail);
+    access->ExecuteBatch(std::span<const std::string_view>(statements), fail);
   } catch (...) {
     // The batch could not run (no connection, a closed one): every statement of it not
     // yet reported fails as it would have alone.
@@ -178,13 +171,14 @@ void ConversionRun::executeQueuedRows(StepTrapAdapter& trap) {
       reportRow_ = -1;
     }
   }
-  for (qsizetype i = 0; i < statements.size(); ++i) {
-    if (failed[static_cast<size_t>(i)]) continue;
-    reportRow_ = rows[static_cast<size_t>(i)];
-    trap.run(406, [&] { host_.executed(statements[i]); });
+  for (size_t i = 0; i < statements.size(); ++i) {
+    if (failed[i]) continue;
+    reportRow_ = rows[i];
+    trap.run(406, [&] { host_.executedRow(statements[i]); });
     reportRow_ = -1;
   }
-  rowsDone_ += statements.size();
+  queued_.clear();
+  rowsDone_ += static_cast<long>(statements.size());
 }
 
 void ConversionRun::copyTable(StepTrapAdapter& trap, std::unique_ptr<ado::Recordset>& recordset, int index,
@@ -301,7 +295,9 @@ void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const st
   long recordCount = 0;
   trap.run(308, [&] { recordCount = rs.recordcount(); });
   InsertBuilder insert(rules_);
-  ado::Value value;
+  // The field's value as NullToDefault gives it, without copying it (a memo may be long).
+  static const ado::Value kNull;
+  const ado::Value* value = &kNull;
   do {
     trap.run(310, [&] { host_.yield(); });
     trap.run(314, [&] { ++rowCounter_; });
@@ -318,15 +314,18 @@ void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const st
     if (start != shell::StepTrap::LoopStart::kSkip) {
       do {
         trap.run(322, [&] { host_.yield(); });
-        trap.run(324, [&] { value = shell::NullToDefault(rs.Fields()(k).Value(), ado::Value::null()); });
-        trap.run(326, [&] { insert.appendValue(k, value); });
+        trap.run(324, [&] {
+          const ado::Value& v = rs.Fields()(k).Value();
+          value = v.isNull() ? &kNull : &v;
+        });
+        trap.run(326, [&] { insert.appendValue(k, *value); });
         if (start == shell::StepTrap::LoopStart::kOnce) break;
       } while (trap.advance(320, [&] { return ++k < fieldCount; }));
     }
-    QString statement;
+    std::string_view statement;
     trap.run(390, [&] { statement = insert.finish(); });
     if (trap.test(394, [&] { return host_.previewMode(); })) {
-      trap.run(396, [&] { host_.appendPreviewLine(statement); });
+      trap.run(396, [&] { host_.appendPreviewRow(statement); });
       rowsDone_ = rowCounter_;
     } else {
       queueRow(trap, statement);
@@ -334,7 +333,7 @@ void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const st
     trap.run(408, [&] { rs.MoveNext(); });
   } while (trap.advance(410, [&] { return !rs.eof(); }));
   executeQueuedRows(trap);
-  queued_.clear();  // the next table's rows may be of another size
+  std::string().swap(queued_);  // the next table's rows may be of another size
 }
 
 QString duplicateTableMessage(const QString& table) {

@@ -22,6 +22,8 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/ado/recordset.h"
@@ -56,7 +58,7 @@ class ConversionRun {
   void copyRows(class StepTrapAdapter& trap, ado::Recordset& rs, const std::vector<bool>& numeric);
   void deliver(class StepTrapAdapter& trap, int previewStep, int appendStep, int executeStep, const QString& statement);
   // Direct mode: queues a row's INSERT statement; executes the queue when it is full.
-  void queueRow(class StepTrapAdapter& trap, const QString& statement);
+  void queueRow(class StepTrapAdapter& trap, std::string_view statement);
   void executeQueuedRows(class StepTrapAdapter& trap);
 
   ConversionHost& host_;
@@ -66,10 +68,10 @@ class ConversionRun {
   long rowCounter_ = 0;
   long rowsDone_ = 0;
   long reportRow_ = -1;  // while a queued row's failure is reported: its row
-  QStringList queued_;  // the first queuedCount_ wait; the others keep buffers for reuse
-  qsizetype queuedCount_ = 0;
+  // The queued statements (UTF-8) back to back, where each ends, and each one's row.
+  std::string queued_;
+  std::vector<size_t> queuedEnds_;
   std::vector<long> queuedRows_;
-  qsizetype queuedChars_ = 0;
   QElapsedTimer queuedSince_;
   QStringList list1_;
   QStringList list2_;

@@ -1,61 +1,136 @@
 #include "engine/row_literal.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
 
 namespace qv::engine {
+namespace {
+
+void appendQString(std::string& out, const QString& s) {
+  const QByteArray utf8 = s.toUtf8();
+  out.append(utf8.constData(), static_cast<size_t>(utf8.size()));
+}
+
+void appendDecimal(std::string& out, int64_t v) {
+  char buffer[24];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
+  out.append(buffer, r.ptr);
+}
+
+}  // namespace
+
+void appendDoublingApostrophes(std::string_view text, std::string& out) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (const void* hit = std::memchr(p, '\'', static_cast<size_t>(end - p))) {
+    const char* q = static_cast<const char*>(hit) + 1;
+    out.append(p, q);
+    out += '\'';
+    p = q;
+  }
+  out.append(p, end);
+}
 
 void InsertBuilder::begin(const QString& table, const std::vector<bool>* numeric) {
   numeric_ = numeric;
   tableHasNumeric_ = numeric && std::find(numeric->begin(), numeric->end(), true) != numeric->end();
-  if (statement_.isDetached()) {
-    statement_.clear();
-  } else {
-    // The last statement went out with finish() and is still held there: a new buffer,
-    // large enough from the start for a row like the last one.
-    const qsizetype last = statement_.size();
-    statement_ = QString();
-    statement_.reserve(last + last / 4 + 32);
+  if (prefix_.empty() || table != table_) {
+    table_ = table;
+    prefix_ = "INSERT INTO `";
+    appendQString(prefix_, table);
+    prefix_ += "` VALUES (";
   }
-  statement_ += QStringLiteral("INSERT INTO `");
-  statement_ += table;
-  statement_ += QStringLiteral("` VALUES (");
+  statement_.assign(prefix_);
 }
 
 void InsertBuilder::appendNull() {
-  if (!statement_.endsWith(u'(')) statement_.chop(1);
-  statement_ += QStringLiteral("NULL, ");
+  if (statement_.back() != '(') statement_.pop_back();
+  statement_ += "NULL, ";
 }
 
-void InsertBuilder::appendNumeric(QString text) {
+void InsertBuilder::appendNumeric(const ado::Value& value) {
+  using K = ado::Value::Kind;
+  switch (value.kind()) {
+    case K::Integer:
+      appendDecimal(statement_, value.asInteger());
+      statement_ += ", ";
+      return;
+    case K::Boolean:
+      statement_ += value.asBool() ? "1, " : "0, ";
+      return;
+    case K::Double: {
+      // The value text in plain notation reads as a number, and its separator then
+      // becomes a point: written at once, as std::to_chars gives the same shortest digits.
+      const double d = value.asDouble();
+      const double a = std::fabs(d);
+      const QChar sep = rules_.decimalSeparator();
+      if (d != 0 && a < 1e15 && a >= 1e-5 && (sep == u'.' || sep == u',')) {
+        char buffer[64];
+        const auto r = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);
+        statement_.append(buffer, r.ptr);
+        statement_ += ", ";
+        return;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  appendNumericText(rules_.valueText(value));
+}
+
+void InsertBuilder::appendNumericText(QString text) {
   if (text.isEmpty()) return appendNull();
   if (text == QLatin1String("False")) {
-    statement_ += QStringLiteral("0, ");
+    statement_ += "0, ";
   } else if (text == QLatin1String("True")) {
-    statement_ += QStringLiteral("1, ");
+    statement_ += "1, ";
   } else {
     if (rules_.readsAsNumber(text)) text.replace(u',', u'.');
-    statement_ += text;
-    statement_ += QStringLiteral(", ");
+    appendQString(statement_, text);
+    statement_ += ", ";
   }
 }
 
-void InsertBuilder::appendText(QString text, bool tableHasNumeric) {
+bool InsertBuilder::mayReadAsNumberOrDate(std::string_view text) const {
+  // Both tests skip leading blanks; a number then starts with a sign, a digit or the
+  // decimal separator, a date or time with a digit.
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  if (i == text.size()) return false;
+  const auto c = static_cast<unsigned char>(text[i]);
+  if ((c >= '0' && c <= '9') || c == '+' || c == '-') return true;
+  const char16_t sep = rules_.decimalSeparator().unicode();
+  return sep < 0x80 ? c == sep : c >= 0x80;
+}
+
+void InsertBuilder::appendUtf8Text(std::string_view text) {
+  if (text.empty()) return appendNull();
+  if (mayReadAsNumberOrDate(text)) return appendText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  statement_ += '\'';
+  appendDoublingApostrophes(text, statement_);
+  statement_ += "', ";
+}
+
+void InsertBuilder::appendText(QString text) {
   if (text.isEmpty()) return appendNull();
   text.replace(u'\'', QStringLiteral("''"));
-  if (!tableHasNumeric && rules_.readsAsNumber(text)) text.replace(u',', u'.');
+  if (!tableHasNumeric_ && rules_.readsAsNumber(text)) text.replace(u',', u'.');
   if (auto dt = rules_.readsAsDateTime(text)) {
-    statement_ += u'\'';
+    statement_ += '\'';
     if (text.contains(u':')) {
-      statement_ += formatUsDateTime(dt->year, dt->month, dt->day, dt->hour, dt->minute, dt->second);
+      appendQString(statement_, formatUsDateTime(dt->year, dt->month, dt->day, dt->hour, dt->minute, dt->second));
     } else {
-      statement_ += formatUsDate(dt->year, dt->month, dt->day);
+      appendQString(statement_, formatUsDate(dt->year, dt->month, dt->day));
     }
-    statement_ += QStringLiteral("', ");
+    statement_ += "', ";
     return;
   }
-  statement_ += u'\'';
-  statement_ += text;
-  statement_ += QStringLiteral("', ");
+  statement_ += '\'';
+  appendQString(statement_, text);
+  statement_ += "', ";
 }
 
 void InsertBuilder::appendDateTime(const ado::DateTime& dt) {
@@ -65,25 +140,38 @@ void InsertBuilder::appendDateTime(const ado::DateTime& dt) {
   bool midnight = t.hour() == 0 && t.minute() == 0 && t.second() == 0;
   bool timeAlone = !dt.date.isValid() || dt.date == ado::Value::epochDate();
   QDate d = timeAlone ? ado::Value::epochDate() : dt.date;
-  statement_ += u'\'';
+  int year = 0, month = 0, day = 0;
+  d.getDate(&year, &month, &day);
+  statement_ += '\'';
   if (timeAlone || !midnight) {
-    statement_ += formatUsDateTime(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
+    appendUsDateTime(statement_, year, month, day, t.hour(), t.minute(), t.second());
   } else {
-    statement_ += formatUsDate(d.year(), d.month(), d.day());
+    appendUsDate(statement_, year, month, day);
   }
-  statement_ += QStringLiteral("', ");
+  statement_ += "', ";
 }
 
 void InsertBuilder::appendValue(int k, const ado::Value& value) {
   bool numeric = tableHasNumeric_ && k >= 0 && static_cast<size_t>(k) < numeric_->size() && (*numeric_)[static_cast<size_t>(k)];
-  if (numeric) return appendNumeric(rules_.valueText(value));
-  if (value.kind() == ado::Value::Kind::DateTime) return appendDateTime(value.asDateTime());
-  appendText(rules_.valueText(value), tableHasNumeric_);
+  if (numeric) return appendNumeric(value);
+  switch (value.kind()) {
+    case ado::Value::Kind::DateTime: return appendDateTime(value.asDateTime());
+    case ado::Value::Kind::Text: return appendUtf8Text(value.asUtf8());
+    case ado::Value::Kind::Bytes: {
+      // "0x" and hex digits: never a number or a date, and no apostrophe to double.
+      const QByteArray hex = value.asBytes().toHex();
+      statement_ += "'0x";
+      statement_.append(hex.constData(), static_cast<size_t>(hex.size()));
+      statement_ += "', ";
+      return;
+    }
+    default: return appendText(rules_.valueText(value));
+  }
 }
 
-QString InsertBuilder::finish() {
-  statement_.chop(2);
-  statement_ += QStringLiteral(");");
+std::string_view InsertBuilder::finish() {
+  statement_.resize(statement_.size() - std::min<size_t>(2, statement_.size()));
+  statement_ += ");";
   return statement_;
 }
 

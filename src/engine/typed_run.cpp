@@ -68,6 +68,12 @@ void TypedRun::start() {
   list2_ = host_.loadAccessTables();
   seen_.clear();
   keyOrder_ = keyOrderFor(database_, password_);
+  try {
+    text_ = ado::textOptions(ado::ConnectionString(host_.paradoxConnectionString()));
+  } catch (const ado::Error& e) {
+    fail(kStepConnect, e.description());
+    return;
+  }
   ConnectionSlots& conns = host_.connections();
   if (!host_.previewMode()) {
     try {
@@ -143,7 +149,7 @@ void TypedRun::convertTable(const QString& table) {
   std::unique_ptr<paradox::TableReader> reader;
   try {
     if (path.empty()) throw DbError(kErrNotFound, "The Paradox table '" + table.toStdString() + "' was not found.");
-    reader = std::make_unique<paradox::TableReader>(path);
+    reader = std::make_unique<paradox::TableReader>(path, io::defaultEnv(), text_);
   } catch (const DbError& e) {
     fail(kStepOpen, QString::fromUtf8(e.what()));
     host_.setProgressText(QString());
@@ -213,7 +219,7 @@ void TypedRun::convertTable(const QString& table) {
 
   // What the records need: wider types, keys they break.
   try {
-    const Survey survey = surveyTable(path, name, columns, unique, keyOrder_);
+    const Survey survey = surveyTable(path, name, columns, unique, keyOrder_, text_);
     for (const std::string& n : survey.notes) note(n);
     for (size_t i = 0; i < unique.size(); ++i) {
       if (survey.keyKept[i]) continue;

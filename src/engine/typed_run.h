@@ -26,6 +26,7 @@
 #include <QStringList>
 
 #include "db/jet/key_probe.h"
+#include "db/paradox/code_page.h"
 #include "engine/conversion_host.h"
 
 namespace qv::engine {
@@ -44,6 +45,7 @@ class TypedRun {
   ConversionHost& host_;
   QString database_, password_;
   jet::KeyOrder keyOrder_;
+  paradox::TextOptions text_;  // which code page the tables are read in, as the Paradox driver reads them
   QStringList list1_, list2_;
   QSet<QString> seen_;
   QString currentTable_;

@@ -122,7 +122,8 @@ bool mayNeedMore(const TypedColumn& c) {
 }  // namespace
 
 Survey surveyTable(const std::string& dbPath, const std::string& tableName, std::vector<TypedColumn>& columns,
-                   const std::vector<UniqueKey>& keys, const jet::KeyOrder& order) {
+                   const std::vector<UniqueKey>& keys, const jet::KeyOrder& order,
+                   const paradox::TextOptions& text) {
   Survey out;
   out.keyKept.assign(keys.size(), true);
   for (TypedColumn& c : columns)
@@ -132,7 +133,7 @@ Survey surveyTable(const std::string& dbPath, const std::string& tableName, std:
     if (mayNeedMore(columns[i])) watched.push_back(i);
   if (watched.empty() && keys.empty()) return out;
 
-  paradox::TableReader reader(dbPath);
+  paradox::TableReader reader(dbPath, io::defaultEnv(), text);
   std::vector<paradox::Value> row;
   // First the types: a key is compared in the type its columns end up with.
   if (!watched.empty()) {

@@ -13,6 +13,7 @@
 
 #include "db/jet/database.h"
 #include "db/jet/key_probe.h"
+#include "db/paradox/code_page.h"
 #include "engine/typed_columns.h"
 
 namespace qv::engine {
@@ -34,6 +35,7 @@ struct Survey {
 // checks the keys. tableName names the table in the notes. Throws DbError when the table
 // cannot be read.
 Survey surveyTable(const std::string& dbPath, const std::string& tableName, std::vector<TypedColumn>& columns,
-                   const std::vector<UniqueKey>& keys, const jet::KeyOrder& order);
+                   const std::vector<UniqueKey>& keys, const jet::KeyOrder& order,
+                   const paradox::TextOptions& text = {});
 
 }  // namespace qv::engine

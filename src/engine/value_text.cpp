@@ -241,4 +241,41 @@ QString formatUsDateTime(int year, int month, int day, int hour, int minute, int
   return s;
 }
 
+namespace {
+
+// Writes the last `width` decimal digits of v (not negative) at p.
+void putDigits(char* p, int v, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    p[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+}
+
+}  // namespace
+
+void appendUsDate(std::string& out, int year, int month, int day) {
+  if (year < 0 || year > 9999 || month < 0 || month > 99 || day < 0 || day > 99) {
+    out += formatUsDate(year, month, day).toStdString();
+    return;
+  }
+  char text[10] = {0, 0, '/', 0, 0, '/', 0, 0, 0, 0};
+  putDigits(text, month, 2);
+  putDigits(text + 3, day, 2);
+  putDigits(text + 6, year, 4);
+  out.append(text, sizeof text);
+}
+
+void appendUsDateTime(std::string& out, int year, int month, int day, int hour, int minute, int second) {
+  if (hour < 0 || hour > 99 || minute < 0 || minute > 99 || second < 0 || second > 99) {
+    out += formatUsDateTime(year, month, day, hour, minute, second).toStdString();
+    return;
+  }
+  appendUsDate(out, year, month, day);
+  char text[9] = {' ', 0, 0, ':', 0, 0, ':', 0, 0};
+  putDigits(text + 1, hour, 2);
+  putDigits(text + 4, minute, 2);
+  putDigits(text + 7, second, 2);
+  out.append(text, sizeof text);
+}
+
 }  // namespace qv::engine

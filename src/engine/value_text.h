@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringView>
 #include <optional>
+#include <string>
 
 #include "db/ado/value.h"
 
@@ -56,5 +57,8 @@ class LocaleRules {
 // "mm/dd/yyyy" or "mm/dd/yyyy hh:nn:ss" (24-hour clock), as the literals are written.
 QString formatUsDate(int year, int month, int day);
 QString formatUsDateTime(int year, int month, int day, int hour, int minute, int second);
+// The same, appended to a UTF-8 text.
+void appendUsDate(std::string& out, int year, int month, int day);
+void appendUsDateTime(std::string& out, int year, int month, int day, int hour, int minute, int second);
 
 }  // namespace qv::engine

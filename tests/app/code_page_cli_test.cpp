@@ -51,6 +51,16 @@ TEST(CodePageCli, TableWithoutCodePageFollowsTheLocaleOrTheCodePageOption) {
   EXPECT_EQ(test::mdbtoolsExport(dir.file("ru.mdb"), "OF"), test::mdbtoolsExport(dir.file("forced.mdb"), "OF"));
   EXPECT_EQ(test::mdbtoolsExport(dir.file("us.mdb"), "OF_CP866"), test::mdbtoolsExport(dir.file("ru.mdb"), "OF_CP866"));
 
+  // The typed conversion reads its tables as the default one does.
+  ASSERT_EQ(runIn("ru_RU.UTF-8", "convert " + folder + " " + shellQuote(dir.file("typed-ru.mdb")) + " --create mdb --typed", &out), 0)
+      << out;
+  ASSERT_EQ(runIn("en_US.UTF-8",
+                  "convert " + folder + " " + shellQuote(dir.file("typed-forced.mdb")) + " --create mdb --typed --code-page 866", &out),
+            0)
+      << out;
+  EXPECT_EQ(columnsOf(dir.file("typed-ru.mdb"), "OF"), russian);
+  EXPECT_EQ(columnsOf(dir.file("typed-forced.mdb"), "OF"), russian);
+
   // dump-paradox reads as the conversion does.
   ASSERT_EQ(runIn("ru_RU.UTF-8", "dump-paradox " + folder + "/of.db", &out), 0);
   EXPECT_NE(out.find(R"({"field": "Инвентарный номер")"), std::string::npos);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <string>
 #include <limits>
 
 #include "engine/row_literal.h"
@@ -15,7 +17,8 @@ QString row(const LocaleRules& rules, const std::vector<bool>& numeric, const st
   InsertBuilder b(rules);
   b.begin(table, &numeric);
   for (size_t k = 0; k < values.size(); ++k) b.appendValue(static_cast<int>(k), values[k]);
-  return b.finish();
+  const std::string_view statement = b.finish();
+  return QString::fromUtf8(statement.data(), static_cast<qsizetype>(statement.size()));
 }
 
 TEST(RowLiteral, WorkedExamples) {
@@ -120,6 +123,61 @@ TEST(RowLiteral, BinaryValuesTravelAsHex) {
   LocaleRules c{QLocale::c()};
   EXPECT_EQ(row(c, {false}, {Value::bytes(QByteArray("\x00\x01\xff", 3))}), QStringLiteral("INSERT INTO `STOCK` VALUES ('0x0001ff');"));
   EXPECT_EQ(c.valueText(Value::bytes(QByteArray())), QStringLiteral("0x"));
+}
+
+
+// Doubles in numeric fields are written straight into the statement; the text must be
+// the one the locale's value text gives (its separator made a point), bit for bit.
+TEST(RowLiteral, DoublesAreWrittenAsTheirValueText) {
+  std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 1e-5, 9.99999e-6, 123456789012345.0, 999999999999999.9, 1e15,
+                                -1e15, 0.1 + 0.2, 1.0 / 3.0, 2.0 / 3.0, 5e-324, 1.7976931348623157e308};
+  uint64_t seed = 88172645463325252ull;
+  for (int i = 0; i < 2000; ++i) {
+    seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+    const double mantissa = static_cast<double>(seed % 1000000007) / 1000000007.0;
+    const int exponent = static_cast<int>((seed >> 40) % 40) - 20;
+    values.push_back((seed & 1 ? -1 : 1) * mantissa * std::pow(10.0, exponent));
+  }
+  for (const char* name : {"en_US", "de_DE", "fr_FR", "C", "ar_EG"}) {
+    SCOPED_TRACE(name);
+    LocaleRules rules{QLocale(QLatin1String(name))};
+    for (double d : values) {
+      QString want = rules.valueText(Value::real(d));
+      if (rules.readsAsNumber(want)) want.replace(u',', u'.');
+      EXPECT_EQ(row(rules, {true}, {Value::real(d)}), QStringLiteral("INSERT INTO `STOCK` VALUES (") + want + QStringLiteral(");"))
+          << d;
+    }
+  }
+}
+
+// Texts go into the statement whole, apostrophes doubled, line breaks and characters of
+// every plane kept; only texts that may read as numbers or dates meet the locale's rules.
+TEST(RowLiteral, TextsGoInWholeWithTheirApostrophesDoubled) {
+  LocaleRules en(QLocale(QStringLiteral("en_US")));
+  LocaleRules de(QLocale(QStringLiteral("de_DE")));
+  const std::vector<bool> none(1, false);
+  auto one = [&](const LocaleRules& rules, const std::string& text) {
+    return row(rules, none, {Value::text(QString::fromStdString(text))}).toStdString();
+  };
+  EXPECT_EQ(one(en, "'Tis O'Brien''s\r\nline 2 \xF0\x9F\x98\x80 \xD0\xAF '"),
+            "INSERT INTO `STOCK` VALUES ('''Tis O''Brien''''s\r\nline 2 \xF0\x9F\x98\x80 \xD0\xAF ''');");
+  EXPECT_EQ(one(en, "1st 'place'"), "INSERT INTO `STOCK` VALUES ('1st ''place''');");
+  EXPECT_EQ(one(de, "  3,5"), "INSERT INTO `STOCK` VALUES ('  3.5');");
+  EXPECT_EQ(one(de, "\t-1,5"), "INSERT INTO `STOCK` VALUES ('\t-1.5');");
+  EXPECT_EQ(one(de, ",5"), "INSERT INTO `STOCK` VALUES ('.5');");
+  EXPECT_EQ(one(en, " 10:30"), "INSERT INTO `STOCK` VALUES ('12/30/1899 10:30:00');");
+  EXPECT_EQ(one(en, "x 10:30"), "INSERT INTO `STOCK` VALUES ('x 10:30');");
+  // A long text with many apostrophes.
+  std::string text, want;
+  for (int i = 0; i < 500; ++i) {
+    text += "it's \xC3\xA9 ";
+    want += "it''s \xC3\xA9 ";
+  }
+  EXPECT_EQ(one(en, text), "INSERT INTO `STOCK` VALUES ('" + want + "');");
+  // The table name may hold any character.
+  LocaleRules c{QLocale::c()};
+  EXPECT_EQ(row(c, none, {Value::text("v")}, QString::fromUtf8("\xD0\xA2\xD0\xB0\xD0\xB1 1")).toStdString(),
+            "INSERT INTO `\xD0\xA2\xD0\xB0\xD0\xB1 1` VALUES ('v');");
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 #include "app/cli/access_json.h"
 #include "app/cli/code_page_option.h"
@@ -22,21 +24,78 @@
 namespace qv::cli {
 namespace {
 
-void appendJsonString(std::string& out, const std::string& s) { out += access::jsonString(s); }
-
-std::string twoDigits(int64_t v, int width = 2) {
-  std::string s = std::to_string(v < 0 ? -v : v);
-  while (static_cast<int>(s.size()) < width) s.insert(s.begin(), '0');
-  return v < 0 ? "-" + s : s;
+// Appends s as a JSON string: the runs that need no escape are copied whole (the same
+// escapes as access::jsonString).
+// True when one of the eight bytes of w is below 0x20, '"' or '\\'.
+bool needsEscape(uint64_t w) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  auto hasZero = [](uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+  const uint64_t control = (w - kOnes * 0x20) & ~w & kHigh;
+  return (control | hasZero(w ^ (kOnes * '"')) | hasZero(w ^ (kOnes * '\\'))) != 0;
 }
 
-std::string dateText(int64_t dayNumber) {
+void appendJsonString(std::string& out, std::string_view s) {
+  out += '"';
+  size_t from = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    // Eight bytes at a time while none needs an escape.
+    while (i + 8 <= s.size()) {
+      uint64_t w;
+      std::memcpy(&w, s.data() + i, 8);
+      if (needsEscape(w)) break;
+      i += 8;
+    }
+    if (i >= s.size()) break;
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(s, from, i - from);
+    from = i + 1;
+    switch (c) {
+      case '"': out.append("\\\"", 2); break;
+      case '\\': out.append("\\\\", 2); break;
+      case '\n': out.append("\\n", 2); break;
+      case '\r': out.append("\\r", 2); break;
+      case '\t': out.append("\\t", 2); break;
+      default: {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04x", c);
+        out += buf;
+      }
+    }
+  }
+  out.append(s, from, std::string_view::npos);
+  out += '"';
+}
+
+// Appends v with at least width digits (a minus sign before them when negative).
+void appendDigits(std::string& out, int64_t v, int width = 2) {
+  if (v < 0) {
+    out += '-';
+    v = -v;
+  }
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  for (auto n = r.ptr - buf; n < width; ++n) out += '0';
+  out.append(buf, r.ptr);
+}
+
+void appendDate(std::string& out, int64_t dayNumber) {
   const auto c = paradox::civilFromDayNumber(dayNumber);
-  return twoDigits(c.year, 4) + "-" + twoDigits(c.month) + "-" + twoDigits(c.day);
+  appendDigits(out, c.year, 4);
+  out += '-';
+  appendDigits(out, c.month);
+  out += '-';
+  appendDigits(out, c.day);
 }
 
-std::string timeText(int64_t ms) {
-  return twoDigits(ms / 3'600'000) + ":" + twoDigits(ms / 60'000 % 60) + ":" + twoDigits(ms / 1000 % 60) + "." + twoDigits(ms % 1000, 3);
+void appendTime(std::string& out, int64_t ms) {
+  appendDigits(out, ms / 3'600'000);
+  out += ':';
+  appendDigits(out, ms / 60'000 % 60);
+  out += ':';
+  appendDigits(out, ms / 1000 % 60);
+  out += '.';
+  appendDigits(out, ms % 1000, 3);
 }
 
 void appendValue(std::string& out, const paradox::Value& v) {
@@ -44,7 +103,12 @@ void appendValue(std::string& out, const paradox::Value& v) {
   switch (v.kind) {
     case K::kNull: out += "null"; return;
     case K::kLogical: out += v.integer ? "true" : "false"; return;
-    case K::kInteger: out += std::to_string(v.integer); return;
+    case K::kInteger: {
+      char buf[24];
+      const auto r = std::to_chars(buf, buf + sizeof buf, v.integer);
+      out.append(buf, r.ptr);
+      return;
+    }
     case K::kDouble: {
       if (!std::isfinite(v.real)) {
         out += "null";
@@ -56,8 +120,16 @@ void appendValue(std::string& out, const paradox::Value& v) {
       return;
     }
     case K::kBcd: case K::kText: appendJsonString(out, v.text); return;
-    case K::kDate: appendJsonString(out, dateText(v.integer)); return;
-    case K::kTime: appendJsonString(out, timeText(v.integer)); return;
+    case K::kDate:
+      out += '"';
+      appendDate(out, v.integer);
+      out += '"';
+      return;
+    case K::kTime:
+      out += '"';
+      appendTime(out, v.integer);
+      out += '"';
+      return;
     case K::kTimestamp: {
       int64_t day = v.integer / paradox::kMillisPerDay;
       int64_t ms = v.integer % paradox::kMillisPerDay;
@@ -65,7 +137,11 @@ void appendValue(std::string& out, const paradox::Value& v) {
         ms += paradox::kMillisPerDay;
         --day;
       }
-      appendJsonString(out, dateText(day) + "T" + timeText(ms));
+      out += '"';
+      appendDate(out, day);
+      out += 'T';
+      appendTime(out, ms);
+      out += '"';
       return;
     }
     case K::kBytes: {

@@ -8,7 +8,9 @@
 #include <cctype>
 #include <cstdio>
 #include <iostream>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/cli/command.h"
@@ -21,7 +23,7 @@ namespace qv::cli {
 namespace {
 
 constexpr const char* kUsage = "exec DATABASE [--password P] [--stop-on-error] [STATEMENT]";
-// A batch closes at this many statements or characters, whichever comes first.
+// A batch closes at this many statements or bytes, whichever comes first.
 constexpr int kBatchStatements = 1000;
 constexpr size_t kBatchChars = 4u << 20;
 
@@ -88,18 +90,23 @@ int runExec(const std::vector<std::string>& args) {
   } else {
     std::ios::sync_with_stdio(false);
     ScriptReader reader(std::cin);
-    QStringList batch;
+    // The batch's statements (UTF-8, as read) back to back, and where each ends: only
+    // the current batch is held, and it reaches the database without another conversion.
+    std::string batch;
+    std::vector<size_t> ends;
+    std::vector<std::string_view> views;
     std::vector<long> lines;
     std::vector<bool> inserts;
-    size_t chars = 0;
     bool stopped = false;
     // Runs the gathered statements; failures are reported by the line they start on.
     auto flush = [&] {
-      if (batch.isEmpty()) return;
+      if (ends.empty()) return;
       long failedHere = 0, insertsFailed = 0;
       int ran = 0;
+      views.clear();
+      for (size_t i = 0, from = 0; i < ends.size(); from = ends[i++]) views.emplace_back(batch.data() + from, ends[i] - from);
       try {
-        ran = conn->ExecuteBatch(batch, [&](int i, const ado::Error& e) {
+        ran = conn->ExecuteBatch(std::span<const std::string_view>(views), [&](int i, const ado::Error& e) {
           std::fprintf(stderr, "line %ld: %s\n", lines[static_cast<size_t>(i)], e.what());
           ++failedHere;
           if (inserts[static_cast<size_t>(i)]) ++insertsFailed;
@@ -119,19 +126,19 @@ int runExec(const std::vector<std::string>& args) {
       failed += failedHere;
       stopped = stopOnError && failedHere > 0;
       batch.clear();
+      ends.clear();
       lines.clear();
       inserts.clear();
-      chars = 0;
     };
     std::string text;
     long line = 0;
     while (!stopped && reader.next(&text, &line)) {
       if (text.find_first_not_of(" \t") == std::string::npos) continue;  // blank lines are skipped
-      batch.append(QString::fromStdString(text));
+      batch += text;
+      ends.push_back(batch.size());
       lines.push_back(line);
       inserts.push_back(isInsert(text));
-      chars += text.size();
-      if (batch.size() >= kBatchStatements || chars >= kBatchChars) flush();
+      if (static_cast<int>(ends.size()) >= kBatchStatements || batch.size() >= kBatchChars) flush();
     }
     if (!stopped) flush();
   }

@@ -108,21 +108,72 @@ void ConvertHost::endProgressLine() {
   }
 }
 
+namespace {
+
+// The script is written to its file in pieces of about this size.
+constexpr size_t kScriptBufferBytes = size_t{1} << 20;
+
+}  // namespace
+
+void ConvertHost::clearPreviewScript() {
+  if (!previewMode()) return;
+  scriptFile_.close();
+  scriptBuffer_.clear();
+  scriptLines_ = 0;
+  scriptError_.clear();
+  scriptWritten_ = false;
+  scriptFile_.setFileName(options_.sqlFile);
+  if (!scriptFile_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    scriptError_ = QStringLiteral("Cannot write '%1': %2").arg(options_.sqlFile, scriptFile_.errorString());
+    throw ado::Error(-1, scriptError_);
+  }
+}
+
+bool ConvertHost::flushScript() {
+  if (!scriptError_.isEmpty()) return false;
+  if (!scriptFile_.isOpen()) {
+    scriptError_ = QStringLiteral("Cannot write '%1': the file is not open").arg(options_.sqlFile);
+    return false;
+  }
+  const qint64 size = static_cast<qint64>(scriptBuffer_.size());
+  if (size > 0 && scriptFile_.write(scriptBuffer_.data(), size) != size) {
+    scriptError_ = QStringLiteral("Cannot write '%1': %2").arg(options_.sqlFile, scriptFile_.errorString());
+    return false;
+  }
+  scriptBuffer_.clear();
+  return true;
+}
+
+void ConvertHost::appendPreviewRow(std::string_view statement) {
+  ++scriptLines_;
+  if (!scriptError_.isEmpty()) return;  // reported once already, and again at the end
+  scriptBuffer_.append(statement);
+  scriptBuffer_ += '\n';
+  if (scriptBuffer_.size() >= kScriptBufferBytes && !flushScript()) {
+    scriptBuffer_.clear();
+    throw ado::Error(-1, scriptError_);
+  }
+}
+
+void ConvertHost::appendPreviewLine(const QString& statement) {
+  const QByteArray utf8 = statement.toUtf8();
+  appendPreviewRow(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
 void ConvertHost::showPreview() {
-  // The script goes to the file, one statement per line; nothing is executed.
-  QFile file(options_.sqlFile);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    throw ado::Error(-1, QStringLiteral("Cannot write '%1': %2").arg(options_.sqlFile, file.errorString()));
+  // Every statement is in the file (one per line) once the rest of the buffer is;
+  // nothing is executed.
+  if (!scriptFile_.isOpen() && scriptError_.isEmpty()) {
+    scriptFile_.setFileName(options_.sqlFile);
+    if (!scriptFile_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+      scriptError_ = QStringLiteral("Cannot write '%1': %2").arg(options_.sqlFile, scriptFile_.errorString());
   }
-  QByteArray out;
-  for (const QString& line : script_) {
-    out += line.toUtf8();
-    out += '\n';
+  if (!flushScript() || !scriptFile_.flush()) {
+    if (scriptError_.isEmpty()) scriptError_ = QStringLiteral("Cannot write '%1': %2").arg(options_.sqlFile, scriptFile_.errorString());
+    scriptFile_.close();
+    throw ado::Error(-1, scriptError_);
   }
-  if (file.write(out) != out.size() || !file.flush()) {
-    throw ado::Error(-1, QStringLiteral("Cannot write '%1': %2").arg(options_.sqlFile, file.errorString()));
-  }
-  file.close();
+  scriptFile_.close();
   scriptWritten_ = true;
 }
 
@@ -130,6 +181,14 @@ void ConvertHost::executed(const QString& statement) {
   if (statement.startsWith(QLatin1String("INSERT"))) {
     ++rowsWritten_;
   } else if (statement.startsWith(QLatin1String("CREATE"))) {
+    ++tablesCreated_;
+  }
+}
+
+void ConvertHost::executedRow(std::string_view statement) {
+  if (statement.starts_with("INSERT")) {
+    ++rowsWritten_;
+  } else if (statement.starts_with("CREATE")) {
     ++tablesCreated_;
   }
 }
@@ -176,7 +235,7 @@ int ConvertHost::finish(std::FILE* out) {
   endProgressLine();
   if (previewMode()) {
     std::fprintf(out, "%s: %lld statement%s written to %s\n", scriptWritten_ ? "Script" : "No script",
-                 static_cast<long long>(script_.size()), script_.size() == 1 ? "" : "s",
+                 static_cast<long long>(scriptLines_), scriptLines_ == 1 ? "" : "s",
                  options_.sqlFile.toUtf8().constData());
   } else {
     std::fprintf(out, "Tables converted: %ld\nRows written: %ld\nStatements failed: %ld\n", tablesCreated_, rowsWritten_,

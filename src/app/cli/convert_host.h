@@ -5,9 +5,12 @@
 // the rows, the rate and the time left.
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/access_catalog.h"
@@ -60,13 +63,17 @@ class ConvertHost final : public engine::ConversionHost, public shell::MessageSi
   void setBusyPointer(bool) override {}
   void setProgressText(const QString& text) override;
   void setProgressValue(double value) override;
-  void clearPreviewScript() override { script_.clear(); }
-  void appendPreviewLine(const QString& statement) override { script_.push_back(statement); }
+  // With --sql the script goes to the file as the run makes it: only a buffer of it is
+  // held, whatever the size of the tables.
+  void clearPreviewScript() override;
+  void appendPreviewLine(const QString& statement) override;
+  void appendPreviewRow(std::string_view statement) override;
   void clearDatatypeRecord() override {}
   void appendDatatypeRow(const engine::DatatypeRow&) override {}
   void showPreview() override;
   void yield() override {}
   void executed(const QString& statement) override;
+  void executedRow(std::string_view statement) override;
   void reportFailure(const QString& location, int step, const QString& description, const QString& table,
                      long row) override;
 
@@ -78,13 +85,19 @@ class ConvertHost final : public engine::ConversionHost, public shell::MessageSi
  private:
   void drawProgress(bool force);
   void endProgressLine();
+  // Writes the buffered script to the file; false (and the failure noted) when it cannot.
+  bool flushScript();
+
+  QFile scriptFile_;
+  std::string scriptBuffer_;
+  long scriptLines_ = 0;
+  QString scriptError_;  // the first failure to open or write the file
 
   ConvertOptions options_;
   std::FILE* progressOut_;  // nullptr: no progress line (not a terminal)
   const engine::ConversionRun* run_ = nullptr;
   engine::ConnectionSlots connections_;
   engine::PreviewFlags flags_;
-  QStringList script_;
   std::vector<ConvertFailure> failures_;
   bool scriptWritten_ = false;
   long tablesCreated_ = 0;

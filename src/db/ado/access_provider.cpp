@@ -77,7 +77,7 @@ Value toAdo(const jet::Value& v) {
       const jet::DateParts p = jet::partsFromOleDate(v.d);
       return Value::dateTime(QDate(p.year, p.month, p.day), QTime(p.hour, p.minute, p.second, p.millisecond));
     }
-    case Kind::kText: return Value::text(QString::fromUtf8(v.s.data(), static_cast<qsizetype>(v.s.size())));
+    case Kind::kText: return Value::utf8Text(v.s);
     case Kind::kBinary: return Value::bytes(QByteArray(v.s.data(), static_cast<qsizetype>(v.s.size())));
     case Kind::kGuid: return Value::text(guidText(v.s));
   }
@@ -167,6 +167,15 @@ class AccessSession final : public Session {
       from = end;
     }
     const size_t run = executor_.executeBatch(batchViews_, [&](size_t index, const DbError& e) {
+      return onFailure(static_cast<int>(index), Error(e.number(), QString::fromUtf8(e.what())));
+    });
+    return static_cast<int>(run);
+  }
+
+  int executeBatchUtf8(std::span<const std::string_view> statements,
+                       const std::function<bool(int, const Error&)>& onFailure) override {
+    requireOpen();
+    const size_t run = executor_.executeBatch(statements, [&](size_t index, const DbError& e) {
       return onFailure(static_cast<int>(index), Error(e.number(), QString::fromUtf8(e.what())));
     });
     return static_cast<int>(run);

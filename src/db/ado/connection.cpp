@@ -51,6 +51,19 @@ int Connection::ExecuteBatch(const QStringList& statements, const std::function<
   return session().executeBatch(statements, onFailure);
 }
 
+int Connection::ExecuteBatch(std::span<const std::string_view> statements,
+                             const std::function<bool(int, const Error&)>& onFailure) {
+  return session().executeBatchUtf8(statements, onFailure);
+}
+
+int Session::executeBatchUtf8(std::span<const std::string_view> statements,
+                              const std::function<bool(int, const Error&)>& onFailure) {
+  QStringList texts;
+  texts.reserve(static_cast<qsizetype>(statements.size()));
+  for (std::string_view s : statements) texts.push_back(QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())));
+  return executeBatch(texts, onFailure);
+}
+
 int Session::executeBatch(const QStringList& statements, const std::function<bool(int, const Error&)>& onFailure) {
   for (int i = 0; i < statements.size(); ++i) {
     try {

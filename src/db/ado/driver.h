@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <span>
+#include <string_view>
 #include <vector>
 
 #include "db/ado/connection_string.h"
@@ -43,6 +45,9 @@ class Session {
   // Runs statements in order with the outcome execute() has on each; see
   // Connection::ExecuteBatch. This one runs them one by one.
   virtual int executeBatch(const QStringList& statements, const std::function<bool(int, const Error&)>& onFailure);
+  // The same for statements in UTF-8. This one hands them to executeBatch as QStrings.
+  virtual int executeBatchUtf8(std::span<const std::string_view> statements,
+                               const std::function<bool(int, const Error&)>& onFailure);
   virtual std::unique_ptr<Cursor> query(const QString& source) = 0;
   virtual std::unique_ptr<Cursor> openSchema(int schema) = 0;
   virtual void close() = 0;

@@ -62,7 +62,14 @@ class ParadoxCursor final : public Cursor {
       rethrow(e);
     }
     row.resize(values_.size());
-    for (size_t i = 0; i < values_.size(); ++i) row[i] = toAdoValue(values_[i]);
+    for (size_t i = 0; i < values_.size(); ++i) {
+      // Texts are copied into the row's own buffers, which serve row after row.
+      if (values_[i].kind == paradox::Value::Kind::kText) {
+        row[i].setUtf8Text(values_[i].text);
+      } else {
+        row[i] = toAdoValue(values_[i]);
+      }
+    }
     return true;
   }
 
@@ -227,7 +234,7 @@ Value toAdoValue(const paradox::Value& v) {
     case K::kInteger: return Value::integer(v.integer);
     case K::kDouble: return Value::real(v.real);
     case K::kBcd: return Value::decimal(QString::fromStdString(v.text));
-    case K::kText: return Value::text(QString::fromUtf8(v.text.data(), static_cast<qsizetype>(v.text.size())));
+    case K::kText: return Value::utf8Text(v.text);
     case K::kDate: return Value::dateTime(toQDate(v.integer));
     case K::kTime: return Value::timeOnly(toQTime(v.integer));
     case K::kTimestamp: {

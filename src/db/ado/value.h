@@ -9,6 +9,8 @@
 #include <QString>
 #include <QTime>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <variant>
 
 namespace qv::ado {
@@ -25,6 +27,13 @@ struct Decimal {
   bool operator==(const Decimal&) const = default;
 };
 
+// A text, held as UTF-8: the form the Paradox reader delivers and the statements and the
+// engine take, so a value goes from table to database without another conversion.
+struct Text {
+  std::string utf8;
+  bool operator==(const Text&) const = default;
+};
+
 class Value {
  public:
   enum class Kind { Null, Boolean, Integer, Double, Decimal, Text, DateTime, Bytes };
@@ -35,7 +44,8 @@ class Value {
   static Value integer(qint64 v) { return Value(v); }
   static Value real(double v) { return Value(v); }
   static Value decimal(QString digits) { return Value(Decimal{std::move(digits)}); }
-  static Value text(QString v) { return Value(std::move(v)); }
+  static Value text(const QString& v) { return Value(Text{v.toStdString()}); }
+  static Value utf8Text(std::string v) { return Value(Text{std::move(v)}); }
   static Value dateTime(QDate d, QTime t = QTime(0, 0)) { return Value(DateTime{d, t}); }
   static Value timeOnly(QTime t) { return Value(DateTime{epochDate(), t}); }
   static Value bytes(QByteArray v) { return Value(std::move(v)); }
@@ -47,7 +57,17 @@ class Value {
   qint64 asInteger() const { return std::get<qint64>(v_); }
   double asDouble() const { return std::get<double>(v_); }
   const Decimal& asDecimal() const { return std::get<Decimal>(v_); }
-  const QString& asText() const { return std::get<QString>(v_); }
+  // The text as a QString (made on each call); asUtf8() is the text as it is held.
+  QString asText() const { return QString::fromStdString(asUtf8()); }
+  const std::string& asUtf8() const { return std::get<Text>(v_).utf8; }
+  // Makes the value the given text, reusing the memory of a text it held before.
+  void setUtf8Text(std::string_view utf8) {
+    if (Text* t = std::get_if<Text>(&v_)) {
+      t->utf8.assign(utf8);
+    } else {
+      v_ = Text{std::string(utf8)};
+    }
+  }
   const DateTime& asDateTime() const { return std::get<DateTime>(v_); }
   const QByteArray& asBytes() const { return std::get<QByteArray>(v_); }
 
@@ -57,7 +77,7 @@ class Value {
   bool operator==(const Value&) const = default;
 
  private:
-  using Storage = std::variant<std::monostate, bool, qint64, double, Decimal, QString, DateTime, QByteArray>;
+  using Storage = std::variant<std::monostate, bool, qint64, double, Decimal, Text, DateTime, QByteArray>;
   template <typename T>
   explicit Value(T v) : v_(std::move(v)) {}
   Storage v_;

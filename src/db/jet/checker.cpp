@@ -15,10 +15,12 @@
 #include "db/jet/data_page.h"
 #include "db/jet/index_key.h"
 #include "db/jet/index_tree.h"
+#include "db/jet/layout_checks.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/long_value_column_check.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/shared_page_check.h"
+#include "db/jet/sid_check.h"
 #include "db/jet/sort_order.h"
 #include "db/jet/usage_map.h"
 
@@ -34,6 +36,10 @@ class Checker {
     std::set<int32_t> permitted = permissionObjects();
     claim(0, "the database header");
     claim(1, "the global usage map");
+    checkCommitTable(db_, problems_);
+    checkCatalogPlaces(db_, problems_);
+    checkComplexColumnTables(db_, problems_);
+    checkUserColumnFlags(db_, problems_);
     for (const CatalogRow& r : rows) {
       if (r.type != kTypeTable) continue;
       uint32_t page = static_cast<uint32_t>(r.id) & 0x00FFFFFF;
@@ -53,6 +59,7 @@ class Checker {
       if (!system && hasAces_ && !permitted.count(r.id)) problem("table " + r.name + " has no permission rows in MSysACEs");
     }
     checkSharedDataPages(db_, problems_);
+    for (std::string& p : checkSids(db_)) problem(std::move(p));
     return problems_;
   }
 

@@ -15,6 +15,7 @@
 #include "db/jet/lock_file.h"
 #include "db/jet/long_value.h"
 #include "db/jet/pager.h"
+#include "db/jet/sid_mask.h"
 #include "db/jet/table_def.h"
 
 namespace qv::jet {
@@ -122,6 +123,7 @@ class TableImpl final : public Table, private LongValuePages {
   };
   std::vector<NewLongValuePage> newLongValuePages_;  // not yet in their usage maps
   std::vector<std::pair<uint16_t, uint32_t>> leftLongValuePages_;  // shared pages of earlier steps left
+  std::vector<uint32_t> stepLongValuePages_;  // made since the run's last flush
   std::vector<uint8_t> rowBuffer_;
   std::vector<Value> filled_;
   bool flushEachStep_ = false;
@@ -183,6 +185,11 @@ class DatabaseImpl final : public Database {
   // catalogue rows.
   TableImpl& buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system,
                         uint32_t fixedPage, int32_t parentId, const std::vector<NewIndex>& indexes = {});
+  // Lays out a table from its finished definition (at page fixedPage when non-zero):
+  // definition pages, usage maps and empty index roots. The table is then known to the
+  // database but has no catalogue or permission rows yet.
+  TableImpl& layOutTable(const std::string& name, TableDef def, bool system, uint32_t fixedPage,
+                         const std::vector<NewIndex>& indexes);
   void setCatalogTable(std::unique_ptr<TableImpl> t);
   // createTable with indexes already resolved to column numbers (index_builder.cpp).
   Table& createTableWithIndexes(const std::string& name, const std::vector<ColumnDef>& columns,
@@ -197,6 +204,10 @@ class DatabaseImpl final : public Database {
   uint32_t allocateIndexPage(uint32_t usageMap);
   void releaseIndexPage(uint32_t usageMap, uint32_t page);
   int32_t tablesContainerId() const { return tablesContainerId_; }
+  // The mask of the file's stored SIDs, from page 0 as it now stands (permissions.cpp),
+  // and the stored owner of a new table: the engine for a system table, else the Admin user.
+  SidMask sidMask();
+  std::string ownerSid(bool system);
   // The lock file written while the database is open for writing (nullptr when none),
   // or inUse when another program holds the database's file lock: writes then fail.
   void setLock(std::unique_ptr<LockFile> lock, bool inUse) {
@@ -206,7 +217,8 @@ class DatabaseImpl final : public Database {
 
  private:
   void writeCatalogRow(const std::string& name, int32_t id, int32_t parentId, int16_t type, int32_t flags);
-  void copyPermissions(int32_t objectId);
+  // The permission rows of a new table (permissions.h).
+  void copyPermissions(int32_t objectId, bool system);
   void markUsed(uint32_t page);
 
   std::unique_ptr<Pager> pager_;

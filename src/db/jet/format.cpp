@@ -19,10 +19,13 @@ constexpr uint32_t kPasswordOffset = 0x42;
 constexpr uint32_t kJet3SortOffset = 0x3A;
 constexpr uint32_t kSortOffset = 0x6E;
 constexpr uint32_t kCreationDateOffset = 0x72;
-// The fixed words Access keeps at the start of the scrambled region.
-constexpr uint8_t kScrambledPrefix[24] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00,
-                                          0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
-                                          0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
+constexpr uint32_t kEngineBuildOffset = 0x6A;
+constexpr uint32_t kCatalogPagesOffset = 0x20;
+constexpr uint32_t kAce14MarkOffset = 0x15;
+constexpr uint32_t kCommitTable = 0xE00;
+constexpr uint32_t kCommitSlots = 256;
+// The fixed words at the start of the scrambled region.
+constexpr uint8_t kScrambledPrefix[8] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00};
 
 uint8_t versionByte(Format f) {
   switch (f) {
@@ -123,6 +126,7 @@ DatabaseHeader decodeHeader(const std::vector<uint8_t>& raw, size_t fileSize, co
   if (fileSize < static_cast<size_t>(l.pageSize) * 3) throw notAccess("the file is truncated");
   std::vector<uint8_t> page(raw.begin(), raw.begin() + l.pageSize);
   rc4(kHeaderKey, 4, page.data() + kScrambleStart, l.headerScrambled);
+  for (size_t i = 0; i < h.catalogPages.size(); ++i) h.catalogPages[i] = get32(page.data(), kCatalogPagesOffset + 4 * i);
   h.codePage = get16(page.data(), kCodePageOffset);
   h.encodingKey = get32(page.data(), kEncodingKeyOffset);
   if (l.jet3) {
@@ -136,6 +140,7 @@ DatabaseHeader decodeHeader(const std::vector<uint8_t>& raw, size_t fileSize, co
     h.sortLanguage = get16(page.data(), kSortOffset);
     h.sortVersion = page[kSortOffset + 3];
     h.creationDate = getDouble(page.data(), kCreationDateOffset);
+    h.engineBuild = get32(page.data(), kEngineBuildOffset);
     uint8_t mask[4];
     put32(mask, 0, passwordMask(h.creationDate));
     std::u16string pw;
@@ -160,7 +165,9 @@ std::vector<uint8_t> encodeHeader(const DatabaseHeader& h) {
   const char* engine = (h.format == Format::kJet3 || h.format == Format::kJet4) ? "Standard Jet DB" : "Standard ACE DB";
   std::memcpy(page.data() + 4, engine, 15);
   page[0x14] = versionByte(h.format);
+  if (h.format == Format::kAce14) page[kAce14MarkOffset] = 1;
   std::memcpy(page.data() + kScrambleStart, kScrambledPrefix, sizeof kScrambledPrefix);
+  for (size_t i = 0; i < h.catalogPages.size(); ++i) put32(page.data(), kCatalogPagesOffset + 4 * i, h.catalogPages[i]);
   put16(page.data(), kCodePageOffset, h.codePage);
   put32(page.data(), kEncodingKeyOffset, h.encodingKey);
   if (l.jet3) {
@@ -168,6 +175,7 @@ std::vector<uint8_t> encodeHeader(const DatabaseHeader& h) {
     for (size_t i = 0; i < h.password.size() && i < l.passwordSize; ++i)
       page[kPasswordOffset + i] = static_cast<uint8_t>(h.password[i]);
   } else {
+    put32(page.data(), kEngineBuildOffset, h.engineBuild);
     put16(page.data(), kSortOffset, h.sortLanguage);
     page[kSortOffset + 3] = h.sortVersion;
     putDouble(page.data(), kCreationDateOffset, h.creationDate);
@@ -184,9 +192,22 @@ std::vector<uint8_t> encodeHeader(const DatabaseHeader& h) {
     }
     const uint8_t tail[8] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0};
     std::memcpy(page.data() + kScrambleStart + l.headerScrambled, tail, sizeof tail);
+    // The commit-byte table, idle.
+    for (uint32_t slot = 0; slot < kCommitSlots; ++slot) page[kCommitTable + 2 * slot + 1] = 1;
+    page[kCommitTable] = 1;
   }
   rc4(kHeaderKey, 4, page.data() + kScrambleStart, l.headerScrambled);
   return page;
+}
+
+std::vector<uint32_t> busyCommitSlots(std::span<const uint8_t> page0) {
+  std::vector<uint32_t> busy;
+  if (page0.size() < kCommitTable + 2 * kCommitSlots) return busy;
+  const uint8_t* t = page0.data() + kCommitTable;
+  if (t[1] != 1) busy.push_back(0);
+  for (uint32_t slot = 2; slot < kCommitSlots; ++slot)
+    if (t[2 * slot] != 0 || t[2 * slot + 1] != 1) busy.push_back(slot);
+  return busy;
 }
 
 }  // namespace qv::jet

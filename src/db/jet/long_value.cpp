@@ -72,6 +72,12 @@ uint32_t LongValueWriter::sharedPage(uint16_t column) {
   return 0;
 }
 
+bool LongValueWriter::isSharedPage(uint32_t page) const {
+  for (const Shared& s : shared_)
+    if (s.page == page) return true;
+  return false;
+}
+
 uint32_t LongValueWriter::pageWithRoom(uint16_t column, uint32_t n) {
   const Layout& l = pager_.layout();
   uint32_t& current = sharedSlot(column);

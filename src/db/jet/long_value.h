@@ -65,6 +65,8 @@ class LongValueWriter {
   uint32_t sharedPage(uint16_t column);
   // Forgets every column's shared page (after a failed change): the next value asks again.
   void forgetPages() { shared_.clear(); }
+  // Whether the page is a column's shared page (where values still go).
+  bool isSharedPage(uint32_t page) const;
 
  private:
   struct Shared {

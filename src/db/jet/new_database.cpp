@@ -1,8 +1,19 @@
-// A new, empty database: page 0, the global usage map on page 1, the catalogue
-// (MSysObjects on page 2), the permission table MSysACEs, MSysQueries and
-// MSysRelationships, the containers "Tables", "Databases" and "Relationships", the
-// database object "MSysDb", permission rows for each of them, and the indexes of the
-// system tables that Access expects.
+// A new, empty database, laid out as the database engine lays out one it creates
+// itself (no Access involved):
+//   page 0      the database definition (format.h), its commit-byte table idle
+//   page 1      the global usage map
+//   pages 2-5   the definitions of MSysObjects, MSysACEs, MSysQueries and
+//               MSysRelationships, on the pages page 0 names for them
+//   page 6      the usage maps of those tables, their indexes and long values
+//   pages 7-13  the empty root pages of their indexes
+//   page 14     the catalogue: the containers "Tables", "Databases" and
+//               "Relationships", the database object "MSysDb" and the four tables
+//   page 15     the permission rows (MSysACEs)
+// and in an .accdb then the complex-column catalogue (system_tables.h).
+//
+// Owners and permissions are the engine's: it owns the containers and its tables, the
+// Admin user owns MSysDb; the rights below are those it grants. Every SID is stored
+// masked with the file's own key (sid_mask.h), taken from page 0 as written.
 //
 // The file is built under a temporary name in the same folder (".NAME.XXXXXXXX.new",
 // locked while it grows) and takes its real name only when it is complete and on disk,
@@ -18,46 +29,56 @@
 #include "db/jet/ciphers.h"
 #include "db/jet/data_page.h"
 #include "db/jet/office_crypto.h"
+#include "db/jet/sid_mask.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/journal.h"
 #include "db/jet/sort_order.h"
+#include "db/jet/system_tables.h"
 #include "db/jet/text.h"
 #include "db/jet/usage_map.h"
 
 namespace qv::jet {
 namespace {
 
-// The built-in security identifiers of Access's default workgroup: the Admin user
-// (owner of everything created without a workgroup), the Admins group and the Users
-// group.
-const std::string kAdminUser("\xA6\x33", 2);
-const std::string kAdminsGroup("\xA7\x33", 2);
-const std::string kUsersGroup("\xA7\x36", 2);
+constexpr int32_t kDatabaseObjectId = 0x10000000;  // MSysDb
+constexpr int32_t kTopContainerParent = 0x0F000000;
 
-// Index flags as Access sets them on its system tables (0x80 is always set).
-constexpr uint8_t kUnique = 0x81;
-constexpr uint8_t kIgnoreNulls = 0x82;
-constexpr uint8_t kRequired = 0x88;
+// A permission row: object, account, rights, whether objects made in a container
+// inherit it.
+struct Permission {
+  int32_t object;
+  const std::string* account;
+  int32_t rights;
+  bool inheritable;
+};
 
-ColumnDef col(const char* name, ColumnType type, int length = 0) {
-  ColumnDef c;
-  c.name = name;
-  c.type = type;
-  c.length = length;
-  return c;
+// The rows the engine writes into a new database, in its order (objects by id: the
+// catalogue tables are pages 2 to 5).
+std::vector<Permission> enginePermissions() {
+  return {{2, &sid::kAdminUser, 393216, false},
+          {3, &sid::kAdminUser, 393216, false},
+          {4, &sid::kAdminUser, 393216, false},
+          {5, &sid::kAdminUser, 917504, false},
+          {kTablesContainerId, &sid::kCreator, 983294, true},
+          {kTablesContainerId, &sid::kAdminUser, 393217, false},
+          {kRelationshipsContainerId, &sid::kCreator, 983294, true},
+          {kRelationshipsContainerId, &sid::kAdminUser, 393217, false},
+          {kDatabasesContainerId, &sid::kAdminUser, 393216, false},
+          {kDatabaseObjectId, &sid::kAdminUser, 393230, false},
+          {kDatabaseObjectId, &sid::kUsersGroup, 14, false},
+          {4, &sid::kUsersGroup, 20, false},
+          {5, &sid::kUsersGroup, 20, false},
+          {2, &sid::kUsersGroup, 20, false},
+          {kTablesContainerId, &sid::kUsersGroup, 1048319, true},
+          {kRelationshipsContainerId, &sid::kUsersGroup, 1048575, true}};
 }
 
-std::vector<ColumnDef> catalogColumns() {
-  return {col("Id", ColumnType::kLong),          col("ParentId", ColumnType::kLong),
-          col("Name", ColumnType::kText, 255),   col("Type", ColumnType::kInteger),
-          col("DateCreate", ColumnType::kDateTime), col("DateUpdate", ColumnType::kDateTime),
-          col("Owner", ColumnType::kBinary, 255), col("Flags", ColumnType::kLong),
-          col("Database", ColumnType::kMemo),    col("Connect", ColumnType::kMemo),
-          col("ForeignName", ColumnType::kText, 255), col("RmtInfoShort", ColumnType::kBinary, 255),
-          col("RmtInfoLong", ColumnType::kOle),  col("Lv", ColumnType::kOle),
-          col("LvProp", ColumnType::kOle),       col("LvModule", ColumnType::kOle),
-          col("LvExtra", ColumnType::kOle)};
+// The rights on a system table added after the first four (as on MSysObjects).
+std::vector<Permission> systemTablePermissions(int32_t object) {
+  return {{object, &sid::kAdminUser, 393216, false}, {object, &sid::kUsersGroup, 20, false}};
 }
+
+bool hasComplexColumns(Format format) { return format != Format::kJet3 && format != Format::kJet4; }
 
 // A name beside `path` for building it: hidden, with a random part so that two runs do
 // not meet.
@@ -109,6 +130,7 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     throw DbError(kErrGeneric, "'" + path + "': the sort order " + sortOrderName(header.sortLanguage, header.sortVersion) +
                                    " is not one this program can keep");
   header.creationDate = nowAsOleDate();
+  header.engineBuild = kEngineBuild;
   // An .mdb keeps its password in the header; an .accdb with a password is encrypted
   // (Agile, AES-256) and keeps none there.
   bool encrypted = !options.password.empty() && format != Format::kJet4;
@@ -134,11 +156,12 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     std::unique_ptr<io::File> held = env.open(temporary, io::OpenMode::kRead);
     if (!held->tryLockExclusive()) throw DbError(kErrLocked, "'" + temporary + "' is in use by another program");
     auto pager = std::make_unique<Pager>(std::move(file), layout, false);
-    // Page 0, the header.
+    // Page 0, the header; the key of the stored SIDs comes from it as written.
     uint32_t p0 = pager->append();
     std::vector<uint8_t> page0 = encodeHeader(header);
     if (encrypted) pager->setCodec(newAgileCodec(page0, header.encodingKey, options.password));
     std::memcpy(pager->overwrite(p0), page0.data(), page0.size());
+    const SidMask sids = SidMask::fromStoredPage0(page0);
     // Page 1: the global usage map (bit set = page free) and a second, empty map.
     uint32_t p1 = pager->append();
     initDataPage(pager->overwrite(p1), layout, 1);
@@ -146,75 +169,65 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     std::memset(global.data() + 5, 0xFF, global.size() - 5);
     appendDataRow(*pager, p1, global);
     appendDataRow(*pager, p1, emptyUsageMapRow(layout, 0));
-    uint32_t p2 = pager->append();  // the catalogue's definition, written below
-    for (uint32_t p : {p0, p1, p2}) {
+    // The pages of the first catalogue tables' definitions, written below.
+    std::vector<uint32_t> used = {p0, p1};
+    for (uint32_t page : header.catalogPages) {
+      while (pager->pageCount() <= page) pager->append();
+      used.push_back(page);
+    }
+    for (uint32_t p : used) {
       uint8_t* g = pager->modify(p1, 0, 0);
       RowSpan s = dataRow(g, layout, 0, path);
       g[s.start + 5 + p / 8] &= static_cast<uint8_t>(~(1u << (p % 8)));
     }
     auto db = std::make_unique<DatabaseImpl>(std::move(pager), header, path);
-    // The catalogue's indexes as Access lays them out: (ParentId, Name) and the primary
-    // key Id, both unique.
-    db->buildTable("MSysObjects", catalogColumns(), true, kCatalogPage, kTablesContainerId,
-                   {{"ParentIdName", {1, 2}, kUnique, false}, {"Id", {0}, kUnique, true}});
-    db->pager().flush();
-    db->load();
-    // Containers and the database object, then the system tables.
-    auto& objects = static_cast<TableImpl&>(*db->table("MSysObjects"));
-    auto catalogRow = [&](const char* name, int32_t id, int32_t parent, int16_t type) {
-      const TableDef& def = objects.def();
-      std::vector<Value> row(def.columns.size());
-      double now = nowAsOleDate();
-      row[0] = Value::integer(id);
-      row[1] = Value::integer(parent);
-      row[2] = Value::text(name);
-      row[3] = Value::integer(type);
-      row[4] = Value::dateTime(now);
-      row[5] = Value::dateTime(now);
-      row[6] = Value::binary(kAdminUser);
-      row[7] = Value::integer(kSystemFlag);
+    // The first catalogue tables, then their catalogue rows: the containers and the
+    // database object first.
+    const std::vector<SystemTableSpec>& first = catalogTableSpecs();
+    for (size_t i = 0; i < first.size(); ++i)
+      db->layOutTable(first[i].name, systemTableDef(first[i], header), true, header.catalogPages[i], first[i].indexes);
+    auto& objects = static_cast<TableImpl&>(*db->findTable("MSysObjects", false));
+    const TableDef& catalog = objects.def();
+    auto catalogRow = [&](const std::string& name, int32_t id, int32_t parent, int16_t type, int32_t flags,
+                          const std::string* owner) {
+      std::vector<Value> row(catalog.columns.size());
+      for (size_t c = 0; c < catalog.columns.size(); ++c) {
+        const std::string& column = catalog.columns[c].def.name;
+        if (column == "Id") row[c] = Value::integer(id);
+        else if (column == "ParentId") row[c] = Value::integer(parent);
+        else if (column == "Name") row[c] = Value::text(name);
+        else if (column == "Type") row[c] = Value::integer(type);
+        else if (column == "DateCreate" || column == "DateUpdate") row[c] = Value::dateTime(header.creationDate);
+        else if (column == "Owner" && owner) row[c] = Value::binary(sids.mask(*owner));
+        else if (column == "Flags") row[c] = Value::integer(flags);
+      }
       objects.insertRow(row);
     };
-    catalogRow("Tables", kTablesContainerId, 0x0F000000, kTypeContainer);
-    catalogRow("Databases", kDatabasesContainerId, 0x0F000000, kTypeContainer);
-    catalogRow("Relationships", kRelationshipsContainerId, 0x0F000000, kTypeContainer);
-    catalogRow("MSysDb", 0x10000000, kDatabasesContainerId, kTypeDatabase);
-    catalogRow("MSysObjects", kCatalogPage, kTablesContainerId, kTypeTable);
-    TableImpl& aces = db->buildTable("MSysACEs",
-                                     {col("ObjectId", ColumnType::kLong), col("SID", ColumnType::kBinary, 255),
-                                      col("ACM", ColumnType::kLong), col("FInheritable", ColumnType::kBoolean)},
-                                     true, 0, kTablesContainerId, {{"ObjectId", {0}, kRequired, false}});
-    auto ace = [&](int32_t object, const std::string& sid, int32_t acm, bool inherit) {
-      aces.insertRow(std::vector<Value>{Value::integer(object), Value::binary(sid), Value::integer(acm), Value::boolean(inherit)});
+    catalogRow("Tables", kTablesContainerId, kTopContainerParent, kTypeContainer, kSystemFlag, &sid::kEngine);
+    catalogRow("Databases", kDatabasesContainerId, kTopContainerParent, kTypeContainer, kSystemFlag, &sid::kEngine);
+    catalogRow("Relationships", kRelationshipsContainerId, kTopContainerParent, kTypeContainer, kSystemFlag, &sid::kEngine);
+    catalogRow("MSysDb", kDatabaseObjectId, kDatabasesContainerId, kTypeDatabase, kSystemFlag, &sid::kAdminUser);
+    for (size_t i = 0; i < first.size(); ++i)
+      catalogRow(first[i].name, static_cast<int32_t>(header.catalogPages[i]), kTablesContainerId, kTypeTable,
+                 first[i].catalogFlags, &sid::kEngine);
+    TableImpl& aces = *db->findTable("MSysACEs", false);
+    auto permit = [&](const std::vector<Permission>& rows) {
+      for (const Permission& p : rows)
+        aces.insertRow(std::vector<Value>{Value::integer(p.object), Value::binary(sids.mask(*p.account)),
+                                          Value::integer(p.rights), Value::boolean(p.inheritable)});
     };
-    // Rights as Access grants them in a new database.
-    for (const std::string* sid : {&kAdminUser, &kAdminsGroup})
-      for (int32_t object : {static_cast<int32_t>(kCatalogPage), static_cast<int32_t>(aces.def().page)}) ace(object, *sid, 1048575, false);
-    ace(kTablesContainerId, kUsersGroup, 983294, true);
-    ace(kTablesContainerId, kAdminUser, 1048319, true);
-    ace(kTablesContainerId, kAdminsGroup, 1048319, true);
-    ace(kDatabasesContainerId, kAdminUser, 393216, false);
-    ace(kRelationshipsContainerId, kUsersGroup, 983294, true);
-    ace(kRelationshipsContainerId, kAdminUser, 393217, false);
-    ace(kRelationshipsContainerId, kAdminsGroup, 1048575, true);
-    ace(0x10000000, kAdminUser, 393230, false);
-    ace(0x10000000, kAdminsGroup, 14, false);
-    db->buildTable("MSysQueries",
-                   {col("ObjectId", ColumnType::kLong), col("Attribute", ColumnType::kByte),
-                    col("Order", ColumnType::kBinary, 255), col("Name1", ColumnType::kText, 255),
-                    col("Name2", ColumnType::kText, 255), col("Expression", ColumnType::kMemo),
-                    col("Flag", ColumnType::kInteger), col("LvExtra", ColumnType::kLong)},
-                   true, 0, kTablesContainerId, {{"ObjectIdAttribute", {0, 1, 2}, kUnique, true}});
-    db->buildTable("MSysRelationships",
-                   {col("szRelationship", ColumnType::kText, 64), col("grbit", ColumnType::kLong),
-                    col("ccolumn", ColumnType::kLong), col("icolumn", ColumnType::kLong),
-                    col("szObject", ColumnType::kText, 64), col("szColumn", ColumnType::kText, 64),
-                    col("szReferencedObject", ColumnType::kText, 64),
-                    col("szReferencedColumn", ColumnType::kText, 64)},
-                   true, 0, kTablesContainerId,
-                   {{"szRelationship", {0}, kIgnoreNulls, false},
-                    {"szObject", {4}, kIgnoreNulls, false},
-                    {"szReferencedObject", {6}, kIgnoreNulls, false}});
+    permit(enginePermissions());
+    // An .accdb's complex-column catalogue: tables without an owner.
+    if (hasComplexColumns(format)) {
+      for (const SystemTableSpec& spec : complexColumnTableSpecs()) {
+        TableImpl& t = db->layOutTable(spec.name, systemTableDef(spec, header), true, 0, spec.indexes);
+        const auto id = static_cast<int32_t>(t.def().page);
+        catalogRow(spec.name, id, kTablesContainerId, kTypeTable, spec.catalogFlags, nullptr);
+        permit(systemTablePermissions(id));
+      }
+    }
+    db->pager().flush();
+    db->load();
     db->pager().sync();
     // A journal left by an earlier database of this name belongs to nothing now.
     removeQuietly(env, journalPath(path));

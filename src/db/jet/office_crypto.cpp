@@ -388,7 +388,8 @@ std::unique_ptr<PageCodec> newAgileCodec(std::vector<uint8_t>& page0, uint32_t e
   std::string xml =
       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
       "<encryption xmlns=\"http://schemas.microsoft.com/office/2006/encryption\" "
-      "xmlns:p=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\">"
+      "xmlns:p=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\" "
+      "xmlns:c=\"http://schemas.microsoft.com/office/2006/keyEncryptor/certificate\">"
       "<keyData " + params(data) + "/>"
       "<keyEncryptors><keyEncryptor uri=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\">"
       "<p:encryptedKey spinCount=\"" + std::to_string(pk.spinCount) + "\" " + params(pk) +

@@ -6,7 +6,9 @@
 // encryption scheme:
 //
 //   version (2 + 2 bytes), then by version:
-//   4.4  "Agile": 4 reserved bytes (0x40), then an XML text. Its <keyData> names the
+//   4.4  "Agile": 4 reserved bytes (0x40), then an XML text (its root declares the
+//        namespaces of the password and the certificate key encryptors, as Access
+//        writes it, though only the password one is used). Its <keyData> names the
 //        cipher (AES, CBC), key size, hash and a salt; its password <encryptedKey>
 //        adds a spin count, a second salt and three AES-CBC encrypted values: the
 //        database's secret key, a random verifier and the verifier's hash. Each of them

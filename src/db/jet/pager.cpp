@@ -116,7 +116,9 @@ void Pager::release(uint32_t page) {
   auto it = cache_.find(page);
   if (it == cache_.end()) return;
   if (last_ == it->second.get()) last_ = nullptr;
-  if (sparePages_.size() < 8) sparePages_.push_back(std::move(it->second));
+  // A run of rows with long values fills hundreds of pages a step: their buffers serve
+  // the next step, where freeing and allocating them again would cost fresh memory.
+  if (sparePages_.size() < kSparePages) sparePages_.push_back(std::move(it->second));
   cache_.erase(it);
 }
 
@@ -372,6 +374,11 @@ void Pager::sync() {
 
 void Pager::trim(size_t limit) {
   if (cache_.size() <= limit || !groups_.empty()) return;
+  // Their buffers serve the pages loaded or made next.
+  for (auto& entry : cache_) {
+    if (sparePages_.size() >= kSparePages) break;
+    sparePages_.push_back(std::move(entry.second));
+  }
   cache_.clear();
   last_ = nullptr;
 }

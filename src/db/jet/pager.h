@@ -152,6 +152,7 @@ class Pager {
   std::unordered_map<uint32_t, std::vector<uint8_t>> before_;
   std::vector<std::vector<uint8_t>> spare_;
   std::vector<std::unique_ptr<CachedPage>> sparePages_;
+  static constexpr size_t kSparePages = 1024;
   uint32_t pagesBefore_ = 0;
   bool changing_ = false;
   std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> cache_;

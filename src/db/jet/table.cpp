@@ -101,6 +101,7 @@ void TableImpl::insertRows(std::span<const Value> values, size_t* rowsInFile) {
   runRow_ = 0;
   runRowsInFile_ = 0;
   stepFullPages_.clear();
+  stepLongValuePages_.clear();
   try {
     db_.change([&] {
       for (size_t at = 0; at < values.size(); at += n, ++runRow_) {
@@ -214,6 +215,7 @@ void TableImpl::forgetInsertPage() {
   newLongValuePages_.clear();
   leftLongValuePages_.clear();
   leftDataPages_.clear();
+  stepLongValuePages_.clear();
   lv_.forgetPages();
 }
 
@@ -222,6 +224,7 @@ uint32_t TableImpl::newPage(uint16_t column, bool shared) {
   // not reachable, and the maps then change once for all of the step's new pages.
   uint32_t page = db_.allocatePage(true);
   newLongValuePages_.push_back({page, column, shared});
+  if (flushEachStep_) stepLongValuePages_.push_back(page);
   return page;
 }
 
@@ -342,6 +345,10 @@ void TableImpl::placeRow(std::span<const Value> values) {
         runRowsInFile_ = runRow_;
         // The run will not come back to the pages it filled: their buffers serve the next ones.
         for (uint32_t full : stepFullPages_) pager.release(full);
+        // So do the long-value pages it made, but for the shared ones that still have room.
+        for (uint32_t page : stepLongValuePages_)
+          if (!lv_.isSharedPage(page)) pager.release(page);
+        stepLongValuePages_.clear();
       }
       stepFullPages_.clear();
     }

@@ -16,8 +16,6 @@
 namespace qv::jet {
 namespace {
 
-constexpr uint32_t kDefinitionMagic = 0x0659;  // the word Access repeats through a definition
-constexpr int32_t kFullAccess = 1048575;
 
 void checkName(const std::string& name, const char* what) {
   std::u16string u = utf8ToUtf16(name);
@@ -49,7 +47,8 @@ TableDef planTableDef(const std::vector<ColumnDef>& columns, bool system, const 
     c.sortLanguage = c.def.type == ColumnType::kNumeric ? 0 : header.sortLanguage;
     c.sortVersion = c.def.type == ColumnType::kNumeric ? 0 : header.sortVersion;
     bool variable = isVariable(in.type);
-    c.flags = variable ? 0x12 : 0x13;
+    // 0x10 marks the engine's catalogue columns; a user column never carries it.
+    c.flags = static_cast<uint8_t>((variable ? 0x02 : 0x03) | (system ? 0x10 : 0));
     if (in.autoIncrement && in.type == ColumnType::kLong) c.flags |= 0x04;
     c.def.autoIncrement = in.autoIncrement && in.type == ColumnType::kLong;
     if (in.type == ColumnType::kText || in.type == ColumnType::kMemo) c.compressed = 1;
@@ -64,7 +63,10 @@ TableDef planTableDef(const std::vector<ColumnDef>& columns, bool system, const 
     if (variable) {
       c.varIndex = varIndex++;
     } else {
-      c.fixedOffset = fixedOffset;
+      // As Access writes it: a fixed column counts the variable ones before it, and a
+      // Yes/No column (kept in the null mask) has offset 0.
+      c.varIndex = varIndex;
+      c.fixedOffset = in.type == ColumnType::kBoolean ? 0 : fixedOffset;
       fixedOffset = static_cast<uint16_t>(fixedOffset + fixedSize(in.type));
     }
     def.columns.push_back(std::move(c));
@@ -76,7 +78,17 @@ TableDef planTableDef(const std::vector<ColumnDef>& columns, bool system, const 
 
 TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system,
                                     uint32_t fixedPage, int32_t parentId, const std::vector<NewIndex>& indexes) {
-  TableDef def = planTableDef(columns, system, header_);
+  TableImpl& table = layOutTable(name, planTableDef(columns, system, header_), system, fixedPage, indexes);
+  const uint32_t page = table.def().page;
+  if (page != kCatalogPage && catalogTable_) {
+    writeCatalogRow(name, static_cast<int32_t>(page), parentId, kTypeTable, system ? kSystemFlag : 0);
+    copyPermissions(static_cast<int32_t>(page), system);
+  }
+  return table;
+}
+
+TableImpl& DatabaseImpl::layOutTable(const std::string& name, TableDef def, [[maybe_unused]] bool system, uint32_t fixedPage,
+                                     const std::vector<NewIndex>& indexes) {
   const Layout& l = pager_->layout();
   uint32_t page = fixedPage != 0 ? fixedPage : allocatePage();
   def.page = page;
@@ -120,10 +132,6 @@ TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<C
     catalogTable_ = std::move(table);
     return ref;
   }
-  if (catalogTable_) {
-    writeCatalogRow(name, static_cast<int32_t>(page), parentId, kTypeTable, system ? kSystemFlag : 0);
-    copyPermissions(static_cast<int32_t>(page));
-  }
   tables_[foldName(name)] = std::move(table);
   built_.push_back(foldName(name));
   return ref;
@@ -143,36 +151,9 @@ void DatabaseImpl::writeCatalogRow(const std::string& name, int32_t id, int32_t 
   set("Type", Value::integer(type));
   set("DateCreate", Value::dateTime(now));
   set("DateUpdate", Value::dateTime(now));
-  set("Owner", Value::binary(std::string("\xA6\x33", 2)));
+  set("Owner", Value::binary(ownerSid((flags & kSystemFlag) != 0)));
   set("Flags", Value::integer(flags));
   catalogTable_->insertRow(row);
-}
-
-void DatabaseImpl::copyPermissions(int32_t objectId) {
-  TableImpl* aces = findTable("MSysACEs", false);
-  if (!aces) return;
-  const TableDef& def = aces->def();
-  int iObject = columnIndex(def, "ObjectId"), iSid = columnIndex(def, "SID"), iAcm = columnIndex(def, "ACM"),
-      iInherit = columnIndex(def, "FInheritable");
-  if (iObject < 0 || iSid < 0 || iAcm < 0 || iInherit < 0) return;
-  // The groups and users that the Tables container grants inheritable rights get full
-  // rights on the new table, as when Access itself creates one.
-  std::vector<std::string> sids;
-  auto cursor = aces->scan();
-  std::vector<Value> row;
-  while (cursor->next(row)) {
-    if (row[static_cast<size_t>(iObject)].i == tablesContainerId_ && row[static_cast<size_t>(iInherit)].b &&
-        std::find(sids.begin(), sids.end(), row[static_cast<size_t>(iSid)].s) == sids.end())
-      sids.push_back(row[static_cast<size_t>(iSid)].s);
-  }
-  for (const std::string& sid : sids) {
-    std::vector<Value> out(def.columns.size());
-    out[static_cast<size_t>(iObject)] = Value::integer(objectId);
-    out[static_cast<size_t>(iSid)] = Value::binary(sid);
-    out[static_cast<size_t>(iAcm)] = Value::integer(kFullAccess);
-    out[static_cast<size_t>(iInherit)] = Value::boolean(false);
-    aces->insertRow(out);
-  }
 }
 
 Table& DatabaseImpl::createTable(const std::string& name, const std::vector<ColumnDef>& columns) {

@@ -217,20 +217,27 @@ std::vector<std::vector<uint8_t>> encodeTableDef(const TableDef& def, const Layo
     size_t at = append(l.realIndexEntry);
     put32(d.data(), at + 4, ri.rowCount);
   }
-  for (const ColumnInfo& c : def.columns) {
+  // The order of the column entries (and of their names and long-value maps).
+  std::vector<const ColumnInfo*> entries;
+  for (const ColumnInfo& c : def.columns) entries.push_back(&c);
+  if (def.engineLayout)
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const ColumnInfo* a, const ColumnInfo* b) { return foldName(a->def.name) < foldName(b->def.name); });
+  for (const ColumnInfo* entry : entries) {
+    const ColumnInfo& c = *entry;
     size_t at = append(l.columnEntry);
     d[at] = static_cast<uint8_t>(c.def.type);
     put32(d.data(), at + 1, def.magic);
     put16(d.data(), at + 5, c.number);
     put16(d.data(), at + 7, c.varIndex);
-    put16(d.data(), at + 9, c.number);
+    put16(d.data(), at + 9, def.engineLayout ? 0 : c.number);
     if (c.def.type == ColumnType::kNumeric) {
       d[at + 11] = static_cast<uint8_t>(c.def.precision);
       d[at + 12] = static_cast<uint8_t>(c.def.scale);
     } else {
       put16(d.data(), at + 11, c.sortLanguage);
-      d[at + 14] = c.sortVersion;
     }
+    d[at + 14] = c.sortVersion;
     d[at + 15] = c.flags;
     d[at + 16] = c.compressed;
     put16(d.data(), at + 21, c.fixedOffset);
@@ -242,7 +249,7 @@ std::vector<std::vector<uint8_t>> encodeTableDef(const TableDef& def, const Layo
     put16(d.data(), at, static_cast<uint32_t>(u.size()));
     std::copy(u.begin(), u.end(), d.begin() + static_cast<long>(at) + 2);
   };
-  for (const ColumnInfo& c : def.columns) appendName(c.def.name);
+  for (const ColumnInfo* c : entries) appendName(c->def.name);
   for (const RealIndex& ri : def.realIndexes) {
     size_t at = append(l.realIndexDef);
     put32(d.data(), at, kRealIndexMagic);
@@ -272,7 +279,15 @@ std::vector<std::vector<uint8_t>> encodeTableDef(const TableDef& def, const Layo
     d[at + 23] = li.type;
   }
   for (const LogicalIndex& li : def.indexes) appendName(li.name);
-  for (const LongValueMaps& m : def.longValueMaps) {
+  std::vector<LongValueMaps> maps = def.longValueMaps;
+  auto entryOf = [&](uint16_t column) {
+    for (size_t i = 0; i < entries.size(); ++i)
+      if (entries[i]->number == column) return i;
+    return entries.size();
+  };
+  std::stable_sort(maps.begin(), maps.end(),
+                   [&](const LongValueMaps& a, const LongValueMaps& b) { return entryOf(a.column) < entryOf(b.column); });
+  for (const LongValueMaps& m : maps) {
     size_t at = append(10);
     put16(d.data(), at, m.column);
     put32(d.data(), at + 2, m.owned);

@@ -14,11 +14,15 @@
 //   0x2F logical index count (4)     0x33 real index count (4)
 //   0x37 owned-pages usage map row pointer (4)   0x3B free-space usage map pointer (4)
 //   then per real index 12 bytes (unknown 4, number of distinct keys 4, unknown 4),
-//   per column 25 bytes: type(1) unknown(4) number(2) variable index(2) number(2)
-//     misc(2: precision and scale for Decimal, sort language for text) misc2(2: sort
-//     version in its second byte) flags(1: 01 fixed, 02 nullable, 04 AutoNumber,
-//     10 updatable, 40 GUID AutoNumber) compressed-text flag(1) unknown(4)
-//     fixed offset(2) length in bytes(2)
+//   per column 25 bytes: type(1) unknown(4) number(2) variable index(2: for a fixed
+//     column the number of variable columns before it) number again(2: 0 in the
+//     engine's own tables) misc(2: precision and scale for Decimal, sort language
+//     otherwise) misc2(2: sort version in its second byte) flags(1: 01 fixed,
+//     02 nullable, 04 AutoNumber, 10 and 20 only on the engine's catalogue columns
+//     (20 on Owner and SID), 40 GUID AutoNumber) extra flags(1: 01 compressed text)
+//     unknown(4) fixed offset(2: 0 for Yes/No, whose value lives in the null mask)
+//     length in bytes(2). User tables list their column entries by number; the
+//     engine's own tables list them by name (case-insensitive).
 //   the column names (2-byte byte length + UCS-2),
 //   per real index 52 bytes: unknown(4), 10 x (column number 2, order 1: 01 ascending,
 //     00 descending; FFFF unused),
@@ -27,11 +31,13 @@
 //   per logical index 28 bytes: unknown(4) index number(4) real index(4) related table
 //     type(1) related index(4, -1 none) related table page(4) cascade update(1)
 //     cascade delete(1) index type(1: 1 primary key, 2 foreign key) unknown(4),
-//   the index names, then for each long-value column its number(2) and two usage map
-//   pointers (owned, free; 4 each), closed by FFFF.
+//   the index names, then for each long-value column (in the order of the column
+//   entries) its number(2) and two usage map pointers (owned, free; 4 each), closed by
+//   FFFF.
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/jet/database.h"
@@ -99,7 +105,20 @@ struct TableDef {
   std::vector<LongValueMaps> longValueMaps;
   // Decimal index keys in Jet 4's order rather than ACE's (index_key.h).
   bool legacyNumericKeys = true;
+  // Laid out as the engine lays out its own tables (column entries by name, no second
+  // column number); only new definitions use it.
+  bool engineLayout = false;
 };
+
+// The word Access repeats through a definition (at 0x0C, in every column entry).
+constexpr uint32_t kDefinitionMagic = 0x0659;
+
+// The position of the column of that exact name in def.columns, or -1.
+inline int columnPosition(const TableDef& def, std::string_view name) {
+  for (size_t i = 0; i < def.columns.size(); ++i)
+    if (def.columns[i].def.name == name) return static_cast<int>(i);
+  return -1;
+}
 
 // Reads and checks a table definition; throws a format error naming the file and table.
 TableDef readTableDef(Pager& pager, uint32_t page, const std::string& tableName);

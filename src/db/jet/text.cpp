@@ -1,5 +1,8 @@
 #include "db/jet/text.h"
 
+#include <bit>
+#include <cstring>
+
 namespace qv::jet {
 namespace {
 
@@ -8,6 +11,29 @@ constexpr char16_t kCp1252High[32] = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// Decodes the UTF-8 sequence at i and moves i past it. Leniently: the continuation
+// bytes are not checked, and a sequence cut short by the end is U+FFFD for its first byte.
+uint32_t decodeLenient(std::string_view s, size_t& i) {
+  const auto c = static_cast<uint8_t>(s[i]);
+  auto next = [&s, &i](size_t k) { return static_cast<uint8_t>(s[i + k]) & 0x3Fu; };
+  uint32_t cp = 0xFFFD;
+  size_t len = 1;
+  if (c < 0x80) {
+    cp = c;
+  } else if ((c & 0xE0) == 0xC0 && i + 1 < s.size()) {
+    cp = ((c & 0x1Fu) << 6) | next(1);
+    len = 2;
+  } else if ((c & 0xF0) == 0xE0 && i + 2 < s.size()) {
+    cp = ((c & 0x0Fu) << 12) | (next(1) << 6) | next(2);
+    len = 3;
+  } else if ((c & 0xF8) == 0xF0 && i + 3 < s.size()) {
+    cp = ((c & 0x07u) << 18) | (next(1) << 12) | (next(2) << 6) | next(3);
+    len = 4;
+  }
+  i += len;
+  return cp;
+}
 
 void appendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
@@ -39,24 +65,7 @@ void appendUtf16(std::string_view s, std::u16string& out) {
   out.reserve(out.size() + s.size());
   size_t i = 0;
   while (i < s.size()) {
-    auto c = static_cast<uint8_t>(s[i]);
-    uint32_t cp = 0xFFFD;
-    size_t len = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c & 0xE0) == 0xC0 && i + 1 < s.size()) {
-      cp = ((c & 0x1Fu) << 6) | (static_cast<uint8_t>(s[i + 1]) & 0x3Fu);
-      len = 2;
-    } else if ((c & 0xF0) == 0xE0 && i + 2 < s.size()) {
-      cp = ((c & 0x0Fu) << 12) | ((static_cast<uint8_t>(s[i + 1]) & 0x3Fu) << 6) |
-           (static_cast<uint8_t>(s[i + 2]) & 0x3Fu);
-      len = 3;
-    } else if ((c & 0xF8) == 0xF0 && i + 3 < s.size()) {
-      cp = ((c & 0x07u) << 18) | ((static_cast<uint8_t>(s[i + 1]) & 0x3Fu) << 12) |
-           ((static_cast<uint8_t>(s[i + 2]) & 0x3Fu) << 6) | (static_cast<uint8_t>(s[i + 3]) & 0x3Fu);
-      len = 4;
-    }
-    i += len;
+    uint32_t cp = decodeLenient(s, i);
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out += static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -162,58 +171,105 @@ std::string encodeUcs2Text(std::string_view utf8, bool allowCompression) {
   return encodeUcs2(utf8);
 }
 
-void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<uint8_t>& out,
-                    std::u16string& scratch) {
-  bool ascii = true, zero = false;
-  for (char c : utf8) {
-    if (static_cast<uint8_t>(c) >= 0x80) {
-      ascii = false;
-      break;
+namespace {
+
+// The length of the run of ASCII bytes at the start of s[from..].
+size_t asciiRun(std::string_view s, size_t from) {
+  size_t i = from;
+  while (i + 8 <= s.size()) {
+    uint64_t word;
+    std::memcpy(&word, s.data() + i, 8);
+    if (word & 0x8080808080808080ull) break;
+    i += 8;
+  }
+  while (i < s.size() && static_cast<uint8_t>(s[i]) < 0x80) ++i;
+  return i - from;
+}
+
+// Writes utf8 compressed (after the FF FE marker) at out's end; false, with out as it
+// was, when a character is outside U+0001..U+00FF.
+bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out) {
+  if (utf8.empty() || std::memchr(utf8.data(), 0, utf8.size()) != nullptr) return false;
+  const size_t start = out.size();
+  out.resize(start + 2 + utf8.size());  // never more bytes than the UTF-8 form
+  uint8_t* dst = out.data() + start;
+  *dst++ = 0xFF;
+  *dst++ = 0xFE;
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t run = asciiRun(utf8, i);
+    std::memcpy(dst, utf8.data() + i, run);
+    dst += run;
+    i += run;
+    if (i == utf8.size()) break;
+    const auto c = static_cast<uint8_t>(utf8[i]);
+    if ((c != 0xC2 && c != 0xC3) || i + 1 >= utf8.size() || (static_cast<uint8_t>(utf8[i + 1]) & 0xC0) != 0x80) {
+      out.resize(start);
+      return false;
     }
-    zero = zero || c == 0;
+    *dst++ = static_cast<uint8_t>(((c & 0x1Fu) << 6) | (static_cast<uint8_t>(utf8[i + 1]) & 0x3Fu));
+    i += 2;
   }
-  if (ascii) {
-    if (allowCompression && !utf8.empty() && !zero) {
-      // One byte per character after the marker.
-      out.push_back(0xFF);
-      out.push_back(0xFE);
-      out.insert(out.end(), utf8.begin(), utf8.end());
-      return;
+  out.resize(static_cast<size_t>(dst - out.data()));
+  return true;
+}
+
+// Writes utf8 as UTF-16LE units at out's end (decoded as appendUtf16 does).
+void appendPlainUcs2(std::string_view s, std::vector<uint8_t>& out) {
+  const size_t start = out.size();
+  out.resize(start + 2 * s.size());  // one unit per byte at most (two per 4-byte sequence)
+  uint8_t* dst = out.data() + start;
+  auto put = [&dst](uint32_t u) {
+    *dst++ = static_cast<uint8_t>(u & 0xFF);
+    *dst++ = static_cast<uint8_t>(u >> 8);
+  };
+  size_t i = 0;
+  while (i < s.size()) {
+    const size_t run = asciiRun(s, i);
+    for (size_t k = 0; k < run; ++k) {
+      *dst++ = static_cast<uint8_t>(s[i + k]);
+      *dst++ = 0;
     }
-    size_t at = out.size();
-    out.resize(at + utf8.size() * 2);
-    for (char c : utf8) {
-      out[at++] = static_cast<uint8_t>(c);
-      out[at++] = 0;
-    }
-    return;
-  }
-  scratch.clear();
-  appendUtf16(utf8, scratch);
-  bool compress = allowCompression && !scratch.empty();
-  for (char16_t u : scratch) {
-    if (u == 0 || u > 0xFF) {
-      compress = false;
-      break;
+    i += run;
+    if (i == s.size()) break;
+    uint32_t cp = decodeLenient(s, i);
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      put(0xD800 + (cp >> 10));
+      put(0xDC00 + (cp & 0x3FF));
+    } else {
+      put(cp);
     }
   }
-  if (compress) {
-    out.push_back(0xFF);
-    out.push_back(0xFE);
-    for (char16_t u : scratch) out.push_back(static_cast<uint8_t>(u));
-    return;
-  }
-  size_t at = out.size();
-  out.resize(at + scratch.size() * 2);
-  for (char16_t u : scratch) {
-    out[at++] = static_cast<uint8_t>(u & 0xFF);
-    out[at++] = static_cast<uint8_t>(u >> 8);
-  }
+  out.resize(static_cast<size_t>(dst - out.data()));
+}
+
+}  // namespace
+
+void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<uint8_t>& out, std::u16string& scratch) {
+  (void)scratch;
+  // Straight from UTF-8 to the stored form: compressed when every character allows it,
+  // else plain UCS-2; texts are converted once, in bulk over their ASCII runs.
+  if (allowCompression && appendCompressed(utf8, out)) return;
+  appendPlainUcs2(utf8, out);
 }
 
 size_t utf16Length(std::string_view s) {
-  size_t n = 0;
-  for (char c : s) {
+  // Eight bytes at a time: every byte but a continuation byte (10xxxxxx) starts a
+  // character, and a four-byte sequence's lead (0xF0 and above) adds a second unit.
+  size_t n = 0, i = 0;
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  for (; i + 8 <= s.size(); i += 8) {
+    uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    if ((w & kHigh) == 0) {
+      n += 8;
+      continue;
+    }
+    const uint64_t continuation = w & ~(w << 1) & kHigh;  // bit 7 set, bit 6 clear
+    const uint64_t fourByteLead = w & (w << 1) & (w << 2) & (w << 3) & kHigh;  // 0xF0 and above
+    n += 8 - static_cast<size_t>(std::popcount(continuation)) + static_cast<size_t>(std::popcount(fourByteLead));
+  }
+  for (char c : s.substr(i)) {
     auto b = static_cast<uint8_t>(c);
     if ((b & 0xC0) != 0x80) n += (b >= 0xF0) ? 2 : 1;
   }

@@ -1,5 +1,6 @@
 #include "db/paradox/blob_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -38,25 +39,33 @@ void BlobFile::readRange(uint64_t offset, size_t n, uint8_t* out) {
 }
 
 const uint8_t* BlobFile::loadBlock(uint64_t block) {
-  if (!cacheValid_ || cacheAt_ != block) {
-    if (block >= size_) damaged("a record points past the end of the file (offset " + std::to_string(block) + ")");
+  if (block >= size_) damaged("a record points past the end of the file (offset " + std::to_string(block) + ")");
+  const uint64_t want = std::min<uint64_t>(kBlobBlockUnit, size_ - block);
+  if (!cacheValid_ || block < cacheAt_ || block + want > cacheAt_ + cacheSize_) {
+    // Values are mostly read in the order they were written: a block right after the
+    // window read last doubles the window (up to kBlobMaxWindow), any other starts
+    // again with one block.
+    const bool onward = cacheValid_ && block >= cacheAt_ + cacheSize_ && block < cacheAt_ + cacheSize_ + kBlobBlockUnit;
+    window_ = onward ? std::min<size_t>(window_ * 2, kBlobMaxWindow) : kBlobBlockUnit;
     cacheValid_ = false;
-    cacheSize_ = static_cast<size_t>(std::min<uint64_t>(kBlobBlockUnit, size_ - block));
-    cache_.resize(kBlobBlockUnit);
+    cacheSize_ = static_cast<size_t>(std::min<uint64_t>(window_, size_ - block));
+    if (cache_.size() < cacheSize_) cache_.resize(cacheSize_);
     readRange(block, cacheSize_, cache_.data());
     cacheAt_ = block;
     cacheValid_ = true;
   }
-  return cache_.data();
+  available_ = static_cast<size_t>(cacheAt_ + cacheSize_ - block);
+  return cache_.data() + (block - cacheAt_);
 }
 
 void BlobFile::read(uint32_t place, uint32_t length, std::string& out) {
   const uint32_t entry = place & 0xFF;
   const uint64_t block = place & ~uint32_t{0xFF};
   if (block == 0) damaged("a record points at the header block");
-  // One 4 KB read serves a shared block whole, and the start of a single-value block.
+  // One read serves a shared block whole, and the start of a single-value block (often
+  // the whole value, and the blocks that follow it).
   const uint8_t* b = loadBlock(block);
-  if (cacheSize_ < kBlobSubHeaderSize) damaged("the block at " + std::to_string(block) + " is cut short");
+  if (available_ < kBlobSubHeaderSize) damaged("the block at " + std::to_string(block) + " is cut short");
   const uint8_t kind = b[0];
   const uint64_t blockBytes = uint64_t{getU16(b + 1)} * kBlobBlockUnit;
   if (kind == kBlobSingleBlock) {
@@ -66,7 +75,7 @@ void BlobFile::read(uint32_t place, uint32_t length, std::string& out) {
       damaged("the value at " + std::to_string(block) + " has " + std::to_string(stored) + " bytes, the record says " + std::to_string(length));
     if (kBlobSingleHeaderSize + uint64_t{length} > blockBytes) damaged("the value at " + std::to_string(block) + " is longer than its block");
     out.resize(length);
-    if (kBlobSingleHeaderSize + size_t{length} <= cacheSize_) {
+    if (kBlobSingleHeaderSize + size_t{length} <= available_) {
       std::memcpy(out.data(), b + kBlobSingleHeaderSize, length);
     } else {
       readRange(block + kBlobSingleHeaderSize, length, reinterpret_cast<uint8_t*>(out.data()));
@@ -75,7 +84,7 @@ void BlobFile::read(uint32_t place, uint32_t length, std::string& out) {
   }
   if (kind == kBlobSubBlock) {
     if (entry >= kBlobSubEntries) damaged("a record points at entry " + std::to_string(entry) + " of a shared block");
-    if (cacheSize_ < kBlobBlockUnit) damaged("the shared block at " + std::to_string(block) + " is cut short");
+    if (available_ < kBlobBlockUnit) damaged("the shared block at " + std::to_string(block) + " is cut short");
     const uint8_t* e = b + kBlobSubHeaderSize + 5u * entry;
     if (e[0] == 0 || e[4] == 0 || e[1] == 0)
       damaged("a record points at a deleted value (entry " + std::to_string(entry) + " of the block at " + std::to_string(block) + ")");

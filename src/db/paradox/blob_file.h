@@ -38,6 +38,8 @@ inline constexpr uint32_t kBlobSingleHeaderSize = 9;
 inline constexpr uint32_t kBlobSubHeaderSize = 12;
 inline constexpr uint32_t kBlobSubEntries = 64;
 inline constexpr uint32_t kGraphicPrefixSize = 8;
+// The most the blob file reads at once when values are read in file order.
+inline constexpr size_t kBlobMaxWindow = 256 * 1024;
 
 class BlobFile {
  public:
@@ -52,7 +54,8 @@ class BlobFile {
  private:
   // Reads n bytes at offset (unscrambling them), which must lie inside the file.
   void readRange(uint64_t offset, size_t n, uint8_t* out);
-  // The (up to) 4 KB from offset block, unscrambled, kept until another block is needed.
+  // The bytes from offset block on (at least its 4 KB, or up to the end of the file),
+  // unscrambled; available_ tells how many. They stay loaded until another block is needed.
   const uint8_t* loadBlock(uint64_t block);
   [[noreturn]] void damaged(const std::string& what) const;
 
@@ -63,6 +66,8 @@ class BlobFile {
   std::vector<uint8_t> cache_;
   uint64_t cacheAt_ = 0;
   size_t cacheSize_ = 0;
+  size_t window_ = kBlobBlockUnit;
+  size_t available_ = 0;
   bool cacheValid_ = false;
 };
 

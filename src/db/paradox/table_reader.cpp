@@ -107,9 +107,21 @@ void TableReader::peekBlock(uint32_t n, uint32_t* next, uint32_t* records) {
   *records = recordsIn(n, static_cast<int16_t>(getU16(head + 4)));
 }
 
+size_t TableReader::readAhead(uint64_t at, uint8_t* out, size_t n) {
+  if (window_.empty() || at < windowAt_ || at + n > windowAt_ + windowSize_) {
+    // Blocks mostly follow each other in the file: one read serves the next few.
+    window_.resize(std::max<size_t>(n, kReadAheadBytes));
+    windowAt_ = at;
+    windowSize_ = file_->readAt(at, window_.data(), window_.size());
+  }
+  const size_t got = at >= windowAt_ + windowSize_ ? 0 : std::min<size_t>(n, static_cast<size_t>(windowAt_ + windowSize_ - at));
+  std::memcpy(out, window_.data() + (at - windowAt_), got);
+  return got;
+}
+
 uint32_t TableReader::loadBlock(uint32_t n) {
   const uint64_t at = header_.blockOffset(n);
-  const size_t got = file_->readAt(at, block_.data(), block_.size());
+  const size_t got = readAhead(at, block_.data(), block_.size());
   if (got < (encrypted() ? size_t{256} : kDataBlockHeaderSize)) damaged("block " + std::to_string(n) + " is cut short");
   std::fill(block_.begin() + static_cast<std::ptrdiff_t>(got), block_.end(), uint8_t{0});
   if (encrypted()) decryptDataBlock(block_.data(), block_.size(), header_.encryption, n);

@@ -53,6 +53,9 @@ class TableReader {
   uint32_t blocksInFile() const;
   // Reads data block n into block_ (unscrambled) and returns its record count.
   uint32_t loadBlock(uint32_t n);
+  // Reads up to n bytes at offset at (fewer at the end of the file) through a window of
+  // kReadAheadBytes; returns how many.
+  size_t readAhead(uint64_t at, uint8_t* out, size_t n);
   // Reads block n's header only: next block and record count.
   void peekBlock(uint32_t n, uint32_t* next, uint32_t* records);
   uint32_t recordsIn(uint32_t n, int16_t lastOffset) const;
@@ -87,6 +90,10 @@ class TableReader {
   bool started_ = false;
   bool finished_ = false;
   std::string scratch_;
+  static constexpr size_t kReadAheadBytes = 64 * 1024;
+  std::vector<uint8_t> window_;
+  uint64_t windowAt_ = 0;
+  size_t windowSize_ = 0;
 };
 
 }  // namespace qv::paradox

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 #include "db/io/error.h"
 
@@ -26,29 +28,102 @@ Transcoder::Transcoder(const std::string& from, const std::string& to)
   if (cd == reinterpret_cast<iconv_t>(-1))
     throw DbError(kErrGeneric, "cannot convert text from " + from + " to " + to + ": the character set is unknown");
   cd_ = cd;
+  if (toUtf8_ && !fromUtf8_) buildByteTable();
 }
 
 Transcoder::~Transcoder() { iconv_close(static_cast<iconv_t>(cd_)); }
 
-void Transcoder::convert(const char* data, size_t n, std::string& out) {
-  // Plain ASCII reads the same in every character set the tables use: copy it as it is.
-  bool ascii = true;
-  for (size_t i = 0; i < n; ++i) {
-    if (static_cast<unsigned char>(data[i]) >= 0x80) {
-      ascii = false;
-      break;
+void Transcoder::buildByteTable() {
+  iconv_t cd = static_cast<iconv_t>(cd_);
+  for (int b = 0; b < 256; ++b) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char in[1] = {static_cast<char>(b)};
+    char out[16];
+    char* ip = in;
+    size_t inLeft = 1;
+    char* op = out;
+    size_t outLeft = sizeof out;
+    if (iconv(cd, &ip, &inLeft, &op, &outLeft) == static_cast<size_t>(-1)) {
+      // The first byte of a longer sequence: not a single-byte character set.
+      if (errno != EILSEQ) return;
+      std::memcpy(utf8Of_[b], "\xEF\xBF\xBD", 3);  // a byte that stands for no character
+      utf8Length_[b] = 3;
+      continue;
     }
+    // A converter that holds a character back (to combine it with the next) must see
+    // whole texts.
+    if (op == out) return;
+    const size_t length = static_cast<size_t>(op - out);
+    if (length > 3 || (b < 0x80 && (length != 1 || out[0] != in[0]))) return;
+    std::memcpy(utf8Of_[b], out, length);
+    utf8Length_[b] = static_cast<unsigned char>(length);
   }
-  if (ascii) {
-    out.assign(data, n);
+  byteTable_ = true;
+}
+
+namespace {
+
+// The length of the run of ASCII bytes at the start of [p, end).
+size_t asciiRun(const char* p, const char* end) {
+  const char* q = p;
+  while (end - q >= 8) {
+    uint64_t word;
+    std::memcpy(&word, q, 8);
+    if (word & 0x8080808080808080ull) break;
+    q += 8;
+  }
+  while (q < end && static_cast<unsigned char>(*q) < 0x80) ++q;
+  return static_cast<size_t>(q - p);
+}
+
+}  // namespace
+
+void Transcoder::appendByTable(const char* data, size_t n, std::string& out) const {
+  // Through a buffer on the stack, a piece at a time: each byte gives at most 3 bytes.
+  constexpr size_t kPiece = 1024;
+  char buffer[3 * kPiece];
+  for (size_t from = 0; from < n; from += kPiece) {
+    const char* p = data + from;
+    const char* end = p + std::min(kPiece, n - from);
+    char* dst = buffer;
+    while (p < end) {
+      const size_t run = asciiRun(p, end);
+      std::memcpy(dst, p, run);
+      dst += run;
+      p += run;
+      if (p < end) {
+        const auto b = static_cast<unsigned char>(*p++);
+        std::memcpy(dst, utf8Of_[b], 3);
+        dst += utf8Length_[b];
+      }
+    }
+    out.append(buffer, static_cast<size_t>(dst - buffer));
+  }
+}
+
+void Transcoder::convert(const char* data, size_t n, std::string& out) {
+  out.clear();
+  append(data, n, out);
+}
+
+void Transcoder::append(const char* data, size_t n, std::string& out) {
+  // Plain ASCII reads the same in every character set the tables use: copy it as it is.
+  if (asciiRun(data, data + n) == n) {
+    out.append(data, n);
     return;
   }
+  if (byteTable_) return appendByTable(data, n, out);
+  appendByIconv(data, n, out);
+}
+
+void Transcoder::appendByIconv(const char* data, size_t n, std::string& out) {
   iconv_t cd = static_cast<iconv_t>(cd_);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  out.resize(n * 4 + 16);
+  const size_t base = out.size();
+  out.resize(base + n * 4 + 16);
   char* in = const_cast<char*>(data);
   size_t inLeft = n;
-  size_t done = 0;
+  size_t done = base;
   while (inLeft > 0) {
     char* dst = out.data() + done;
     size_t outLeft = out.size() - done;

@@ -9,6 +9,12 @@ namespace qv::paradox {
 
 // A one-way converter. Bytes that cannot be converted become U+FFFD (decoding) or "?"
 // (encoding); conversion never fails.
+//
+// Decoding a single-byte character set to UTF-8 (every DOS and Windows code page but the
+// East Asian ones) does not go through iconv per value: the UTF-8 form of each of the 256
+// bytes is worked out once, when the converter is made, and text is then converted by
+// copying its ASCII runs whole and looking up the other bytes. Which character set a
+// table is read in is the caller's choice; this only says how.
 class Transcoder {
  public:
   Transcoder(const std::string& from, const std::string& to);
@@ -18,14 +24,26 @@ class Transcoder {
 
   // Replaces out with the converted form of n bytes at data.
   void convert(const char* data, size_t n, std::string& out);
+  // Appends the converted form of n bytes at data to out.
+  void append(const char* data, size_t n, std::string& out);
   const std::string& from() const { return from_; }
+  // True when decoding goes through the byte table (a single-byte source, UTF-8 target).
+  bool byteTable() const { return byteTable_; }
 
  private:
+  void buildByteTable();
+  void appendByTable(const char* data, size_t n, std::string& out) const;
+  void appendByIconv(const char* data, size_t n, std::string& out);
+
   std::string from_;
   std::string to_;
   void* cd_;
   bool toUtf8_;
   bool fromUtf8_;
+  bool byteTable_ = false;
+  // The UTF-8 form of each byte (up to 3 bytes) and its length.
+  unsigned char utf8Of_[256][3] = {};
+  unsigned char utf8Length_[256] = {};
 };
 
 }  // namespace qv::paradox

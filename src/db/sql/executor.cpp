@@ -7,6 +7,8 @@
 #include "db/sql/sql_error.h"
 #include "db/sql/text_utils.h"
 
+#include <utility>
+
 namespace qv::sql {
 namespace {
 
@@ -58,12 +60,12 @@ size_t Executor::executeBatch(std::span<const std::string_view> statements, cons
         if (!writeWaitingRows(onFailure)) return stoppedAfter_;
         waitingTable_ = &table;
       }
-      // Copied into the slots of earlier batches, so that their strings' buffers (and
-      // those of row_) serve again.
-      for (const jet::Value& v : row_) {
+      // Swapped with the slots of earlier batches: no text is copied, and the strings'
+      // buffers go round between row_ and the slots.
+      for (jet::Value& v : row_) {
         waitingBytes_ += v.s.size();
         if (waitingCount_ < waitingValues_.size()) {
-          waitingValues_[waitingCount_] = v;
+          std::swap(waitingValues_[waitingCount_], v);
         } else {
           waitingValues_.push_back(v);
         }

@@ -2,6 +2,8 @@
 
 #include "db/sql/sql_error.h"
 
+#include <cstring>
+
 namespace qv::sql {
 namespace {
 
@@ -90,20 +92,20 @@ Token Lexer::next() {
     case '\'':
     case '"': {
       ++pos_;
+      // From one quote character to the next (texts may be long: memchr finds them).
       for (;;) {
-        if (pos_ >= n) {
+        const void* hit = pos_ < n ? std::memchr(s + pos_, c, n - pos_) : nullptr;
+        if (hit == nullptr) {
           throwSqlError(std::string("Syntax error: the text that begins") + atCharacter(text_, start) +
                         " has no closing " + (c == '\'' ? "apostrophe." : "double quote."));
         }
-        if (static_cast<unsigned char>(s[pos_]) == c) {
-          if (pos_ + 1 < n && static_cast<unsigned char>(s[pos_ + 1]) == c) {
-            t.hasDoubled = true;
-            pos_ += 2;
-            continue;
-          }
-          break;
+        pos_ = static_cast<size_t>(static_cast<const char*>(hit) - s);
+        if (pos_ + 1 < n && static_cast<unsigned char>(s[pos_ + 1]) == c) {
+          t.hasDoubled = true;
+          pos_ += 2;
+          continue;
         }
-        ++pos_;
+        break;
       }
       t.kind = TokenKind::kString;
       t.quote = static_cast<char>(c);

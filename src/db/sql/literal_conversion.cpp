@@ -398,11 +398,19 @@ void literalText(const Literal& lit, std::string& out) {
     out.assign(lit.text);
     return;
   }
+  // Runs up to and including each quote character are copied whole; the second of a
+  // doubled pair is skipped.
   const std::string_view t = lit.text;
   out.reserve(t.size());
-  for (size_t i = 0; i < t.size(); ++i) {
-    out.push_back(t[i]);
-    if (t[i] == lit.quote) ++i;  // skip the second of a doubled pair
+  size_t from = 0;
+  while (from < t.size()) {
+    const size_t quote = t.find(lit.quote, from);
+    if (quote == std::string_view::npos) {
+      out.append(t, from, std::string_view::npos);
+      break;
+    }
+    out.append(t, from, quote + 1 - from);
+    from = quote + 2;
   }
 }
 

@@ -70,6 +70,7 @@ void DesktopConversion::setProgressText(const QString& text) { progress_.setText
 void DesktopConversion::setProgressValue(double value) { progress_.setValue(value); }
 void DesktopConversion::clearPreviewScript() { windows_.clearScript(); }
 void DesktopConversion::appendPreviewLine(const QString& statement) { windows_.appendScriptLine(statement); }
+void DesktopConversion::appendPreviewRow(std::string_view statement) { windows_.appendScriptLine(statement); }
 void DesktopConversion::clearDatatypeRecord() { windows_.clearDatatypeRecord(); }
 void DesktopConversion::appendDatatypeRow(const engine::DatatypeRow& row) { windows_.appendDatatypeRow(row); }
 void DesktopConversion::showPreview() { windows_.showPreview(); }

@@ -44,6 +44,8 @@ class DesktopConversion final : public engine::ConversionHost {
   void setProgressValue(double value) override;
   void clearPreviewScript() override;
   void appendPreviewLine(const QString& statement) override;
+  void appendPreviewRow(std::string_view statement) override;
+  void executedRow(std::string_view) override {}
   void clearDatatypeRecord() override;
   void appendDatatypeRow(const engine::DatatypeRow& row) override;
   void showPreview() override;

@@ -48,6 +48,8 @@ void PreviewWindows::clearScript() { form2().script().clear(); }
 
 void PreviewWindows::appendScriptLine(const QString& statement) { form2().script().append(statement); }
 
+void PreviewWindows::appendScriptLine(std::string_view utf8Statement) { form2().script().appendUtf8(utf8Statement); }
+
 void PreviewWindows::clearDatatypeRecord() { form5().record().clear(); }
 
 void PreviewWindows::appendDatatypeRow(const engine::DatatypeRow& row) {

@@ -6,6 +6,7 @@
 // and destroyed with its contents when it closes; the next reference creates it anew.
 
 #include <QPointer>
+#include <string_view>
 #include <QString>
 #include <functional>
 
@@ -53,6 +54,7 @@ class PreviewWindows {
   // The conversion run's side: the preview script and the datatype conversion record.
   void clearScript();
   void appendScriptLine(const QString& statement);
+  void appendScriptLine(std::string_view utf8Statement);
   void clearDatatypeRecord();
   void appendDatatypeRow(const engine::DatatypeRow& row);
 

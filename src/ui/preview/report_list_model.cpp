@@ -11,7 +11,8 @@ void ReportListModel::addColumn(const QString& heading) {
   const int column = columnCount();
   beginInsertColumns(QModelIndex(), column, column);
   headings_ << heading;
-  columns_.emplace_back(checked_.size());
+  columns_.emplace_back();
+  for (size_t i = 0; i < checked_.size(); ++i) columns_.back().append({});
   endInsertColumns();
 }
 
@@ -24,7 +25,8 @@ int ReportListModel::columnCount(const QModelIndex& parent) const {
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= count() || index.column() >= columnCount()) return {};
   if (role == Qt::DisplayRole || role == Qt::EditRole) {
-    return columns_[static_cast<size_t>(index.column())][static_cast<size_t>(index.row())];
+    const std::string t = columns_[static_cast<size_t>(index.column())].at(static_cast<size_t>(index.row()));
+    return QString::fromStdString(t);
   }
   if (role == Qt::CheckStateRole && checkable_ && index.column() == 0) {
     return checked_[static_cast<size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;
@@ -58,7 +60,7 @@ QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, i
 void ReportListModel::clear() {
   if (checked_.empty()) return;
   beginResetModel();
-  for (auto& column : columns_) std::vector<QString>().swap(column);
+  for (auto& column : columns_) column.clear();
   std::vector<unsigned char>().swap(checked_);
   published_ = 0;
   endResetModel();
@@ -73,19 +75,28 @@ void ReportListModel::publish() {
   endInsertRows();
 }
 
-void ReportListModel::append(const QString& text, const QStringList& subItems) {
+void ReportListModel::notePublish() {
   if (!publishPending_) {
     publishPending_ = true;
     QTimer::singleShot(0, this, &ReportListModel::publish);
   }
+}
+
+void ReportListModel::append(const QString& text, const QStringList& subItems) {
+  notePublish();
   for (size_t c = 0; c < columns_.size(); ++c) {
-    if (c == 0) {
-      columns_[c].push_back(text);
-    } else {
-      columns_[c].push_back(static_cast<qsizetype>(c - 1) < subItems.size() ? subItems.at(static_cast<qsizetype>(c - 1))
-                                                                          : QString());
-    }
+    const QString& cell = c == 0 ? text
+                          : static_cast<qsizetype>(c - 1) < subItems.size() ? subItems.at(static_cast<qsizetype>(c - 1))
+                                                                             : QString();
+    const QByteArray utf8 = cell.toUtf8();
+    columns_[c].append(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
   }
+  checked_.push_back(0);
+}
+
+void ReportListModel::appendUtf8(std::string_view text) {
+  notePublish();
+  for (size_t c = 0; c < columns_.size(); ++c) columns_[c].append(c == 0 ? text : std::string_view());
   checked_.push_back(0);
 }
 
@@ -93,16 +104,25 @@ void ReportListModel::requireRow(int row) const {
   if (row < 0 || row >= count()) throw std::out_of_range("row out of range");
 }
 
-const QString& ReportListModel::text(int row, int column) const {
-  requireRow(row);
+const Utf8TextStore& ReportListModel::column(int column) const {
   if (column < 0 || static_cast<size_t>(column) >= columns_.size()) throw std::out_of_range("column out of range");
-  return columns_[static_cast<size_t>(column)][static_cast<size_t>(row)];
+  return columns_[static_cast<size_t>(column)];
+}
+
+QString ReportListModel::text(int row, int column) const {
+  return QString::fromStdString(utf8(row, column));
+}
+
+std::string ReportListModel::utf8(int row, int column) const {
+  requireRow(row);
+  return this->column(column).at(static_cast<size_t>(row));
 }
 
 void ReportListModel::setText(int row, int column, const QString& value) {
   requireRow(row);
   if (column < 0 || static_cast<size_t>(column) >= columns_.size()) throw std::out_of_range("column out of range");
-  columns_[static_cast<size_t>(column)][static_cast<size_t>(row)] = value;
+  const QByteArray utf8 = value.toUtf8();
+  columns_[static_cast<size_t>(column)].set(static_cast<size_t>(row), std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
   if (row >= published_) return;
   const QModelIndex at = index(row, column);
   emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});

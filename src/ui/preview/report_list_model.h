@@ -2,8 +2,9 @@
 // The rows of a report-view list (a list control with column headings): the preview
 // script of the SQL preview window and the datatype conversion record are held here.
 // Rows are numbered from 1 in the windows' code; the model's own rows count from 0.
-// Each column's texts are kept in one vector, so a million rows cost a few pointers each
-// and every row has the same height, which lets the views lay out and scroll instantly.
+// Each column's texts are kept in one compact UTF-8 store (a million statements cost
+// less than their bytes), and every row has the same height, which lets the views
+// lay out and scroll instantly. The views get a row's text as a QString when they show it.
 // Rows appended are shown to the views in batches: the program sees them at once (count,
 // text), the views the next time events are processed or when publish() is called, so
 // appending a row costs no more than storing it.
@@ -11,7 +12,11 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
+#include <string>
+#include <string_view>
 #include <vector>
+
+#include "ui/preview/utf8_text_store.h"
 
 namespace qv::ui {
 
@@ -43,18 +48,24 @@ class ReportListModel : public QAbstractTableModel {
   void clear();
   // Adds one row at the end: its text (column 1) and its sub-items (columns 2 ...).
   void append(const QString& text, const QStringList& subItems = {});
+  // Adds one row whose first column is the UTF-8 text (sub-items empty).
+  void appendUtf8(std::string_view text);
   // The texts of a row, 0-based row and column; throws std::out_of_range outside the list.
-  const QString& text(int row, int column = 0) const;
+  QString text(int row, int column = 0) const;
+  // The same as UTF-8.
+  std::string utf8(int row, int column = 0) const;
   void setText(int row, int column, const QString& text);
   bool isChecked(int row) const;
   void setChecked(int row, bool checked);
 
  private:
   void requireRow(int row) const;
+  const Utf8TextStore& column(int column) const;
+  void notePublish();
 
   QStringList headings_;
   bool checkable_;
-  std::vector<std::vector<QString>> columns_;
+  std::vector<Utf8TextStore> columns_;
   std::vector<unsigned char> checked_;
   int published_ = 0;  // rows the views know of
   bool publishPending_ = false;

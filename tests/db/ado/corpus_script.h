@@ -41,7 +41,8 @@ inline bool buildScript(Connection& paradox, const QString& table, TableScript& 
     for (; !rs.eof(); rs.MoveNext()) {
       insert.begin(table, &create.numericFields());
       for (int k = 0; k < n; ++k) insert.appendValue(k, rs.Fields()(k).Value());
-      out.inserts.push_back(insert.finish());
+      const std::string_view statement = insert.finish();
+      out.inserts.push_back(QString::fromUtf8(statement.data(), static_cast<qsizetype>(statement.size())));
     }
     return true;
   } catch (const Error& e) {

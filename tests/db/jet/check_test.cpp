@@ -10,30 +10,22 @@
 #include "db/jet/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/database_impl.h"
+#include "db/jet/file_patch.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 
 namespace qv::jet {
 namespace {
 
-std::string joined(const std::vector<std::string>& v) {
-  std::string out;
-  for (const auto& s : v) out += s + "\n";
-  return out;
-}
-
-void patch(const std::string& path, size_t offset, const std::string& bytes) {
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekp(static_cast<std::streamoff>(offset));
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using test::joinedLines;
+using test::patchFile;
 
 TEST(JetCheck, OurDatabasesAreConsistentAfterEveryChange) {
   test::TempDir dir;
   for (Format f : {Format::kJet4, Format::kAce12}) {
     std::string path = dir.file(f == Format::kJet4 ? "c.mdb" : "c.accdb");
     auto db = createDatabase(path, f);
-    EXPECT_EQ(joined(checkDatabase(path)), "");
+    EXPECT_EQ(joinedLines(checkDatabase(path)), "");
     for (int k = 0; k < 5; ++k) {
       Table& t = db->createTable("T" + std::to_string(k), {column("A", ColumnType::kLong), column("M", ColumnType::kMemo),
                                                             column("O", ColumnType::kOle)});
@@ -42,7 +34,7 @@ TEST(JetCheck, OurDatabasesAreConsistentAfterEveryChange) {
                                     Value::binary(std::string(static_cast<size_t>(i % 80), 'y'))});
     }
     db->dropTable("T2");
-    EXPECT_EQ(joined(checkDatabase(path)), "");
+    EXPECT_EQ(joinedLines(checkDatabase(path)), "");
     db->close();
   }
 }
@@ -53,7 +45,7 @@ TEST(JetCheck, AccessMadeDatabasesPass) {
                            "access/jackcess/V2000/bigIndexTestV2000.mdb", "access/jackcess/V2000/testV2000.mdb",
                            "access/jackcess/V2003/indexTestV2003.mdb"}) {
     std::string path = test::testdataDir() + "/" + name;
-    EXPECT_EQ(joined(checkDatabase(path)), "") << name;
+    EXPECT_EQ(joinedLines(checkDatabase(path)), "") << name;
   }
 }
 
@@ -74,8 +66,8 @@ TEST(JetCheck, FindsWrongCountsMissingPermissionsAndBrokenChains) {
   db->close();
   ASSERT_GT(id, 2);
   const std::string original = test::fileBytes(path);
-  patch(path, static_cast<size_t>(id) * 4096 + 16, std::string("\x15\x00\x00\x00", 4));
-  EXPECT_NE(joined(checkDatabase(path)).find("holds 20 rows, but its definition counts 21"), std::string::npos);
+  patchFile(path, static_cast<size_t>(id) * 4096 + 16, std::string("\x15\x00\x00\x00", 4));
+  EXPECT_NE(joinedLines(checkDatabase(path)).find("holds 20 rows, but its definition counts 21"), std::string::npos);
 
   // A long-value page wiped: the rows that use it cannot be read.
   {
@@ -84,8 +76,8 @@ TEST(JetCheck, FindsWrongCountsMissingPermissionsAndBrokenChains) {
   }
   size_t lval = original.find("LVAL");
   ASSERT_NE(lval, std::string::npos);
-  patch(path, lval / 4096 * 4096, std::string(4096, '\0'));
-  EXPECT_NE(joined(checkDatabase(path)).find("table T"), std::string::npos);
+  patchFile(path, lval / 4096 * 4096, std::string(4096, '\0'));
+  EXPECT_NE(joinedLines(checkDatabase(path)).find("table T"), std::string::npos);
 }
 
 // Damage in the catalogue's indexes: a key that does not say what its row holds, an
@@ -104,7 +96,7 @@ TEST(JetCheck, FindsDamagedIndexEntries) {
     idRoot = objects.def().realIndexes[1].firstPage;    // Id: one leaf
     db->close();
   }
-  EXPECT_EQ(joined(checkDatabase(path)), "");
+  EXPECT_EQ(joinedLines(checkDatabase(path)), "");
   const std::string original = test::fileBytes(path);
   auto restore = [&] {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -114,13 +106,13 @@ TEST(JetCheck, FindsDamagedIndexEntries) {
   // The first Id entry: 7F, four key bytes, then the row pointer; a key byte changed.
   size_t first = static_cast<size_t>(idRoot) * 4096 + 0x1E0;
   ASSERT_EQ(byteAt(first), 0x7F);
-  patch(path, first + 4, std::string(1, static_cast<char>(byteAt(first + 4) ^ 0x01)));
-  std::string found = joined(checkDatabase(path));
+  patchFile(path, first + 4, std::string(1, static_cast<char>(byteAt(first + 4) ^ 0x01)));
+  std::string found = joinedLines(checkDatabase(path));
   EXPECT_NE(found.find("index Id: the key of page"), std::string::npos) << found;
   // Its row byte pointed elsewhere: no such row, and that row lacks its entry.
   restore();
-  patch(path, first + 8, std::string(1, static_cast<char>(0xF0)));
-  found = joined(checkDatabase(path));
+  patchFile(path, first + 8, std::string(1, static_cast<char>(0xF0)));
+  found = joinedLines(checkDatabase(path));
   EXPECT_NE(found.find("which is no row of the table"), std::string::npos) << found;
   EXPECT_NE(found.find("has no index entry"), std::string::npos) << found;
   // The root of (ParentId, Name) is a node; its first leaf's next link cut.
@@ -132,11 +124,11 @@ TEST(JetCheck, FindsDamagedIndexEntries) {
   size_t leaf = (static_cast<size_t>(byteAt(e + bit - 4)) << 24) | (static_cast<size_t>(byteAt(e + bit - 3)) << 16) |
                 (static_cast<size_t>(byteAt(e + bit - 2)) << 8) | byteAt(e + bit - 1);
   ASSERT_EQ(byteAt(leaf * 4096), 0x04);
-  patch(path, leaf * 4096 + 0x10, std::string(4, '\0'));
-  found = joined(checkDatabase(path));
+  patchFile(path, leaf * 4096 + 0x10, std::string(4, '\0'));
+  found = joinedLines(checkDatabase(path));
   EXPECT_NE(found.find("leaf chain"), std::string::npos) << found;
   restore();
-  EXPECT_EQ(joined(checkDatabase(path)), "");
+  EXPECT_EQ(joinedLines(checkDatabase(path)), "");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <string>
+#include <vector>
 
 #include "ui/preview/checked_rows_copy.h"
 #include "ui/preview/preview_texts.h"
@@ -108,6 +110,48 @@ TEST_F(ListTextTest, ModelHoldsTextsAndTickMarksOfMillionsCheaply) {
   EXPECT_EQ(record.text(0, 1), QString());
   EXPECT_FALSE(record.flags(record.index(0, 0)) & Qt::ItemIsUserCheckable);
   EXPECT_FALSE(record.data(record.index(0, 0), Qt::CheckStateRole).isValid());
+}
+
+
+// The script keeps its lines as UTF-8 in large blocks, the start the rows of a table
+// share kept once: lines appended as UTF-8 or as QStrings, rows of hundreds of tables,
+// long lines that need a block of their own, lines edited after others were added and
+// empty lines all read back exactly, in both forms.
+TEST_F(ListTextTest, LinesReadBackExactlyFromTheCompactStore) {
+  ReportListModel script(true);
+  script.addColumn(QStringLiteral("SQL Preview"));
+  std::vector<std::string> lines;
+  for (int i = 0; i < 30000; ++i) {
+    // Rows of one table, of more tables than the store shares prefixes for, and lines
+    // that only look like rows.
+    const std::string table = i % 3 ? "T" : "U" + std::to_string(i % 400);
+    std::string line = (i % 7 == 5 ? "INSERT INTO `" + table + " VALUES (" : "INSERT INTO `" + table + "` VALUES (") +
+                       std::to_string(i) + ", 'O''Brien \xF0\x9F\x98\x80 \xD0\xAF\r\n";
+    if (i % 5000 == 7) line += std::string(3u << 20, static_cast<char>('a' + i % 26));  // longer than a block's quarter
+    if (i % 997 == 3) line.clear();
+    line += i % 997 == 3 ? "" : "');";
+    lines.push_back(line);
+    if (i % 2) {
+      script.appendUtf8(line);
+    } else {
+      script.append(QString::fromStdString(line));
+    }
+  }
+  script.setText(11, 0, QString::fromUtf8("edited \xE2\x82\xAC"));
+  lines[11] = "edited \xE2\x82\xAC";
+  script.setText(12, 0, QString());
+  lines[12].clear();
+  ASSERT_EQ(script.count(), static_cast<int>(lines.size()));
+  for (int i = 0; i < script.count(); ++i) {
+    ASSERT_EQ(script.utf8(i), lines[static_cast<size_t>(i)]) << i;
+    if (i % 101 == 0) {
+      ASSERT_EQ(script.text(i), QString::fromStdString(lines[static_cast<size_t>(i)])) << i;
+    }
+  }
+  QCoreApplication::processEvents();
+  EXPECT_EQ(script.data(script.index(1, 0)).toString(), QString::fromStdString(lines[1]));
+  EXPECT_THROW(script.utf8(30000), std::out_of_range);
+  EXPECT_THROW(script.utf8(0, 1), std::out_of_range);
 }
 
 }  // namespace
