@@ -17,7 +17,9 @@
 #include "db/jet/index_tree.h"
 #include "db/jet/layout_checks.h"
 #include "db/jet/database_impl.h"
+#include "db/jet/long_value_column_check.h"
 #include "db/jet/row_codec.h"
+#include "db/jet/shared_page_check.h"
 #include "db/jet/sid_check.h"
 #include "db/jet/sort_order.h"
 #include "db/jet/usage_map.h"
@@ -56,6 +58,7 @@ class Checker {
       checkTable(*t, system);
       if (!system && hasAces_ && !permitted.count(r.id)) problem("table " + r.name + " has no permission rows in MSysACEs");
     }
+    checkSharedDataPages(db_, problems_);
     for (std::string& p : checkSids(db_)) problem(std::move(p));
     return problems_;
   }
@@ -106,6 +109,7 @@ class Checker {
     std::vector<uint32_t> owned = mapPages(owner, def.usedPages);
     std::set<uint32_t> ownedSet(owned.begin(), owned.end());
     for (uint32_t p : owned) {
+      pager_.trim();  // a big table's pages do not all stay in memory
       if (p >= pager_.pageCount()) {
         problem(owner + ": its usage map names page " + std::to_string(p) + " beyond the end of the file");
         continue;
@@ -124,7 +128,8 @@ class Checker {
           if (!liveRow(pager_, b, r, &bytes, owner)) continue;
           std::vector<Value> values;
           decodeRow(pager_, def, bytes, values, "'" + db_.path() + "' (" + owner + ")");
-          live.emplace(makePointer(p, r), std::move(values));
+          // Only the indexes need the values kept.
+          live.emplace(makePointer(p, r), def.realIndexes.empty() ? std::vector<Value>{} : std::move(values));
         } catch (const DbError& e) {
           problem(owner + ": row " + std::to_string(r) + " of page " + std::to_string(p) + ": " + e.what());
         }
@@ -143,6 +148,7 @@ class Checker {
     }
     for (uint32_t p : mapPages(owner, def.freePages))
       if (!ownedSet.count(p)) problem(owner + ": page " + std::to_string(p) + " is in its free-space map but not owned by it");
+    checkLongValueColumns(db_, t, problems_);
     // Jet 3 index pages are laid out differently; only Jet 4 and ACE indexes are walked.
     if (!l_.jet3)
       for (size_t i = 0; i < def.realIndexes.size(); ++i) checkIndex(t, def.realIndexes[i], i, live);

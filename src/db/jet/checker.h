@@ -4,7 +4,8 @@
 // walked (entries in order, each pointing at a live row of its table, one entry for
 // every row with a non-Null key); usage
 // maps (every page owned by one object at most, owned pages of the right kind, not
-// marked free, free-space maps inside owned maps); a permission row for every table;
+// marked free, free-space maps inside owned maps, no data page in two tables' maps, each
+// long value page in its own column's map); a permission row for every table;
 // and what only Access reads (layout_checks.h): page 0's commit-byte table, where the
 // first catalogue tables live, an .accdb's complex-column catalogue, user columns that
 // carry catalogue flags; every security ID naming an account (sid_check.h).

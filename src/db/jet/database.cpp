@@ -166,8 +166,9 @@ void DatabaseImpl::checkWritable() {
 uint32_t DatabaseImpl::allocatePage(bool deferMark) {
   if (!freeCandidates_) {
     freeCandidates_.emplace();
-    for (uint32_t page : readUsageMap(*pager_, kGlobalMap, "'" + path_ + "' (global usage map)"))
-      if (page > kCatalogPage && page < pager_->pageCount()) freeCandidates_->push_back(page);
+    // The map marks the pages beyond the file's end free as well: only the file's own count.
+    for (uint32_t page : readUsageMap(*pager_, kGlobalMap, "'" + path_ + "' (global usage map)", pager_->pageCount()))
+      if (page > kCatalogPage) freeCandidates_->push_back(page);
     std::reverse(freeCandidates_->begin(), freeCandidates_->end());
   }
   uint32_t page = 0;

@@ -46,7 +46,7 @@ struct CatalogRow {
   uint32_t pointer = 0;  // where the row is
 };
 
-class TableImpl final : public Table {
+class TableImpl final : public Table, private LongValuePages {
  public:
   TableImpl(DatabaseImpl& db, std::string name, TableDef def);
   const std::string& name() const override { return name_; }
@@ -76,6 +76,9 @@ class TableImpl final : public Table {
   std::vector<uint32_t> dataPages();
   // Forgets everything about a change in progress (after a failed one).
   void forgetInsertPage();
+  // The data page rows went to last: the last of the table's pages its free-space map
+  // lists (where Access keeps the page it fills), else its last data page; 0 when none.
+  uint32_t lastInsertPage();
 
  private:
   // Rows are placed in steps: each step fills one data page. A row's long values are
@@ -92,7 +95,16 @@ class TableImpl final : public Table {
   void checkRowLength(std::span<const Value> values) const;
   void nextInsertPage();
   void adjustIndexCount(size_t index, int delta);
-  uint32_t newLongValuePage();
+  // Where each long value column's pages go (long_value.h). A new page is entered in its
+  // column's usage map, and a shared one in the column's free-space map, when the step ends.
+  uint32_t newPage(uint16_t column, bool shared) override;
+  uint32_t lastSharedPage(uint16_t column) override;
+  void leaveSharedPage(uint16_t column, uint32_t page) override;
+  const LongValueMaps* mapsOf(uint16_t column) const;
+  // Enter the step's new pages in the usage maps and bring the free-space maps up to
+  // date: they list the pages rows go to next, and no page a row did not fit.
+  void enterLongValuePages();
+  void enterDataPages();
 
   DatabaseImpl& db_;
   std::string name_;
@@ -104,7 +116,13 @@ class TableImpl final : public Table {
   bool insertPageIsNew_ = false;    // made in this step; not yet in the table's map
   std::vector<uint8_t> waiting_;    // encoded rows waiting for the insert page, back to back
   std::vector<uint32_t> waitingEnds_;
-  std::vector<uint32_t> newLongValuePages_;  // not yet in their usage map
+  struct NewLongValuePage {
+    uint32_t page;
+    uint16_t column;
+    bool shared;  // the column's shared page still
+  };
+  std::vector<NewLongValuePage> newLongValuePages_;  // not yet in their usage maps
+  std::vector<std::pair<uint16_t, uint32_t>> leftLongValuePages_;  // shared pages of earlier steps left
   std::vector<uint32_t> stepLongValuePages_;  // made since the run's last flush
   std::vector<uint8_t> rowBuffer_;
   std::vector<Value> filled_;
@@ -113,6 +131,7 @@ class TableImpl final : public Table {
   static constexpr size_t kPagesPerStep = 8;
   std::vector<uint32_t> stepNewPages_;   // new data pages of the step not yet in the map
   std::vector<uint32_t> stepFullPages_;  // pages the step filled
+  std::vector<uint32_t> leftDataPages_;  // pages the step moved on from: off the free-space map
   uint32_t stepRowsPlaced_ = 0;          // rows placed in the step, not yet counted
   // In insertRows: the row being placed, and how many rows of the run are in the file.
   size_t runRow_ = 0;

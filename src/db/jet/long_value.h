@@ -6,13 +6,17 @@
 // unused bytes. The rows live on long-value pages: data pages whose owner field holds
 // "LVAL".
 //
-// We store a value of up to 64 bytes inline, up to one page's row capacity on a
-// long-value page shared with other values, and longer ones as a chain of full-page
-// rows (each on a page of its own; the short last piece goes to the shared page). Long Text is UCS-2, compressed when it has at most 1024 characters that all
-// fit the compressed form.
+// Where the rows go, as Access places them: a value of up to 64 bytes inline in the row;
+// one that fits a single row (up to a page's row capacity) on the column's shared page,
+// a long-value page that takes such rows while it has room; a longer one as a chain, each
+// piece a row alone on a page of its own (the last, short piece too). Every long-value
+// page belongs to one column and is listed in that column's usage map, never in another's
+// or the table's. The column's free-space map lists its shared page; a shared page the
+// next row does not fit is left and taken off the free-space map, and chain pages are
+// never on it. Long Text is UCS-2, compressed when it has at most 1024 characters that
+// all fit the compressed form.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,30 +32,55 @@ constexpr uint32_t kLvalMarker = 0x4C41564C;  // "LVAL" read as a little-endian 
 // or chain is damaged.
 std::string readLongValue(Pager& pager, const uint8_t* field, size_t n, const std::string& what);
 
-// Places long values of one table.
+// The row pointers of the rows a long value field's value is stored in, first to last
+// (none for a value inline in the row). Throws like readLongValue.
+std::vector<uint32_t> longValueRows(Pager& pager, const uint8_t* field, size_t n, const std::string& what);
+
+// What a table does for the long values placed in it: hands out new pages (registered
+// as the column's, entered in its maps once the rows that point at them are placed) and
+// says where a column's values went last.
+class LongValuePages {
+ public:
+  virtual ~LongValuePages() = default;
+  // A fresh page for one column: its shared page, or one that holds a single row.
+  virtual uint32_t newPage(uint16_t column, bool shared) = 0;
+  // The shared page the column filled last (0 when none), as its free-space map says.
+  virtual uint32_t lastSharedPage(uint16_t column) = 0;
+  // The column moves on from its shared page, which the next row did not fit.
+  virtual void leaveSharedPage(uint16_t column, uint32_t page) = 0;
+};
+
+// Places the long values of one table.
 class LongValueWriter {
  public:
-  // newPage() gives a fresh page number already registered as owned by the column's
-  // (or table's) usage map.
-  LongValueWriter(Pager& pager, std::function<uint32_t()> newPage) : pager_(pager), newPage_(std::move(newPage)) {}
+  LongValueWriter(Pager& pager, LongValuePages& pages) : pager_(pager), pages_(pages) {}
   // Appends the field bytes to put in the row (12 bytes, plus the data when inline) to
   // out. Throws DbError(kErrSql, ...) for a value too large to store.
-  void write(std::string_view data, std::vector<uint8_t>& out);
+  void write(uint16_t column, std::string_view data, std::vector<uint8_t>& out);
   // Whether write() takes a value of n bytes.
   static bool storable(size_t n) { return n <= 0xFFFFFF; }
   // The longest value stored inline in the row.
   uint32_t maxInline() const { return pager_.layout().maxInlineLongValue; }
-  void forgetPage() { current_ = 0; }
-  // The shared page the next small value goes to (0: none).
-  uint32_t currentPage() const { return current_; }
+  // The shared page the column fills now (0 when none).
+  uint32_t sharedPage(uint16_t column);
+  // Forgets every column's shared page (after a failed change): the next value asks again.
+  void forgetPages() { shared_.clear(); }
+  // Whether the page is a column's shared page (where values still go).
+  bool isSharedPage(uint32_t page) const;
 
  private:
-  // A page with room for a row of n bytes: the shared page, or a new one (which becomes
-  // the shared page unless the row fills it).
-  uint32_t pageWithRoom(uint32_t n);
+  struct Shared {
+    uint16_t column;
+    uint32_t page;
+  };
+  uint32_t& sharedSlot(uint16_t column);
+  // A page with room for a row of n bytes: the column's shared page, or a new one (which
+  // becomes the shared page unless the row leaves no room for another).
+  uint32_t pageWithRoom(uint16_t column, uint32_t n);
   Pager& pager_;
-  std::function<uint32_t()> newPage_;
-  uint32_t current_ = 0;
+  LongValuePages& pages_;
+  std::vector<Shared> shared_;
+  std::vector<uint32_t> chainPages_;
   std::vector<uint8_t> piece_;
 };
 

@@ -28,6 +28,16 @@ class Rc4PageCodec final : public PageCodec {
   uint32_t key_;
 };
 
+// 2147483648 as "2,147,483,648".
+std::string withThousands(uint64_t n) {
+  std::string digits = std::to_string(n), out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
 }  // namespace
 
 std::unique_ptr<PageCodec> makeRc4PageCodec(uint32_t databaseKey) {
@@ -149,6 +159,11 @@ Pager::CachedPage& Pager::startFresh(uint32_t page, CachedPage& p) {
 }
 
 uint32_t Pager::append() {
+  const uint64_t limit = maxFileBytes();
+  if ((static_cast<uint64_t>(pageCount_) + 1) * layout_.pageSize > limit)
+    throw DbError(kErrGeneric, "'" + path() + "' cannot grow beyond " + std::to_string(limit >> 30) + " GB (" +
+                                   withThousands(limit) +
+                                   " bytes), the largest an Access database can be; nothing of this change was written");
   beginChange();
   uint32_t page = pageCount_++;
   auto created = newCachedPage();
@@ -369,14 +384,24 @@ void Pager::trim(size_t limit) {
 }
 
 void Pager::discard() {
+  // The pages the step changed or added are read from the file again when next wanted;
+  // the ones it left alone stay cached, so a failed step costs little more than its work.
+  const uint32_t pagesBefore = changing_ ? pagesBefore_ : pageCount_;
+  const uint32_t pagesAfter = pageCount_;
+  for (const Group& g : groups_) cache_.erase(g.page);
+  for (const auto& [page, bytes] : before_) cache_.erase(page);
+  for (uint32_t page = pagesBefore; page < pagesAfter; ++page) cache_.erase(page);
+  pageCount_ = static_cast<uint32_t>(file_->size() / layout_.pageSize);
+  if (pageCount_ < pagesBefore) {
+    // Another program cut the file short: what lay beyond its end is gone.
+    for (auto it = cache_.begin(); it != cache_.end();) it = it->first >= pageCount_ ? cache_.erase(it) : std::next(it);
+  }
   groups_.clear();
   saved_.clear();
   mergeable_ = true;
   forgetBefore();
   changing_ = false;
-  cache_.clear();
   last_ = nullptr;
-  pageCount_ = static_cast<uint32_t>(file_->size() / layout_.pageSize);
 }
 
 }  // namespace qv::jet

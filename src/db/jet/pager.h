@@ -26,6 +26,9 @@
 // - A journaled flush (creating or dropping a table) first keeps the pages the step
 //   changes in a journal beside the file (journal.h), so a run killed while they go out
 //   is taken back whole when the database is next opened.
+// - The file never grows beyond what Access opens (maxFileBytes()): append() refuses the
+//   page that would pass it, before anything of the step is written, so the step fails
+//   whole and the file stays as it was.
 
 #include <cstdint>
 #include <memory>
@@ -72,8 +75,12 @@ class Pager {
   // The page's bytes for changing [offset, offset + length); that range is written by
   // the next flush(), after every group started before it.
   uint8_t* modify(uint32_t page, uint32_t offset, uint32_t length);
-  // A new zero page at the end of the file (written whole by the next flush()).
+  // A new zero page at the end of the file (written whole by the next flush()). Throws,
+  // naming the file and the limit, when the file would grow beyond maxFileBytes().
   uint32_t append();
+  // The size Access allows a database: 2 GB (2^31 bytes: Jet keeps file offsets as signed
+  // 32-bit numbers), 1 GB for Jet 3's 2 KB pages. A file may reach it but not pass it.
+  uint64_t maxFileBytes() const { return layout_.jet3 ? uint64_t{1} << 30 : uint64_t{1} << 31; }
   // Replaces a page's whole content (a reused page); the page counts as new.
   uint8_t* overwrite(uint32_t page);
 
@@ -100,7 +107,8 @@ class Pager {
   // for the next page loaded or appended: for a page that will not be wanted again, such
   // as a data page a long run of rows has filled.
   void release(uint32_t page);
-  // Forgets unwritten changes (after a failed operation) and re-reads from the file.
+  // Forgets unwritten changes (after a failed operation): the pages they touched are read
+  // from the file again.
   void discard();
 
  private:

@@ -1,5 +1,6 @@
 #include "db/jet/row_codec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -37,14 +38,18 @@ Value fixedValue(const ColumnInfo& c, const uint8_t* p) {
   }
 }
 
-}  // namespace
+// Where a row keeps what it holds: its null mask and the offsets of its variable columns
+// (the end-of-data offset last).
+struct RowFrame {
+  uint32_t numCols = 0;
+  size_t maskLen = 0;
+  const uint8_t* mask = nullptr;
+  uint32_t varCount = 0;
+  std::vector<uint32_t> varOffsets;
+  bool present(uint16_t number) const { return number < numCols && ((mask[number / 8] >> (number % 8)) & 1); }
+};
 
-uint32_t maxRowSize(const Layout& l) { return l.pageSize - l.dataHeaderSize - 2 - (l.jet3 ? 0 : 16); }
-
-void decodeRow(Pager& pager, const TableDef& def, std::span<const uint8_t> row, std::vector<Value>& out,
-               const std::string& what) {
-  const Layout& l = pager.layout();
-  out.assign(def.columns.size(), Value::null());
+void readFrame(const Layout& l, const TableDef& def, std::span<const uint8_t> row, RowFrame& f, const std::string& what) {
   const uint8_t* r = row.data();
   const size_t len = row.size();
   const size_t countSize = l.jet3 ? 1 : 2;
@@ -52,12 +57,13 @@ void decodeRow(Pager& pager, const TableDef& def, std::span<const uint8_t> row, 
   uint32_t numCols = l.jet3 ? r[0] : get16(r, 0);
   size_t maskLen = (numCols + 7) / 8;
   if (maskLen + countSize > len) damaged(what, "a row's null mask overruns the row");
-  const uint8_t* mask = r + len - maskLen;
-  auto present = [&](uint16_t number) { return number < numCols && ((mask[number / 8] >> (number % 8)) & 1); };
-
-  // Variable column offsets (with the end-of-data offset as the last entry).
-  std::vector<uint32_t> varOffsets;
-  uint32_t varCount = 0;
+  f.numCols = numCols;
+  f.maskLen = maskLen;
+  f.mask = r + len - maskLen;
+  f.varOffsets.clear();
+  f.varCount = 0;
+  std::vector<uint32_t>& varOffsets = f.varOffsets;
+  uint32_t& varCount = f.varCount;
   if (def.varCols > 0) {
     if (l.jet3) {
       if (len < maskLen + 2) damaged(what, "a row is too short");
@@ -81,6 +87,47 @@ void decodeRow(Pager& pager, const TableDef& def, std::span<const uint8_t> row, 
       for (uint32_t i = 0; i <= varCount; ++i) varOffsets.push_back(get16(r, len - maskLen - 4 - 2 * i));
     }
   }
+}
+
+}  // namespace
+
+bool storedColumnBytes(const Layout& l, const TableDef& def, std::span<const uint8_t> row, const ColumnInfo& c,
+                       std::span<const uint8_t>* out, const std::string& what) {
+  RowFrame f;
+  readFrame(l, def, row, f, what);
+  if (c.def.type == ColumnType::kBoolean || !f.present(c.number)) return false;
+  const size_t dataEnd = row.size() - f.maskLen;
+  if (c.fixed()) {
+    size_t size = fixedSize(c.def.type);
+    if (size == 0) size = c.byteLength;
+    if (static_cast<uint8_t>(c.def.type) == kTypeBigInt) size = 8;
+    size_t start = (l.jet3 ? 1 : 2) + c.fixedOffset;
+    if (start + size > dataEnd) damaged(what, "a fixed column overruns its row");
+    *out = row.subspan(start, size);
+    return true;
+  }
+  if (c.varIndex >= f.varCount) return false;
+  uint32_t start = f.varOffsets[c.varIndex], end = f.varOffsets[c.varIndex + 1];
+  if (start > end || end > dataEnd) damaged(what, "a variable column overruns its row");
+  *out = row.subspan(start, end - start);
+  return true;
+}
+
+uint32_t maxRowSize(const Layout& l) { return l.pageSize - l.dataHeaderSize - 2 - (l.jet3 ? 0 : 16); }
+
+void decodeRow(Pager& pager, const TableDef& def, std::span<const uint8_t> row, std::vector<Value>& out,
+               const std::string& what) {
+  const Layout& l = pager.layout();
+  out.assign(def.columns.size(), Value::null());
+  const uint8_t* r = row.data();
+  const size_t len = row.size();
+  const size_t countSize = l.jet3 ? 1 : 2;
+  thread_local RowFrame f;
+  readFrame(l, def, row, f, what);
+  const size_t maskLen = f.maskLen;
+  const std::vector<uint32_t>& varOffsets = f.varOffsets;
+  const uint32_t varCount = f.varCount;
+  auto present = [&](uint16_t number) { return f.present(number); };
   const size_t dataEnd = len - maskLen;
   for (size_t ci = 0; ci < def.columns.size(); ++ci) {
     const ColumnInfo& c = def.columns[ci];
@@ -365,7 +412,8 @@ void encodeRow(const TableDef& def, std::span<const Value> values, LongValueWrit
   for (uint32_t i = 0; i < longCount; ++i) {
     const std::vector<uint8_t>& data = longData[longSlots[i].k];
     field.clear();
-    lv.write({reinterpret_cast<const char*>(data.data()), data.size()}, field);
+    lv.write(def.columns[static_cast<size_t>(byVar[longSlots[i].k])].number,
+             {reinterpret_cast<const char*>(data.data()), data.size()}, field);
     std::memcpy(row.data() + longSlots[i].at, field.data(), field.size());
   }
   if (def.varCols > 0 || varCount > 0) {

@@ -25,6 +25,11 @@ namespace qv::jet {
 void decodeRow(Pager& pager, const TableDef& def, std::span<const uint8_t> row, std::vector<Value>& out,
                const std::string& what);
 
+// The bytes a row stores for one column (a long value column's field, say); false when
+// the row holds no value for it. Throws a format error naming `what` for a damaged row.
+bool storedColumnBytes(const Layout& layout, const TableDef& def, std::span<const uint8_t> row, const ColumnInfo& c,
+                       std::span<const uint8_t>* out, const std::string& what);
+
 // Encodes one row (Jet 4 layout) into row. Long values are placed through lv once every
 // value has been checked. Throws DbError(kErrSql, ...) for a value that does not fit its
 // column (before writing any long value).

@@ -51,7 +51,7 @@ class TableCursor final : public RowCursor {
 }  // namespace
 
 TableImpl::TableImpl(DatabaseImpl& db, std::string name, TableDef def)
-    : db_(db), name_(std::move(name)), def_(std::move(def)), lv_(db.pager(), [this] { return newLongValuePage(); }) {
+    : db_(db), name_(std::move(name)), def_(std::move(def)), lv_(db.pager(), *this) {
   for (const ColumnInfo& c : def_.columns) columns_.push_back(c.def);
 }
 
@@ -213,17 +213,64 @@ void TableImpl::forgetInsertPage() {
   stepFullPages_.clear();
   stepRowsPlaced_ = 0;
   newLongValuePages_.clear();
+  leftLongValuePages_.clear();
+  leftDataPages_.clear();
   stepLongValuePages_.clear();
-  lv_.forgetPage();
+  lv_.forgetPages();
 }
 
-uint32_t TableImpl::newLongValuePage() {
-  // Entered in the usage map when the step ends: until a row points at it the page is
-  // not reachable, and the map then changes once for all of the step's new pages.
+uint32_t TableImpl::newPage(uint16_t column, bool shared) {
+  // Entered in the usage maps when the step ends: until a row points at it the page is
+  // not reachable, and the maps then change once for all of the step's new pages.
   uint32_t page = db_.allocatePage(true);
-  newLongValuePages_.push_back(page);
+  newLongValuePages_.push_back({page, column, shared});
   if (flushEachStep_) stepLongValuePages_.push_back(page);
   return page;
+}
+
+void TableImpl::leaveSharedPage(uint16_t column, uint32_t page) {
+  for (auto it = newLongValuePages_.rbegin(); it != newLongValuePages_.rend(); ++it)
+    if (it->page == page) {
+      it->shared = false;  // new in this step: it never reaches the free-space map
+      return;
+    }
+  leftLongValuePages_.emplace_back(column, page);
+}
+
+const LongValueMaps* TableImpl::mapsOf(uint16_t column) const {
+  for (const LongValueMaps& m : def_.longValueMaps)
+    if (m.column == column) return &m;
+  return nullptr;
+}
+
+namespace {
+
+// The last page a map lists that passes `fits` (0 when none), found from the end.
+template <typename Fits>
+uint32_t lastListed(Pager& pager, uint32_t pointer, const std::string& what, Fits fits) {
+  if (pointer == 0) return 0;
+  std::vector<uint32_t> pages = readUsageMap(pager, pointer, what);
+  for (auto it = pages.rbegin(); it != pages.rend(); ++it)
+    if (*it != 0 && *it < pager.pageCount() && fits(pager.read(*it))) return *it;
+  return 0;
+}
+
+}  // namespace
+
+uint32_t TableImpl::lastSharedPage(uint16_t column) {
+  const LongValueMaps* m = mapsOf(column);
+  if (!m) return 0;
+  Pager& pager = db_.pager();
+  return lastListed(pager, m->free, "'" + pager.path() + "' (table " + name_ + ")",
+                    [](const uint8_t* p) { return p[0] == kPageData && get32(p, 4) == kLvalMarker; });
+}
+
+uint32_t TableImpl::lastInsertPage() {
+  Pager& pager = db_.pager();
+  const std::string what = "'" + pager.path() + "' (table " + name_ + ")";
+  auto mine = [this](const uint8_t* p) { return p[0] == kPageData && get32(p, 4) == def_.page; };
+  uint32_t page = lastListed(pager, def_.freePages, what, mine);
+  return page != 0 ? page : lastListed(pager, def_.usedPages, what, mine);
 }
 
 void TableImpl::nextInsertPage() {
@@ -272,17 +319,23 @@ void TableImpl::placeRow(std::span<const Value> values) {
   if (rowBuffer_.size() > maxRowSize(l)) throw DbError(kErrSql, "Record is too large.");
   const auto size = static_cast<uint32_t>(rowBuffer_.size());
   if (!insertPageKnown_) {
-    auto pages = dataPages();
-    insertPage_ = pages.empty() ? 0 : pages.back();
+    insertPage_ = lastInsertPage();
     insertPageKnown_ = true;
     insertPageIsNew_ = false;
     roomLeft_ = insertPage_ != 0 ? dataFreeSpace(pager.read(insertPage_), l) : 0;
   }
   if (insertPage_ == 0 || roomLeft_ < size + 2) {
-    if (insertPage_ != 0) stepFullPages_.push_back(insertPage_);
+    if (insertPage_ != 0) {
+      stepFullPages_.push_back(insertPage_);
+      leftDataPages_.push_back(insertPage_);
+    }
     if (flushEachStep_ && insertPage_ != 0 && stepFullPages_.size() < kPagesPerStep) {
-      // A run's step fills several pages: they go out together, and the maps and the
-      // counters are written once for all of them.
+      // A run's step fills several pages: they go out together, and the data maps and the
+      // counters are written once for all of them. The page may be one the table already
+      // lists, whose rows are read at once: the long values they point at enter their
+      // maps first.
+      db_.markAllocated();
+      enterLongValuePages();
       placeWaitingRows();
     } else {
       endStep();
@@ -292,9 +345,9 @@ void TableImpl::placeRow(std::span<const Value> values) {
         runRowsInFile_ = runRow_;
         // The run will not come back to the pages it filled: their buffers serve the next ones.
         for (uint32_t full : stepFullPages_) pager.release(full);
-        // So do the long-value pages it made, but for the one that still has room.
+        // So do the long-value pages it made, but for the shared ones that still have room.
         for (uint32_t page : stepLongValuePages_)
-          if (page != lv_.currentPage()) pager.release(page);
+          if (!lv_.isSharedPage(page)) pager.release(page);
         stepLongValuePages_.clear();
       }
       stepFullPages_.clear();
@@ -326,21 +379,46 @@ uint32_t TableImpl::placeWaitingRows() {
   return pointer;
 }
 
+void TableImpl::enterLongValuePages() {
+  Pager& pager = db_.pager();
+  auto allocate = [this] { return db_.allocatePage(); };
+  for (const auto& [column, page] : leftLongValuePages_)
+    if (const LongValueMaps* m = mapsOf(column); m && m->free != 0) setUsageBit(pager, m->free, page, false, false, allocate);
+  leftLongValuePages_.clear();
+  for (const NewLongValuePage& n : newLongValuePages_) {
+    const LongValueMaps* m = mapsOf(n.column);
+    setUsageBit(pager, m ? m->owned : def_.usedPages, n.page, true, false, allocate);
+    if (n.shared && m && m->free != 0) setUsageBit(pager, m->free, n.page, true, false, allocate);
+  }
+  newLongValuePages_.clear();
+}
+
+void TableImpl::enterDataPages() {
+  Pager& pager = db_.pager();
+  auto allocate = [this] { return db_.allocatePage(); };
+  auto has = [](const std::vector<uint32_t>& v, uint32_t page) { return std::find(v.begin(), v.end(), page) != v.end(); };
+  if (def_.freePages != 0)
+    for (uint32_t page : leftDataPages_)
+      if (!has(stepNewPages_, page)) setUsageBit(pager, def_.freePages, page, false, false, allocate);
+  for (uint32_t page : stepNewPages_) {
+    setUsageBit(pager, def_.usedPages, page, true, false, allocate);
+    if (def_.freePages != 0 && !has(leftDataPages_, page)) setUsageBit(pager, def_.freePages, page, true, false, allocate);
+  }
+  leftDataPages_.clear();
+  stepNewPages_.clear();
+}
+
 uint32_t TableImpl::endStep() {
   Pager& pager = db_.pager();
   const Layout& l = pager.layout();
-  auto allocate = [this] { return db_.allocatePage(); };
   // The step's new pages marked used in the global map, before anything points at them.
   db_.markAllocated();
-  // The long-value pages of the step's rows in their map, before the rows that point
-  // at them.
-  uint32_t lvMap = def_.longValueMaps.empty() ? def_.usedPages : def_.longValueMaps.front().owned;
-  for (uint32_t page : newLongValuePages_) setUsageBit(pager, lvMap, page, true, false, allocate);
-  newLongValuePages_.clear();
+  // The long-value pages of the step's rows in their columns' maps, before the rows that
+  // point at them.
+  enterLongValuePages();
   const uint32_t pointer = insertPage_ != 0 ? placeWaitingRows() : 0;
   // New data pages join the table once they hold their rows.
-  for (uint32_t page : stepNewPages_) setUsageBit(pager, def_.usedPages, page, true, false, allocate);
-  stepNewPages_.clear();
+  enterDataPages();
   const uint32_t placed = stepRowsPlaced_;
   stepRowsPlaced_ = 0;
   // Last, the definition's counters (one small write).

@@ -87,7 +87,7 @@ TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<C
   return table;
 }
 
-TableImpl& DatabaseImpl::layOutTable(const std::string& name, TableDef def, bool system, uint32_t fixedPage,
+TableImpl& DatabaseImpl::layOutTable(const std::string& name, TableDef def, [[maybe_unused]] bool system, uint32_t fixedPage,
                                      const std::vector<NewIndex>& indexes) {
   const Layout& l = pager_->layout();
   uint32_t page = fixedPage != 0 ? fixedPage : allocatePage();
@@ -214,7 +214,11 @@ void DatabaseImpl::dropTable(const std::string& name) {
     };
     const TableDef& def = t->def();
     addMap(def.usedPages);
-    for (const LongValueMaps& m : def.longValueMaps) addMap(m.owned);
+    addMap(def.freePages);
+    for (const LongValueMaps& m : def.longValueMaps) {
+      addMap(m.owned);
+      addMap(m.free);
+    }
     for (const RealIndex& ri : def.realIndexes) addMap(ri.usageMap);
     for (uint32_t p : def.pages) pages.insert(p);
     // Only pages that really belong to this table.

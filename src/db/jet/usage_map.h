@@ -8,7 +8,16 @@
 //     05 01 00 00 then the bitmap); the i-th covers pages i*(pageSize-4)*8 onwards;
 //     0 where no page of that range is marked.
 // A type 0 map that has to mark a page outside its window is rebased when empty and
-// otherwise promoted to type 1 in place (same row length).
+// otherwise promoted to type 1 in place (same row length). A page no window or bitmap
+// page covers is not marked.
+//
+// What a set bit means: in the global map, a free page (pages beyond the file's end are
+// set, ready for it to grow); in an object's map, a page the object owns. Every table has
+// a second map of each kind, its free-space map (its definition points at it, and each
+// long value column has one beside its own map): the owned pages that still take rows.
+// As Access keeps them, a data page is listed from the step that starts filling it until
+// a row does not fit on it; a long value column lists its shared page (long_value.h)
+// likewise; a page of a long value chain, or one that a single row fills, is never listed.
 
 #include <cstdint>
 #include <functional>
@@ -19,9 +28,10 @@
 
 namespace qv::jet {
 
-// Every page whose bit is set, in ascending order. Throws a format error naming the
-// file when the map or one of its bitmap pages is damaged.
-std::vector<uint32_t> readUsageMap(Pager& pager, uint32_t pointer, const std::string& what);
+// Every page whose bit is set (below `below`), in ascending order. Throws a format error
+// naming the file when the map or one of its bitmap pages is damaged.
+std::vector<uint32_t> readUsageMap(Pager& pager, uint32_t pointer, const std::string& what,
+                                   uint32_t below = UINT32_MAX);
 
 // Whether the map covers the page at all, and its bit if so.
 bool usageMapBit(Pager& pager, uint32_t pointer, uint32_t page, bool* covered);
