@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "db/ado/connection.h"
 #include "db/ado/driver.h"
@@ -121,6 +122,52 @@ TEST_F(StartConverting, DirectModeCopiesEveryTable) {
   EXPECT_EQ(rowCounts(), kGeog);
   const QJsonObject states = dump()[QStringLiteral("data")][QStringLiteral("TBLSTTES")].toObject();
   EXPECT_EQ(states[QStringLiteral("columns")].toArray().size(), 13);
+}
+
+TEST_F(StartConverting, ClosingTheWindowMidRunKeepsEveryRowRead) {
+  // The rows of a table go to the database in batches; the window closes while some are
+  // read and still wait. Closing ends the program, and every row read must be in.
+  form->show();
+  int terminated = 0;
+  long read = -1;
+  int64_t inDatabase = -1;
+  const auto savedTerminate = Form1::terminateProcess;
+  Form1::terminateProcess = [&] {
+    ++terminated;
+    jet::OpenOptions readOnly;
+    readOnly.readOnly = true;
+    auto db = jet::openDatabase(database.toStdString(), readOnly);  // its connections are closed now
+    jet::Table* table = db->table("COUNTY");
+    inDatabase = table ? table->rowCount() : -1;
+  };
+  QTimer closer;  // runs whenever the run lets events through
+  QObject::connect(&closer, &QTimer::timeout, form.get(), [&] {
+    const engine::ConversionRun& run = conversion->run();
+    if (read >= 0 || run.currentTable() != QStringLiteral("COUNTY") || run.currentRow() < 100) return;
+    if (run.rowsDone() >= run.currentRow() - 1) return;  // none waits: not the moment
+    read = run.currentRow() - 1;  // the row being read may not be complete
+    form->close();
+  });
+  closer.start(0);
+  form->PushButton7->click();
+  closer.stop();
+  Form1::terminateProcess = savedTerminate;
+  ASSERT_EQ(terminated, 1);
+  EXPECT_GE(inDatabase, read);
+  EXPECT_LE(inDatabase, read + 1);
+}
+
+TEST_F(StartConverting, ADatabaseAnotherProgramHoldsFailsAtTheOpenWithTheReason) {
+  auto holder = jet::openDatabase(database.toStdString());  // a writer keeps it
+  form->PushButton7->click();
+  ASSERT_FALSE(messages.shown.empty());
+  EXPECT_EQ(messages.shown[0].title, QStringLiteral("Application Error"));
+  EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("is open in another program"))) << messages.shown[0].text.toStdString();
+  EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Form1.PushButton7_Click at line 132")))
+      << messages.shown[0].text.toStdString();
+  EXPECT_EQ(messages.shown.back().text, QStringLiteral("Done."));
+  holder->close();
+  EXPECT_TRUE(rowCounts().empty());
 }
 
 TEST_F(StartConverting, PerTablePreviewSkipEveryTableOrExecuteTheFirst) {
