@@ -7,44 +7,13 @@
 #include "engine/connection_strings.h"
 #include "engine/conversion_run.h"
 #include "shell/messages.h"
+#include "support/hooked_driver.h"
 
 namespace qv::engine {
 namespace {
 
 using ado::FieldInfo;
 using ado::Value;
-
-// A cursor whose fetch number failAt (1: the first row, at the open) fails once.
-class FailingCursor final : public ado::Cursor {
- public:
-  FailingCursor(std::unique_ptr<ado::Cursor> inner, int failAt) : inner_(std::move(inner)), failAt_(failAt) {}
-  const std::vector<FieldInfo>& fields() const override { return inner_->fields(); }
-  long recordCount() override { return inner_->recordCount(); }
-  bool fetch(std::vector<Value>& row) override {
-    if (++fetches_ == failAt_) throw ado::Error(-1, QStringLiteral("Disk error while reading"));
-    return inner_->fetch(row);
-  }
-
- private:
-  std::unique_ptr<ado::Cursor> inner_;
-  int failAt_;
-  int fetches_ = 0;
-};
-
-class FailingSession final : public ado::Session {
- public:
-  FailingSession(std::unique_ptr<ado::Session> inner, int failAt) : inner_(std::move(inner)), failAt_(failAt) {}
-  long execute(const QString& statement) override { return inner_->execute(statement); }
-  std::unique_ptr<ado::Cursor> query(const QString& source) override {
-    return std::make_unique<FailingCursor>(inner_->query(source), failAt_);
-  }
-  std::unique_ptr<ado::Cursor> openSchema(int schema) override { return inner_->openSchema(schema); }
-  void close() override { inner_->close(); }
-
- private:
-  std::unique_ptr<ado::Session> inner_;
-  int failAt_;
-};
 
 // Stands in for the Paradox driver: the run's Paradox string reaches the store "paradox".
 class FakeParadoxDriver final : public ado::Driver {
@@ -56,11 +25,13 @@ class FakeParadoxDriver final : public ado::Driver {
   std::unique_ptr<ado::Session> open(const ado::ConnectionString& cs, int mode) override {
     lastFolder = cs.valueOr(QStringLiteral("Dbq"));
     auto session = ado::makeMemoryDriver()->open(ado::ConnectionString(QStringLiteral("Provider=Memory;Data Source=paradox")), mode);
-    if (failFetchAt > 0) return std::make_unique<FailingSession>(std::move(session), failFetchAt);
-    return session;
+    if (failFetchAt <= 0) return session;
+    return std::make_unique<test::HookedSession>(std::move(session), [failAt = failFetchAt](int fetch) {
+      if (fetch == failAt) throw ado::Error(-1, QStringLiteral("Disk error while reading"));
+    });
   }
   QString lastFolder;
-  int failFetchAt = 0;  // every table's fetch of this number fails once
+  int failFetchAt = 0;  // every table's fetch of this number fails
 };
 
 struct Failure {

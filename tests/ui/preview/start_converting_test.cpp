@@ -13,11 +13,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 #include "db/ado/connection.h"
 #include "db/ado/driver.h"
+#include "db/ado/paradox_driver.h"
 #include "db/jet/database.h"
+#include "support/hooked_driver.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 #include "ui/main/form1.h"
@@ -125,11 +126,12 @@ TEST_F(StartConverting, DirectModeCopiesEveryTable) {
 }
 
 TEST_F(StartConverting, ClosingTheWindowMidRunKeepsEveryRowRead) {
-  // The rows of a table go to the database in batches; the window closes while some are
-  // read and still wait. Closing ends the program, and every row read must be in.
+  // The rows of a table go to the database in batches. The window closes while COUNTY's
+  // row 1,500 has been read (at the move to the next row), with rows still waiting:
+  // closing ends the program, and every row read must be in the database.
+  constexpr int kRead = 1500;
   form->show();
   int terminated = 0;
-  long read = -1;
   int64_t inDatabase = -1;
   const auto savedTerminate = Form1::terminateProcess;
   Form1::terminateProcess = [&] {
@@ -140,21 +142,17 @@ TEST_F(StartConverting, ClosingTheWindowMidRunKeepsEveryRowRead) {
     jet::Table* table = db->table("COUNTY");
     inDatabase = table ? table->rowCount() : -1;
   };
-  QTimer closer;  // runs whenever the run lets events through
-  QObject::connect(&closer, &QTimer::timeout, form.get(), [&] {
-    const engine::ConversionRun& run = conversion->run();
-    if (read >= 0 || run.currentTable() != QStringLiteral("COUNTY") || run.currentRow() < 100) return;
-    if (run.rowsDone() >= run.currentRow() - 1) return;  // none waits: not the moment
-    read = run.currentRow() - 1;  // the row being read may not be complete
-    form->close();
-  });
-  closer.start(0);
+  auto& registry = ado::DriverRegistry::instance();
+  registry.clear();
+  registry.add(std::make_shared<HookedDriver>(ado::makeParadoxDriver(), [&](int fetch) {
+    if (fetch == kRead + 1 && conversion->run().currentTable() == QStringLiteral("COUNTY")) form->close();
+  }));
+  ado::registerBuiltinDrivers(registry);
   form->PushButton7->click();
-  closer.stop();
   Form1::terminateProcess = savedTerminate;
+  registry.restoreBuiltins();
   ASSERT_EQ(terminated, 1);
-  EXPECT_GE(inDatabase, read);
-  EXPECT_LE(inDatabase, read + 1);
+  EXPECT_EQ(inDatabase, kRead);
 }
 
 TEST_F(StartConverting, ADatabaseAnotherProgramHoldsFailsAtTheOpenWithTheReason) {
