@@ -35,6 +35,9 @@ class ConversionHost {
   virtual bool perTablePreview() const = 0;    // Option2
   // GetAccessConnString of two empty texts: built from the database path and password fields.
   virtual QString accessConnectionString() const = 0;
+  // The Paradox connection string for Text1 (a host may add to it, as the command line
+  // adds the code page it was given).
+  virtual QString paradoxConnectionString() const;
 
   // CopyDB(False): may offer to copy a folder whose path holds a blank and change Text1.
   virtual void copyDB() = 0;

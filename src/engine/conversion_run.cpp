@@ -8,7 +8,6 @@
 #include "db/ado/connection.h"
 #include "db/ado/error.h"
 #include "db/ado/recordset.h"
-#include "engine/connection_strings.h"
 #include "engine/row_literal.h"
 #include "shell/error_report.h"
 #include "shell/main_helpers.h"
@@ -66,7 +65,7 @@ void ConversionRun::start() {
   trap.run(130, [&] { requireConn(conns.access).setMode(ado::adModeReadWrite); });
   trap.run(132, [&] { requireConn(conns.access).Open(host_.accessConnectionString()); });
   trap.run(134, [&] { requireConn(conns.paradox).setCursorLocation(ado::adUseClient); });
-  trap.run(136, [&] { requireConn(conns.paradox).Open(ParadoxConnString(host_.paradoxFolder())); });
+  trap.run(136, [&] { requireConn(conns.paradox).Open(host_.paradoxConnectionString()); });
   bool connectionsOpen = false;
   trap.run(138, [&] { connectionsOpen = true; });
 
@@ -294,6 +293,13 @@ void ConversionRun::copyTable(StepTrapAdapter& trap, std::unique_ptr<ado::Record
 
     copyRows(trap, rs, create.numericFields());
 
+    // What the reader has to say about the table's text (a code page it could not use,
+    // bytes that are no character), before the record set goes.
+    if (rs.State() == ado::adStateOpen) {
+      trap.run(412, [&] {
+        for (const QString& notice : rs.Notices()) shell::msgBox(notice);
+      });
+    }
     trap.run(412, [&] { rs.Close(); });
     trap.run(414, [&] { host_.previewFlags().stopAfterTable = true; });
     if (trap.test(416, [&] { return host_.previewMode(); })) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "app/cli/code_page_option.h"
 #include "app/cli/command.h"
 #include "app/cli/convert_host.h"
 #include "db/ado/connection.h"
@@ -19,7 +20,8 @@ namespace qv::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "convert PARADOX_FOLDER DATABASE [--password P] [--create mdb|accdb] [--overwrite ask|yes|no] [--sql FILE]";
+    "convert PARADOX_FOLDER DATABASE [--password P] [--create mdb|accdb] [--overwrite ask|yes|no] [--sql FILE] "
+    "[--code-page N]";
 
 int usage(const char* problem) {
   std::fprintf(stderr, "quorvane-cli convert: %s\nUsage: quorvane-cli %s\n", problem, kUsage);
@@ -59,6 +61,11 @@ int runConvert(const std::vector<std::string>& args) {
       auto v = value("--sql");
       if (!v) return kExitUsage;
       options.sqlFile = QString::fromStdString(*v);
+    } else if (a == "--code-page") {
+      auto v = value("--code-page");
+      if (!v) return kExitUsage;
+      options.codePage = parseCodePage(*v);
+      if (options.codePage == 0) return usage(unknownCodePage(*v).c_str());
     } else if (a.size() > 1 && a[0] == '-') {
       return usage(("unknown option " + a).c_str());
     } else {
@@ -112,7 +119,7 @@ int runConvert(const std::vector<std::string>& args) {
 const CommandRegistration kRegistration{Command{
     "convert", kUsage,
     "copies every Paradox table of the folder and its sub-folders into the Access database, as the desktop program's "
-    "direct mode does (--sql: writes the statements to FILE instead)",
+    "direct mode does (--sql: writes the statements to FILE instead; --code-page: reads every table in code page N)",
     runConvert}};
 
 }  // namespace

@@ -1,5 +1,6 @@
 // quorvane-cli dump-paradox FILE.db: the table as JSON lines (a table line, one line per
-// field, then one array per record).
+// field, then one array per record). Text is read as the conversion reads it: in the
+// code page the table names, or given by --code-page, or else the locale's DOS code page.
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -11,8 +12,11 @@
 #include <string>
 
 #include "app/cli/access_json.h"
+#include "app/cli/code_page_option.h"
 #include "app/cli/command.h"
+#include "db/ado/oem_code_page.h"
 #include "db/ado/paradox_driver.h"
+#include "db/io/env.h"
 #include "db/paradox/table_reader.h"
 
 namespace qv::cli {
@@ -73,28 +77,40 @@ void appendValue(std::string& out, const paradox::Value& v) {
   }
 }
 
-int codePageNumber(const paradox::TableReader& r) {
-  const std::string& cs = r.charset();
-  if (cs.rfind("CP", 0) == 0) return std::atoi(cs.c_str() + 2);
-  return r.header().codePage;
-}
+constexpr const char* kUsage = "dump-paradox FILE.db [--code-page N]";
 
 int run(const std::vector<std::string>& args) {
-  if (args.size() != 1) {
-    std::fprintf(stderr, "Usage: quorvane-cli dump-paradox FILE.db\n");
+  std::string file;
+  paradox::TextOptions text;
+  text.fallbackCodePage = ado::paradoxFallbackCodePage();
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--code-page" && i + 1 < args.size()) {
+      text.forcedCodePage = parseCodePage(args[++i]);
+      if (text.forcedCodePage == 0) {
+        std::fprintf(stderr, "quorvane-cli dump-paradox: %s\n", unknownCodePage(args[i]).c_str());
+        return kExitUsage;
+      }
+    } else if (file.empty() && !(args[i].size() > 1 && args[i][0] == '-')) {
+      file = args[i];
+    } else {
+      file.clear();
+      break;
+    }
+  }
+  if (file.empty()) {
+    std::fprintf(stderr, "Usage: quorvane-cli %s\n", kUsage);
     return kExitUsage;
   }
-  paradox::TableReader reader(args[0]);
+  paradox::TableReader reader(file, io::defaultEnv(), text);
   const auto& h = reader.header();
-  paradox::Transcoder names(reader.charset(), "UTF-8");
   std::string line = "{\"table\": ";
-  appendJsonString(line, ado::paradoxTableName(QFileInfo(QString::fromStdString(args[0])).fileName()).toStdString());
+  appendJsonString(line, ado::paradoxTableName(QFileInfo(QString::fromStdString(file)).fileName()).toStdString());
   line += ", \"version\": \"" + h.versionText() + "\", \"records\": " + std::to_string(reader.recordCount()) +
-          ", \"codepage\": " + std::to_string(codePageNumber(reader)) + ", \"encrypted\": " + (reader.encrypted() ? "true" : "false") + "}\n";
+          ", \"codepage\": " + std::to_string(reader.codePage()) + ", \"encrypted\": " + (reader.encrypted() ? "true" : "false") + "}\n";
   std::fputs(line.c_str(), stdout);
-  for (const auto& f : h.fields) {
-    std::string name;
-    names.convert(f.name.data(), f.name.size(), name);
+  for (size_t i = 0; i < h.fields.size(); ++i) {
+    const paradox::FieldDef& f = h.fields[i];
+    const std::string name = reader.fieldName(i);
     line = "{\"field\": ";
     appendJsonString(line, name);
     line += ", \"type\": \"" + std::string(paradox::fieldTypeName(f.type)) + "\", \"size\": " + std::to_string(f.sizeByte) +
@@ -111,11 +127,13 @@ int run(const std::vector<std::string>& args) {
     line += "]\n";
     std::fputs(line.c_str(), stdout);
   }
+  for (const std::string& notice : reader.textNotices()) std::fprintf(stderr, "%s\n", notice.c_str());
   return kExitOk;
 }
 
 const CommandRegistration registration{Command{
-    "dump-paradox", "dump-paradox FILE.db", "prints a Paradox table (header, fields and records) as JSON lines", run}};
+    "dump-paradox", kUsage,
+    "prints a Paradox table (header, fields and records) as JSON lines (--code-page: reads it in code page N)", run}};
 
 }  // namespace
 }  // namespace qv::cli

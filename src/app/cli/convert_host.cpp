@@ -7,6 +7,7 @@
 #include <string>
 
 #include "db/ado/error.h"
+#include "db/ado/paradox_driver.h"
 #include "engine/connection_strings.h"
 #include "engine/conversion_run.h"
 #include "engine/paradox_discovery.h"
@@ -39,6 +40,12 @@ ConvertHost::ConvertHost(const ConvertOptions& options, std::FILE* progressOut)
 ConvertHost::~ConvertHost() { shell::setMessages(nullptr); }
 
 QString ConvertHost::accessConnectionString() const { return engine::AccessConnString(options_.database, options_.password); }
+
+QString ConvertHost::paradoxConnectionString() const {
+  QString text = engine::ParadoxConnString(options_.paradoxFolder);
+  if (options_.codePage != 0) text += ado::kCodePageKey + u'=' + QString::number(options_.codePage) + u';';
+  return text;
+}
 
 bool ConvertHost::hasParadoxTables() { return engine::HasParadoxTables(options_.paradoxFolder); }
 

@@ -28,6 +28,7 @@ struct ConvertOptions {
   QString password;
   OverwriteMode overwrite = OverwriteMode::kAsk;
   QString sqlFile;  // non-empty: write the script there instead of executing
+  unsigned codePage = 0;  // non-zero: read every Paradox table in this code page
 };
 
 struct ConvertFailure {
@@ -49,6 +50,7 @@ class ConvertHost final : public engine::ConversionHost, public shell::MessageSi
   bool perFilePreview() const override { return true; }
   bool perTablePreview() const override { return false; }
   QString accessConnectionString() const override;
+  QString paradoxConnectionString() const override;
   void copyDB() override {}  // the command line has no trouble with blanks in paths
   bool hasParadoxTables() override;
   QStringList loadParadoxTables() override;

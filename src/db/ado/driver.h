@@ -29,6 +29,9 @@ class Cursor {
   virtual long recordCount() = 0;
   // Fills row (one value per field) with the next row; false at the end.
   virtual bool fetch(std::vector<Value>& row) = 0;
+  // What the user should know about the rows read so far that is no failure (text that
+  // is not valid in its code page, ...), one message each.
+  virtual QStringList notices() const { return {}; }
 };
 
 // An open connection of one driver.

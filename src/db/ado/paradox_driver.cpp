@@ -8,7 +8,10 @@
 #include "db/ado/error.h"
 #include "db/ado/folder_listing.h"
 #include "db/ado/row_list_cursor.h"
+#include "db/ado/oem_code_page.h"
+#include "db/io/env.h"
 #include "db/io/error.h"
+#include "db/paradox/code_page.h"
 #include "db/paradox/table_reader.h"
 
 namespace qv::ado {
@@ -28,13 +31,11 @@ QTime toQTime(int64_t ms) {
 
 class ParadoxCursor final : public Cursor {
  public:
-  explicit ParadoxCursor(const QString& path) : reader_(path.toStdString()) {
-    for (const auto& f : reader_.header().fields) {
+  ParadoxCursor(const QString& path, const paradox::TextOptions& text) : reader_(path.toStdString(), io::defaultEnv(), text) {
+    for (size_t i = 0; i < reader_.header().fields.size(); ++i) {
+      const paradox::FieldDef& f = reader_.header().fields[i];
       FieldInfo info;
-      std::string utf8;
-      paradox::Transcoder names(reader_.charset(), "UTF-8");
-      names.convert(f.name.data(), f.name.size(), utf8);
-      info.name = QString::fromStdString(utf8);
+      info.name = QString::fromStdString(reader_.fieldName(i));
       info.type = adoTypeOf(f.type);
       info.definedSize = paradox::isBlobType(f.type) ? 0 : static_cast<int>(f.type == paradox::FieldType::kAlpha ? f.sizeByte : f.width);
       fields_.push_back(std::move(info));
@@ -65,6 +66,12 @@ class ParadoxCursor final : public Cursor {
     return true;
   }
 
+  QStringList notices() const override {
+    QStringList out;
+    for (const std::string& n : reader_.textNotices()) out.push_back(QString::fromStdString(n));
+    return out;
+  }
+
  private:
   paradox::TableReader reader_;
   std::vector<FieldInfo> fields_;
@@ -84,7 +91,7 @@ bool matches(const QString& name, const QString& table) {
 
 class ParadoxSession final : public Session {
  public:
-  explicit ParadoxSession(QString folder) : folder_(std::move(folder)) {}
+  ParadoxSession(QString folder, const paradox::TextOptions& text) : folder_(std::move(folder)), text_(text) {}
 
   long execute(const QString& statement) override {
     throw Error(kErrUnspecified, QStringLiteral("SQL error: the Paradox driver only reads tables: ") + statement);
@@ -100,7 +107,7 @@ class ParadoxSession final : public Session {
     if (path.isEmpty())
       throw Error(kErrNotFound, QStringLiteral("The Paradox table '%1' was not found in '%2' or the folders below it.").arg(table, folder_));
     try {
-      return std::make_unique<ParadoxCursor>(path);
+      return std::make_unique<ParadoxCursor>(path, text_);
     } catch (const DbError& e) {
       rethrow(e);
     }
@@ -123,6 +130,7 @@ class ParadoxSession final : public Session {
 
  private:
   QString folder_;
+  paradox::TextOptions text_;
 };
 
 class ParadoxDriver final : public Driver {
@@ -142,11 +150,31 @@ class ParadoxDriver final : public Driver {
     if (folder.size() > 1 && (folder.endsWith(u'/') || folder.endsWith(u'\\'))) folder.chop(1);
     if (folder.isEmpty()) throw Error(kErrUnspecified, QStringLiteral("The Paradox connection string names no folder (Dbq=)."));
     if (!QFileInfo(folder).isDir()) throw Error(kErrNotFound, QStringLiteral("'%1' is not a folder.").arg(folder));
-    return std::make_unique<ParadoxSession>(folder);
+    return std::make_unique<ParadoxSession>(folder, textOptions(cs));
   }
 };
 
 }  // namespace
+
+paradox::TextOptions textOptions(const ConnectionString& cs) {
+  paradox::TextOptions text;
+  text.fallbackCodePage = paradoxFallbackCodePage();
+  if (auto forced = cs.value(kCodePageKey)) {
+    text.forcedCodePage = codePageNumber(forced->trimmed());
+    if (text.forcedCodePage == 0)
+      throw Error(kErrUnspecified, QStringLiteral("The code page '%1' of the Paradox connection string is not one this system can "
+                                                  "convert; give the number of a DOS or Windows code page such as 437, 850, "
+                                                  "866 or 1252.")
+                                       .arg(forced->trimmed()));
+  }
+  return text;
+}
+
+unsigned codePageNumber(const QString& text) {
+  bool ok = false;
+  const unsigned n = text.toUInt(&ok);
+  return ok && n > 0 && n < 65536 && !paradox::charsetOfCodePage(n).empty() ? n : 0;
+}
 
 int adoTypeOf(paradox::FieldType type) {
   using paradox::FieldType;

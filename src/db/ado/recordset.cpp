@@ -84,6 +84,11 @@ void Recordset::MoveNext() {
   if (!cursor_->fetch(row_)) eof_ = true;
 }
 
+QStringList Recordset::Notices() const {
+  requireOpen();
+  return cursor_->notices();
+}
+
 void Recordset::Close() {
   requireOpen();
   cursor_.reset();

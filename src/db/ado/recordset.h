@@ -3,6 +3,7 @@
 // the driver's cursor one at a time; the current row is the only one held.
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -61,6 +62,9 @@ class Recordset {
   long recordcount() const;
   void MoveNext();
   void Close();
+  // The source's messages about the rows read so far that are no failure (our own
+  // member: ADO puts such warnings in the connection's Errors collection).
+  QStringList Notices() const;
   int State() const { return cursor_ ? adStateOpen : adStateClosed; }
 
   // Internal, for Field.

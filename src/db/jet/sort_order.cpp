@@ -1,12 +1,11 @@
 #include "db/jet/sort_order.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <memory>
-#include <span>
 #include <stdexcept>
 
+#include "db/jet/sort_order_languages.h"
 #include "db/jet/text.h"
 
 namespace qv::jet {
@@ -35,13 +34,6 @@ constexpr uint8_t kFiller = 0x02;
 constexpr uint8_t kMarkFlush = 0x80;
 constexpr uint8_t kUnprintableMidfix = 0x06;
 
-// A unit that a language weighs as a plain letter of its own.
-struct SimpleWeight {
-  char16_t unit;
-  uint8_t length;
-  uint8_t bytes[3];
-};
-
 // One code unit's weights; byte strings live in the table's pool.
 struct Weight {
   uint8_t kind = kIgnored;
@@ -51,6 +43,33 @@ struct Weight {
   uint32_t inlineAt = 0;
   uint32_t extraAt = 0;
 };
+
+char16_t lowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+// The number of units of a sequence (up to three, 0-padded) when text holds it at i, else 0.
+size_t matchAt(const char16_t (&units)[3], std::u16string_view text, size_t i) {
+  size_t n = 0;
+  while (n < 3 && units[n] != 0) {
+    if (i + n >= text.size() || text[i + n] != units[n]) return 0;
+    ++n;
+  }
+  return n;
+}
+
+// The language's weight of the longest sequence text holds at i (its length in *length),
+// or nullptr.
+const LanguageWeight* languageWeightAt(const LanguageOrder& order, std::u16string_view text, size_t i, size_t* length) {
+  const LanguageWeight* best = nullptr;
+  *length = 0;
+  for (size_t k = 0; k < order.weightCount; ++k) {
+    const size_t n = matchAt(order.weights[k].units, text, i);
+    if (n > *length) {
+      best = &order.weights[k];
+      *length = n;
+    }
+  }
+  return best;
+}
 
 class WeightTable final : public TextKeyEncoder {
  public:
@@ -146,7 +165,7 @@ class WeightTable final : public TextKeyEncoder {
   std::string name() const override { return name_; }
 
   void append(std::u16string_view text, bool ascending, std::vector<uint8_t>& out) const override {
-    encode(text, ascending, out, {});
+    encode(text, ascending, out, nullptr);
   }
 
   // The part of a text its key is made of: at most 255 units, without trailing blanks.
@@ -156,9 +175,9 @@ class WeightTable final : public TextKeyEncoder {
     return text;
   }
 
-  // The key, with the units of `simple` weighing their own inline bytes.
-  void encode(std::u16string_view text, bool ascending, std::vector<uint8_t>& out,
-              std::span<const SimpleWeight> simple) const {
+  // The key, with the units and sequences a language weighs otherwise (if any) keyed by
+  // the language's weights.
+  void encode(std::u16string_view text, bool ascending, std::vector<uint8_t>& out, const LanguageOrder* language) const {
     text = keyedPart(text);
     const size_t start = out.size();
     std::vector<uint8_t> extra, unprintable, marks;
@@ -166,13 +185,24 @@ class WeightTable final : public TextKeyEncoder {
     size_t extraUnits = 0;        // units the extra bytes account for
     size_t extraLeadingMods = 0;  // modifier bytes at the very start of the extra bytes
     size_t position = 0;          // units with inline bytes so far
-    for (char16_t c : text) {
-      auto own = std::find_if(simple.begin(), simple.end(), [c](const SimpleWeight& o) { return o.unit == c; });
-      if (own != simple.end()) {
-        out.insert(out.end(), own->bytes, own->bytes + own->length);
+    for (size_t i = 0; i < text.size();) {
+      size_t length = 0;
+      if (const LanguageWeight* own = language ? languageWeightAt(*language, text, i, &length) : nullptr) {
+        out.insert(out.end(), own->inlineBytes, own->inlineBytes + own->inlineLength);
+        if (own->extra != 0) {
+          haveExtra = true;
+          if (extraUnits < position) {
+            extra.insert(extra.end(), position - extraUnits, kFiller);
+            extraUnits = position;
+          }
+          extra.push_back(own->extra);
+          ++extraUnits;
+        }
         ++position;
+        i += length;
         continue;
       }
+      const char16_t c = text[i++];
       const Weight& w = weights_[c];
       const size_t here = position;
       if (w.inlineLength > 0 && w.kind != kUnprintable) {
@@ -260,81 +290,56 @@ const WeightTable& generalLegacy() {
   return legacy;
 }
 
-// A language's order as a change of legacy General: the letters we know it weighs on
-// their own, and what it places elsewhere without our knowing where.
-struct UnitRange {
-  char16_t from, to;
-};
-
-struct Tailoring {
-  uint16_t language;
-  const char* name;
-  std::span<const SimpleWeight> known;
-  std::u16string_view unknownLetters;  // both cases listed
-  std::string_view unknownPairs;       // lower-case ASCII letter pairs in a row; any case matches
-  std::span<const UnitRange> unknownRanges;
-};
-
-constexpr SimpleWeight kTurkishKnown[] = {{u'I', 2, {0x58, 0x06, 0}}};
-// Combining marks may join the letter before them into one the language sorts apart.
-constexpr UnitRange kMarks[] = {{0x0300, 0x036F}};
-constexpr UnitRange kChineseRanges[] = {{0x0300, 0x036F}, {0x2E80, 0xA4CF}, {0xAC00, 0xD7AF}, {0xD800, 0xDFFF},
-                                        {0xF900, 0xFAFF}, {0xFE30, 0xFE4F}, {0xFF00, 0xFFEF}};
-constexpr UnitRange kCyrillicRanges[] = {{0x0300, 0x036F}, {0x0400, 0x052F}};
-
-// Where each language's published alphabet parts from General. The unknown letters sort
-// after Z or apart from their base letter in that language (both cases listed); the
-// pairs are digraphs sorted as one letter (Czech "ch", Hungarian "cs", Danish "aa").
-// Swedish and Danish of this era sort W with V.
-const Tailoring kTailorings[] = {
-    {0x041F, "Turkish", kTurkishKnown, u"ÇçĞğİıÖöŞşÜü", {}, kMarks},
-    {0x0804, "Chinese (PRC)", {}, u"", {}, kChineseRanges},
-    {0x041D, "Swedish/Finnish", {}, u"ÅåÄäÆæÖöØøÜüŐőŰűWwÐðÞþ", {}, kMarks},
-    {0x0406, "Norwegian/Danish", {}, u"ÅåÄäÆæÖöØøÜüŐőŰűWwÐðÞþ", "aa", kMarks},
-    {0x040F, "Icelandic", {}, u"ÁáÐðÉéÍíÓóÚúÝýÞþÆæÖöÅåÄäØøÜü", {}, kMarks},
-    {0x0405, "Czech", {}, u"ČčŘřŠšŽžĚěĎďŇňŤťŮů", "ch", kMarks},
-    {0x040E, "Hungarian", {}, u"ÖöŐőÜüŰű", "csdzgylynysztyzs", kMarks},
-    {0x0415, "Polish", {}, u"ĄąĆćĘęŁłŃńÓóŚśŹźŻż", {}, kMarks},
-    {0x0424, "Slovenian", {}, u"ČčĆćĐđŠšŽž", {}, kMarks},
-    {0x040A, "Spanish (traditional)", {}, u"Ññ", "chll", kMarks},
-    {0x0413, "Dutch", {}, u"Ĳĳ", "ij", kMarks},
-    {0x0419, "Cyrillic", {}, u"", {}, kCyrillicRanges},
-};
-
 class TailoredOrder final : public TextKeyEncoder {
  public:
-  explicit TailoredOrder(const Tailoring& t) : t_(t) {}
+  explicit TailoredOrder(const LanguageOrder& order) : order_(order) {}
 
-  std::string name() const override { return t_.name; }
+  std::string name() const override { return order_.name; }
 
   void append(std::u16string_view text, bool ascending, std::vector<uint8_t>& out) const override {
-    std::u16string_view keyed = WeightTable::keyedPart(text);
-    for (size_t i = 0; i < keyed.size(); ++i) {
-      char16_t c = keyed[i];
-      bool unknown = t_.unknownLetters.find(c) != std::u16string_view::npos;
-      for (auto [from, to] : t_.unknownRanges) unknown = unknown || (c >= from && c <= to);
-      if (unknown) refuse(keyed.substr(i, c >= 0xD800 && c <= 0xDBFF && i + 1 < keyed.size() ? 2 : 1));
-      for (size_t p = 0; i + 1 < keyed.size() && p + 1 < t_.unknownPairs.size(); p += 2)
-        if (lowerAscii(c) == t_.unknownPairs[p] && lowerAscii(keyed[i + 1]) == t_.unknownPairs[p + 1])
-          refuse(keyed.substr(i, 2));
+    const std::u16string_view keyed = WeightTable::keyedPart(text);
+    // Left to right, as the key is made: a sequence the language weighs as one hides the
+    // refused ones that begin inside it ("dzs" is a letter, its "zs" is not looked at).
+    for (size_t i = 0; i < keyed.size();) {
+      const char16_t c = keyed[i];
+      for (size_t r = 0; r < order_.refusedUnitCount; ++r) {
+        if (c >= order_.refusedUnits[r].from && c <= order_.refusedUnits[r].to)
+          refuse(keyed.substr(i, c >= 0xD800 && c <= 0xDBFF && i + 1 < keyed.size() ? 2 : 1));
+      }
+      size_t weighed = 0;
+      languageWeightAt(order_, keyed, i, &weighed);
+      if (const size_t n = refusedAt(keyed, i); n > weighed) refuse(keyed.substr(i, n));
+      if (order_.doubles && weighed == 0 && i + 1 < keyed.size()) {
+        // "ccs": a letter before a sequence that begins with it again.
+        size_t next = 0;
+        languageWeightAt(order_, keyed, i + 1, &next);
+        next = std::max(next, refusedAt(keyed, i + 1));
+        if (next > 1 && lowerAscii(keyed[i + 1]) == lowerAscii(c)) refuse(keyed.substr(i, next + 1));
+      }
+      i += std::max<size_t>(weighed, 1);
     }
-    generalLegacy().encode(keyed, ascending, out, t_.known);
+    generalLegacy().encode(keyed, ascending, out, &order_);
   }
 
  private:
-  static char16_t lowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-
   [[noreturn]] void refuse(std::u16string_view letter) const {
-    throw UnencodableText("the " + std::string(t_.name) + " sort order places \"" + utf16ToUtf8(letter) +
+    throw UnencodableText("the " + std::string(order_.name) + " sort order places \"" + utf16ToUtf8(letter) +
                           "\" where this program does not know; a text holding it cannot be indexed");
   }
 
-  const Tailoring& t_;
+  // The length of the longest refused sequence text holds at i (0: none).
+  size_t refusedAt(std::u16string_view text, size_t i) const {
+    size_t longest = 0;
+    for (size_t r = 0; r < order_.refusedCount; ++r) longest = std::max(longest, matchAt(order_.refused[r].units, text, i));
+    return longest;
+  }
+
+  const LanguageOrder& order_;
 };
 
-const Tailoring* findTailoring(uint16_t language) {
-  for (const Tailoring& t : kTailorings)
-    if (t.language == language) return &t;
+const LanguageOrder* findLanguage(uint16_t language) {
+  for (size_t i = 0; i < kLanguageOrderCount; ++i)
+    if (kLanguageOrders[i].language == language) return &kLanguageOrders[i];
   return nullptr;
 }
 
@@ -347,20 +352,20 @@ const TextKeyEncoder* textKeyEncoder(uint16_t language, uint8_t version) {
     return &current;
   }
   // Keys Access wrote exist for the other languages' orders of version 0 only.
-  const Tailoring* t = findTailoring(language);
-  if (!t || version != 0) return nullptr;
+  const LanguageOrder* l = findLanguage(language);
+  if (!l || version != 0) return nullptr;
   static const auto orders = [] {
     std::vector<std::unique_ptr<TailoredOrder>> all;
-    for (const Tailoring& each : kTailorings) all.push_back(std::make_unique<TailoredOrder>(each));
+    for (size_t i = 0; i < kLanguageOrderCount; ++i) all.push_back(std::make_unique<TailoredOrder>(kLanguageOrders[i]));
     return all;
   }();
-  return orders[static_cast<size_t>(t - kTailorings)].get();
+  return orders[static_cast<size_t>(l - kLanguageOrders)].get();
 }
 
 std::string sortOrderName(uint16_t language, uint8_t version) {
   if (language == 0x0409 && version == 0) return "General (legacy)";
   if (language == 0x0409 && version == 1) return "General";
-  if (const Tailoring* t = findTailoring(language); t && version == 0) return t->name;
+  if (const LanguageOrder* l = findLanguage(language); l && version == 0) return l->name;
   char buf[64];
   std::snprintf(buf, sizeof buf, "language 0x%04X version %u", language, static_cast<unsigned>(version));
   return buf;

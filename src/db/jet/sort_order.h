@@ -38,11 +38,13 @@
 // the legacy General weights for every character the language does not sort
 // differently: keys that Access wrote in the Turkish and the Chinese (PRC) orders agree
 // with General's byte for byte wherever their texts avoid the letters those languages
-// place elsewhere. Where a language does place a letter elsewhere (a letter after Z,
-// two letters sorting as one, Chinese characters by pronunciation) we know its weight
-// only when an Access-made key shows it (Turkish "I" is 58 06); any other such letter
-// in a text to be indexed makes the key unknown, and the write is refused rather than
-// an index entry guessed.
+// place elsewhere. Where a language does place a letter elsewhere (a letter of its own
+// between two of General's, two letters sorting as one), the Windows sorting weight
+// table says where, and legacy General's bytes for the letters around that place give
+// its key (sort_order_languages.h; the Turkish "I" Access keyed as 58 06 comes out so).
+// A letter placed where legacy General has no byte for it (the Nordic letters after Z,
+// Chinese characters by pronunciation, the Cyrillic short I) makes the key unknown, and
+// the write is refused rather than an index entry guessed.
 
 #include <cstdint>
 #include <stdexcept>

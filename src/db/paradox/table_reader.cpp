@@ -10,18 +10,65 @@
 
 namespace qv::paradox {
 
-TableReader::TableReader(const std::string& path, io::Env& env) : path_(path), env_(env) {
+namespace {
+
+// A decoded text in which the converter put U+FFFD for bytes that are no character. No
+// code page maps a byte to U+FFFD itself, so it can only stand for such bytes.
+bool holdsReplacement(const std::string& text) {
+  for (const char* p = text.data(), *end = text.data() + text.size();
+       (p = static_cast<const char*>(std::memchr(p, '\xEF', static_cast<size_t>(end - p)))) != nullptr; ++p) {
+    if (end - p >= 3 && p[1] == '\xBF' && p[2] == '\xBD') return true;
+  }
+  return false;
+}
+
+std::string codePageText(const TableCharset& c) { return c.codePage != 0 ? "code page " + std::to_string(c.codePage) : c.charset; }
+
+}  // namespace
+
+TableReader::TableReader(const std::string& path, io::Env& env, const TextOptions& text) : path_(path), env_(env) {
   file_ = env.open(path, io::OpenMode::kRead);
   fileSize_ = file_->size();
   std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(fileSize_, 0xFFFF)));
   if (!head.empty()) file_->readExact(0, head.data(), head.size());
   header_ = TableHeader::decode(head.data(), head.size(), path_);
   if (header_.headerSize > fileSize_) damaged("the file ends inside its header");
-  decoder_ = std::make_unique<Transcoder>(tableCharset(header_.versionId, header_.codePage, header_.sortOrderName), "UTF-8");
+  charset_ = chooseTableCharset(header_.versionId, header_.codePage, header_.sortOrderName, text);
+  decoder_ = std::make_unique<Transcoder>(charset_.charset, "UTF-8");
   block_.resize(header_.blockSize);
 }
 
 TableReader::~TableReader() = default;
+
+std::string TableReader::fieldName(size_t i) {
+  const FieldDef& f = header_.fields.at(i);
+  std::string name;
+  decoder_->convert(f.name.data(), f.name.size(), name);
+  if (holdsReplacement(name)) noteUndecodable(i, 0);
+  return name;
+}
+
+void TableReader::noteUndecodable(size_t field, uint64_t record) {
+  if (undecodable_++ > 0) return;
+  const std::string& raw = header_.fields[field].name;
+  std::string name;
+  decoder_->convert(raw.data(), raw.size(), name);
+  firstUndecodable_ = record == 0 ? "the name of field " + std::to_string(field + 1)
+                                  : "field '" + name + "' of record " + std::to_string(record);
+}
+
+std::vector<std::string> TableReader::textNotices() const {
+  std::vector<std::string> out;
+  const std::string table = "'" + path_ + "': ";
+  if (!charset_.problem.empty()) out.push_back(table + charset_.problem + "; its text is read in " + codePageText(charset_) + ".");
+  if (undecodable_ > 0) {
+    out.push_back(table + std::to_string(undecodable_) + (undecodable_ == 1 ? " text is" : " texts are") +
+                  " not valid in " + codePageText(charset_) + " (the first: " + firstUndecodable_ +
+                  "); each byte that is no character there is written as \"\xEF\xBF\xBD\" (U+FFFD). If the table was "
+                  "written in another code page, read it in that one (quorvane-cli --code-page N).");
+  }
+  return out;
+}
 
 void TableReader::damaged(const std::string& what) const {
   throw DbError(kErrFormat, "'" + path_ + "': damaged Paradox table: " + what);
@@ -128,6 +175,7 @@ void TableReader::readBlob(const FieldDef& f, const uint8_t* p, Value& out) {
   if (f.type == FieldType::kMemo) {
     out.kind = Value::Kind::kText;
     decoder_->convert(raw.data(), raw.size(), out.text);
+    if (holdsReplacement(out.text)) noteUndecodable(static_cast<size_t>(&f - header_.fields.data()), recordNumber_ + 1);
   } else {
     out.kind = Value::Kind::kBytes;
   }
@@ -159,6 +207,8 @@ bool TableReader::next(std::vector<Value>& row) {
       readBlob(f, rec + f.offset, row[i]);
     } else {
       decodeField(f, rec + f.offset, *decoder_, row[i]);
+      if (row[i].kind == Value::Kind::kText && holdsReplacement(row[i].text))
+        noteUndecodable(i, recordNumber_ + 1);
     }
   }
   ++recordInBlock_;

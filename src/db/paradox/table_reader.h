@@ -9,6 +9,7 @@
 
 #include "db/io/env.h"
 #include "db/paradox/blob_file.h"
+#include "db/paradox/code_page.h"
 #include "db/paradox/table_header.h"
 #include "db/paradox/text_codec.h"
 #include "db/paradox/value.h"
@@ -18,14 +19,23 @@ namespace qv::paradox {
 class TableReader {
  public:
   // Opens the table and reads its header. Throws qv::DbError naming the file when it is
-  // not a Paradox table or its header is damaged.
-  explicit TableReader(const std::string& path, io::Env& env = io::defaultEnv());
+  // not a Paradox table or its header is damaged. text says which code page to read a
+  // table in that does not say its own (code_page.h).
+  explicit TableReader(const std::string& path, io::Env& env = io::defaultEnv(), const TextOptions& text = {});
   ~TableReader();
 
   const TableHeader& header() const { return header_; }
   const std::string& path() const { return path_; }
-  // The iconv name of the table's character set.
-  const std::string& charset() const { return decoder_->from(); }
+  // The iconv name of the table's character set, and its code page number (0 for a
+  // character set without one).
+  const std::string& charset() const { return charset_.charset; }
+  unsigned codePage() const { return charset_.codePage; }
+  // Field i's name in UTF-8.
+  std::string fieldName(size_t i);
+  // What the user should know about the table's text, one message each: a code page that
+  // could not be used, text that is not valid in the code page it is read in (counted
+  // over the records read so far). Each names the table and the code page.
+  std::vector<std::string> textNotices() const;
   bool encrypted() const { return header_.encryption != 0; }
 
   // The number of records, counted in the data blocks (the header's count may be stale).
@@ -48,6 +58,9 @@ class TableReader {
   uint32_t recordsIn(uint32_t n, int16_t lastOffset) const;
   void checkChainStep(uint32_t n, std::vector<bool>& seen) const;
   void readBlob(const FieldDef& f, const uint8_t* p, Value& out);
+  // Counts a text of field i (record 0: its name) that held bytes the character set has
+  // no character for.
+  void noteUndecodable(size_t field, uint64_t record);
   BlobFile& blobFile(const FieldDef& f);
   [[noreturn]] void damaged(const std::string& what) const;
 
@@ -56,7 +69,10 @@ class TableReader {
   std::unique_ptr<io::File> file_;
   uint64_t fileSize_ = 0;
   TableHeader header_;
+  TableCharset charset_;
   std::unique_ptr<Transcoder> decoder_;
+  uint64_t undecodable_ = 0;      // texts with bytes that are no character
+  std::string firstUndecodable_;  // where the first of them is
   std::unique_ptr<BlobFile> blobs_;
   bool blobsLooked_ = false;
 

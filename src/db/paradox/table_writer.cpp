@@ -6,6 +6,7 @@
 #include "db/io/error.h"
 #include "db/paradox/blob_file.h"
 #include "db/paradox/bytes.h"
+#include "db/paradox/code_page.h"
 #include "db/paradox/crypt.h"
 #include "db/paradox/field_codec.h"
 
@@ -116,10 +117,15 @@ std::string blobPathFor(const std::string& dbPath) {
   return stem + (upper ? ".MB" : ".mb");
 }
 
+// The character set the table's header will make readers take its text in.
+std::string writerCharset(const WriterOptions& options) {
+  return chooseTableCharset(options.versionId, options.codePage, options.sortOrderName, TextOptions{}).charset;
+}
+
 }  // namespace
 
 TableWriter::TableWriter(const std::string& path, const std::vector<FieldSpec>& fields, const WriterOptions& options, io::Env& env)
-    : path_(path), encoder_("UTF-8", tableCharset(options.versionId, options.codePage, options.sortOrderName)) {
+    : path_(path), encoder_("UTF-8", writerCharset(options)) {
   auto bad = [&](const std::string& why) { throw DbError(kErrGeneric, "'" + path + "': cannot create the table: " + why); };
   if (options.versionId < 5 || options.versionId > kVersion7) bad("only versions 4.x to 7.x are written");
   if (options.blockSize % 1024 != 0 || options.blockSize < 1024 || options.blockSize > 32 * 1024) bad("the block size must be 1 to 32 KB");
@@ -133,7 +139,7 @@ TableWriter::TableWriter(const std::string& path, const std::vector<FieldSpec>& 
   header_.headerSize = 2048;
   const std::string base = path.substr(path.find_last_of('/') + 1);
   header_.tableName = base;
-  Transcoder names("UTF-8", tableCharset(options.versionId, options.codePage, options.sortOrderName));
+  Transcoder names("UTF-8", writerCharset(options));
   uint32_t offset = 0;
   bool anyBlob = false;
   for (const auto& wanted : fields) {

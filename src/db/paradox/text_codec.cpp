@@ -16,90 +16,9 @@ std::string lower(std::string s) {
   return s;
 }
 
-bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
-
-bool isWindowsPage(unsigned cp) {
-  return (cp >= 1250 && cp <= 1258) || cp == 874 || cp == 932 || cp == 936 || cp == 949 || cp == 950;
-}
-
-// The Windows code page for the script of a DOS code page.
-unsigned windowsPageFor(unsigned dosPage) {
-  switch (dosPage) {
-    case 437: case 850: case 858: case 860: case 861: case 863: case 865: return 1252;
-    case 852: return 1250;
-    case 855: case 866: return 1251;
-    case 737: case 869: return 1253;
-    case 857: return 1254;
-    case 862: return 1255;
-    case 720: case 864: return 1256;
-    case 775: return 1257;
-    default: return dosPage;
-  }
-}
-
-// The Windows code page a Windows driver's name implies (0: none in particular).
-unsigned windowsPageOfDriver(const std::string& name) {
-  if (startsWith(name, "ancyr")) return 1251;
-  if (startsWith(name, "angreek")) return 1253;
-  if (startsWith(name, "anhun") || startsWith(name, "anpol") || startsWith(name, "anczech") || startsWith(name, "anslov") ||
-      startsWith(name, "ansislov"))
-    return 1250;
-  if (startsWith(name, "anturk")) return 1254;
-  if (startsWith(name, "anheb")) return 1255;
-  if (startsWith(name, "anarab")) return 1256;
-  return 1252;
-}
-
-// The DOS code page a DOS driver's name implies, for headers without a code page.
-std::string dosCharsetOfDriver(const std::string& name) {
-  if (startsWith(name, "blrom8")) return "HP-ROMAN8";
-  if (name == "intl850" || startsWith(name, "ascii850")) return "CP850";
-  if (startsWith(name, "nordan")) return "CP865";
-  if (name == "cyrr") return "CP866";
-  if (name == "china") return "CP936";
-  if (name == "japan") return "CP932";
-  if (name == "korea") return "CP949";
-  if (name == "taiwan") return "CP950";
-  if (name == "turk") return "CP857";
-  if (name == "hebrew") return "CP862";
-  if (name == "czech" || startsWith(name, "hun852") || startsWith(name, "pol852") || startsWith(name, "slov")) return "CP852";
-  return "CP437";
-}
-
-bool usable(const std::string& charset) {
-  iconv_t cd = iconv_open("UTF-8", charset.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  iconv_close(cd);
-  return true;
-}
-
 bool isUtf8Name(const std::string& s) { return lower(s) == "utf-8" || lower(s) == "utf8"; }
 
 }  // namespace
-
-bool isWindowsDriver(const std::string& sortOrderName) {
-  const std::string n = lower(sortOrderName);
-  return startsWith(n, "ansi") || startsWith(n, "dbwin") || startsWith(n, "ancyr") || startsWith(n, "angreek") ||
-         startsWith(n, "anhun") || startsWith(n, "anpol") || startsWith(n, "anczech") || startsWith(n, "anslov") ||
-         startsWith(n, "anturk") || startsWith(n, "anheb") || startsWith(n, "anarab");
-}
-
-std::string tableCharset(unsigned versionId, unsigned codePage, const std::string& sortOrderName) {
-  if (versionId < 5) return "CP437";  // 3.x tables have no code page
-  const std::string name = lower(sortOrderName);
-  std::string charset;
-  if (isWindowsDriver(name)) {
-    unsigned cp = codePage == 0 ? windowsPageOfDriver(name) : codePage;
-    if (!isWindowsPage(cp)) cp = windowsPageFor(cp);
-    charset = "CP" + std::to_string(cp);
-  } else if (codePage == 0) {
-    charset = dosCharsetOfDriver(name);
-  } else {
-    charset = "CP" + std::to_string(codePage);
-  }
-  if (!usable(charset)) charset = "CP437";
-  return charset;
-}
 
 Transcoder::Transcoder(const std::string& from, const std::string& to)
     : from_(from), to_(to), toUtf8_(isUtf8Name(to)), fromUtf8_(isUtf8Name(from)) {

@@ -1,23 +1,11 @@
 #pragma once
-// Text of Paradox tables: which character set a table's text is in, and conversion
-// between it and UTF-8 through the C library's iconv.
-//
-// Version 4 and later tables record a code page in their header; 3.x tables have none
-// and are DOS code page 437. The header's sort order name tells the language driver the
-// table was written with: Windows (ANSI) drivers ("ANSIINTL", "DBWINUS0", "ancyrr", ...)
-// store Windows code page text even when the header names the DOS code page that was
-// active at the time, so for them a DOS page is mapped to the Windows page of the same
-// script. A header without a code page falls back on what the driver name says.
+// Text of Paradox tables: conversion between a table's character set and UTF-8 through
+// the C library's iconv. Which character set a table is in is code_page.h's business.
 
 #include <cstddef>
 #include <string>
 
 namespace qv::paradox {
-
-// The iconv name of the character set of a table's text ("CP437", "CP1252", ...).
-std::string tableCharset(unsigned versionId, unsigned codePage, const std::string& sortOrderName);
-// True for the sort order names of Windows (ANSI) language drivers.
-bool isWindowsDriver(const std::string& sortOrderName);
 
 // A one-way converter. Bytes that cannot be converted become U+FFFD (decoding) or "?"
 // (encoding); conversion never fails.
