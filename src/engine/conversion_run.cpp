@@ -1,7 +1,10 @@
 #include "engine/conversion_run.h"
 
+#include <algorithm>
 #include <exception>
+#include <optional>
 #include <span>
+#include <utility>
 
 #include "db/ado/connection.h"
 #include "db/ado/error.h"
@@ -14,12 +17,17 @@
 
 namespace qv::engine {
 
-// A StepTrap whose reports go to the host with the run's table and row.
+// A StepTrap whose reports go to the host with the run's table and row. Rows still
+// queued for the database are executed, and their failures reported, before the failure
+// of any later step is: reports come in the order of the steps. A quiet trap reports
+// nothing (the program is ending).
 class StepTrapAdapter : public shell::StepTrap {
  public:
-  StepTrapAdapter(ConversionHost& host, const ConversionRun& run)
+  StepTrapAdapter(ConversionHost& host, ConversionRun& run, bool quiet = false)
       : shell::StepTrap(shell::locationString(QStringLiteral("Form1"), QStringLiteral("PushButton7_Click")),
-                        [&host, &run](const QString& location, int step, const QString& description) {
+                        [this, &host, &run, quiet](const QString& location, int step, const QString& description) {
+                          if (quiet) return;
+                          run.executeQueuedRows(*this);
                           host.reportFailure(location, step, description, run.currentTable(), run.currentRow());
                         }) {}
 };
@@ -139,37 +147,48 @@ void ConversionRun::queueRow(StepTrapAdapter& trap, std::string_view statement) 
 
 void ConversionRun::executeQueuedRows(StepTrapAdapter& trap) {
   if (queuedEnds_.empty()) return;
+  // The batch leaves the queue before anything is executed or reported: a report may
+  // come back here (a later step's failure executes the queue first), and must find it
+  // empty.
+  std::string batch = std::move(queued_);
+  queued_.clear();
   std::vector<std::string_view> statements;
   statements.reserve(queuedEnds_.size());
   for (size_t i = 0, from = 0; i < queuedEnds_.size(); from = queuedEnds_[i++])
-    statements.emplace_back(queued_.data() + from, queuedEnds_[i] - from);
+    statements.emplace_back(batch.data() + from, queuedEnds_[i] - from);
+  queuedEnds_.clear();
   const std::vector<long> rows = std::move(queuedRows_);
   queuedRows_.clear();
-  queuedEnds_.clear();
+  // The whole queue is executed before the first of its failures is reported: a report
+  // waits for the user, who may end the program meanwhile, and every row read before it
+  // must be in the database then.
+  std::vector<std::pair<size_t, std::exception_ptr>> failures;
   std::vector<bool> failed(statements.size(), false);
-  // Reported as the statement's own step would have reported it, with its row.
-  auto fail = [&](int i, const ado::Error& error) {
-    failed[static_cast<size_t>(i)] = true;
-    reportRow_ = rows[static_cast<size_t>(i)];
-    trap.run(406, [&] { throw error; });
-    reportRow_ = -1;
-    return true;
-  };
   try {
     ado::Connection* access = host_.connections().access.get();
     if (!access) throw ado::Error(91, QStringLiteral("Object variable not set"));
-    access->ExecuteBatch(std::span<const std::string_view>(statements), fail);
+    access->ExecuteBatch(std::span<const std::string_view>(statements), [&](int i, const ado::Error& error) {
+      failed[static_cast<size_t>(i)] = true;
+      failures.emplace_back(static_cast<size_t>(i), std::make_exception_ptr(error));
+      return true;
+    });
   } catch (...) {
     // The batch could not run (no connection, a closed one): every statement of it not
-    // yet reported fails as it would have alone.
+    // yet failed fails as it would have alone.
     const std::exception_ptr failure = std::current_exception();
     for (size_t i = 0; i < failed.size(); ++i) {
       if (failed[i]) continue;
       failed[i] = true;
-      reportRow_ = rows[i];
-      trap.run(406, [&] { std::rethrow_exception(failure); });
-      reportRow_ = -1;
+      failures.emplace_back(i, failure);
     }
+  }
+  rowsDone_ += static_cast<long>(statements.size());
+  std::sort(failures.begin(), failures.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Reported as the statement's own step would have reported it, with its row.
+  for (const auto& [i, failure] : failures) {
+    reportRow_ = rows[i];
+    trap.run(406, [&] { std::rethrow_exception(failure); });
+    reportRow_ = -1;
   }
   for (size_t i = 0; i < statements.size(); ++i) {
     if (failed[i]) continue;
@@ -177,8 +196,16 @@ void ConversionRun::executeQueuedRows(StepTrapAdapter& trap) {
     trap.run(406, [&] { host_.executedRow(statements[i]); });
     reportRow_ = -1;
   }
-  queued_.clear();
-  rowsDone_ += static_cast<long>(statements.size());
+  // The next batch reuses the buffer, unless one was queued meanwhile.
+  if (queued_.empty() && queuedEnds_.empty()) {
+    batch.clear();
+    queued_ = std::move(batch);
+  }
+}
+
+void ConversionRun::finishQueuedRows() {
+  StepTrapAdapter quiet(host_, *this, true);
+  executeQueuedRows(quiet);
 }
 
 void ConversionRun::copyTable(StepTrapAdapter& trap, std::unique_ptr<ado::Recordset>& recordset, int index,
@@ -190,15 +217,16 @@ void ConversionRun::copyTable(StepTrapAdapter& trap, std::unique_ptr<ado::Record
     trap.run(144, [&] { host_.clearDatatypeRecord(); });
   }
   trap.run(146, [&] { host_.yield(); });
-  bool seenBefore = false;
+  std::optional<FirstEntry> seenBefore;
+  QString key;
   trap.run(148, [&] {
     currentTable_ = list1_.at(index);
-    const QString key = currentTable_.toCaseFolded();
-    seenBefore = tablesSeen_.contains(key);
-    tablesSeen_.insert(key);
+    key = currentTable_.toCaseFolded();
+    if (auto it = tablesSeen_.constFind(key); it != tablesSeen_.cend()) seenBefore = *it;
+    if (!seenBefore) tablesSeen_.insert(key, FirstEntry::kConverted);
   });
   if (seenBefore) {
-    trap.run(148, [&] { shell::msgBox(duplicateTableMessage(currentTable_)); });
+    trap.run(148, [&] { shell::msgBox(duplicateTableMessage(currentTable_, *seenBefore)); });
     trap.run(424, [&] { host_.setProgressText(QString()); });
     return;
   }
@@ -212,7 +240,9 @@ void ConversionRun::copyTable(StepTrapAdapter& trap, std::unique_ptr<ado::Record
   } else {
     trap.run(154, [&] { answer = Answer::kNotAsked; });
   }
-  if (!trap.test(156, [&] { return answer == Answer::kNo; })) {
+  if (trap.test(156, [&] { return answer == Answer::kNo; })) {
+    tablesSeen_.insert(key, FirstEntry::kDeclined);
+  } else {
     if (trap.test(158, [&] { return host_.perTablePreview(); })) {
       trap.run(160, [&] { host_.clearPreviewScript(); });
       trap.run(162, [&] { host_.clearDatatypeRecord(); });
@@ -278,6 +308,7 @@ void ConversionRun::copyTable(StepTrapAdapter& trap, std::unique_ptr<ado::Record
     if (trap.test(416, [&] { return host_.previewMode(); })) {
       if (trap.test(418, [&] { return host_.perTablePreview(); })) {
         trap.run(420, [&] { host_.showPreview(); });
+        if (!host_.previewFlags().stopAfterTable) tablesSeen_.insert(key, FirstEntry::kSkipped);
         if (trap.test(422, [&] { return host_.previewFlags().stopAfterTable; })) {
           *leaveLoop = true;
           return;
@@ -289,9 +320,8 @@ void ConversionRun::copyTable(StepTrapAdapter& trap, std::unique_ptr<ado::Record
 }
 
 void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const std::vector<bool>& numeric) {
-  bool noRows = false;  // a failed test goes on with the rows
-  trap.run(306, [&] { noRows = rs.eof() || rs.bof(); });
-  if (noRows) return;
+  // A failed test counts as held: no rows.
+  if (trap.test(306, [&] { return rs.eof() || rs.bof(); })) return;
   long recordCount = 0;
   trap.run(308, [&] { recordCount = rs.recordcount(); });
   InsertBuilder insert(rules_);
@@ -336,10 +366,19 @@ void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const st
   std::string().swap(queued_);  // the next table's rows may be of another size
 }
 
-QString duplicateTableMessage(const QString& table) {
-  return QStringLiteral("The Paradox table ") + table +
-         QStringLiteral(" was found more than once in the folder and its sub-folders. It is converted once, from the "
-                        "table found first; the table found again is skipped.");
+QString duplicateTableMessage(const QString& table, FirstEntry first) {
+  const QString found = QStringLiteral("The Paradox table ") + table +
+                        QStringLiteral(" was found more than once in the folder and its sub-folders. ");
+  switch (first) {
+    case FirstEntry::kDeclined:
+      return found + QStringLiteral("You chose not to overwrite it, so it is not converted; the table found again is "
+                                    "skipped as well.");
+    case FirstEntry::kSkipped:
+      return found + QStringLiteral("You skipped it in the SQL preview, so it is not converted; the table found again "
+                                    "is skipped as well.");
+    case FirstEntry::kConverted: break;
+  }
+  return found + QStringLiteral("It is converted once, from the table found first; the table found again is skipped.");
 }
 
 }  // namespace qv::engine

@@ -7,19 +7,22 @@
 // In direct mode a table's INSERT statements go to the database in batches (a thousand
 // rows, or what a quarter of a second gathers), which lets the database write a run of
 // rows at once. Each statement keeps its own outcome: a failing row is reported with its
-// own row number, as if it had run alone, and the rows around it go in. Whatever else
-// happens to the table (the next table, the end of the run) comes after its batch.
+// own row number, as if it had run alone, and the rows around it go in. The queue is
+// executed before anything else is reported or done: before the report of a later
+// step's failure, the next table, the end of the run, and the end of the program
+// (finishQueuedRows).
 // Every step is numbered and runs under a StepTrap: a failure is reported and the run
 // goes on with the next step, so one bad row or table never ends the run.
 //
 // A table name found twice (Orders.db in the folder and ORDERS.DB in a folder below it)
-// is converted once: both entries would open the same table through the Paradox driver,
-// and converting the second would add its rows a second time or, after the first made the
-// Access table, into that table. The second entry is skipped with a message.
+// is converted once: both entries open the same table through the Paradox driver (the
+// first of the name in walk order), and converting the second would add its rows a second
+// time or, after the first made the Access table, into that table. The second entry is
+// skipped with a message that says what became of the first.
 
 #include <QElapsedTimer>
 #include <QLocale>
-#include <QSet>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <string>
@@ -31,6 +34,10 @@
 #include "engine/value_text.h"
 
 namespace qv::engine {
+
+// What became of the first entry of a table name: converted (or put into the preview),
+// not overwritten at the user's answer, or skipped in its per-table preview.
+enum class FirstEntry { kConverted, kDeclined, kSkipped };
 
 class ConversionRun {
  public:
@@ -50,7 +57,12 @@ class ConversionRun {
   const QStringList& paradoxTables() const { return list1_; }
   const QStringList& accessTables() const { return list2_; }
 
+  // Executes the rows queued for the database now, reporting nothing: for a program that
+  // ends in the middle of a run (its main window closed), so that no row read is lost.
+  void finishQueuedRows();
+
  private:
+  friend class StepTrapAdapter;
   enum class Answer { kNotAsked, kYes, kNo };
 
   void copyTable(class StepTrapAdapter& trap, std::unique_ptr<ado::Recordset>& recordset, int index, bool firstTable,
@@ -75,13 +87,15 @@ class ConversionRun {
   QElapsedTimer queuedSince_;
   QStringList list1_;
   QStringList list2_;
-  // The table names this run has come to, compared without regard to case.
-  QSet<QString> tablesSeen_;
+  // The table names this run has come to (compared without regard to case), with what
+  // became of the first entry of each.
+  QHash<QString, FirstEntry> tablesSeen_;
 };
 
 // What the run says when a table name comes up a second time (the same file name in the
 // folder and in a folder below it): the name is converted once, from the table the
-// Paradox driver opens under it; the entry found again is skipped.
-QString duplicateTableMessage(const QString& table);
+// Paradox driver opens under it, unless the user declined or skipped that first entry;
+// the entry found again is skipped.
+QString duplicateTableMessage(const QString& table, FirstEntry first);
 
 }  // namespace qv::engine

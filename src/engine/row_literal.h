@@ -3,7 +3,7 @@
 // + ");". Numeric fields are written without quotes (True/False as 1/0, a decimal comma
 // as a point); other fields between apostrophes with each apostrophe doubled, and a text
 // that reads as a date or time is rewritten as mm/dd/yyyy[ hh:nn:ss]. Null and the empty
-// text are written NULL.
+// text are written NULL, and so is a date before the year 1, which has no such form.
 //
 // When a row's first value is Null, the "(" after VALUES is kept (removing the character
 // before "NULL" would otherwise take it away and the database would reject the row).

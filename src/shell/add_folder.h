@@ -27,14 +27,15 @@ bool HasUnsafeChars(const QString& name);
 // be read throws ado::Error 70 naming it.
 QStringList ListFiles(const QString& folder, const QString& pattern);
 
-// Appends to the folder list every folder below its entries, level by level: the
-// sub-folders of the first entry (sorted by name) before those of the second, and so on;
-// with recurse set, then the next level below those. A sub-folder is skipped, with
-// everything below it, when its name is 260 characters or longer, holds an unsafe
-// character (HasUnsafeChars) or is a symbolic link (it could lead back up and loop);
-// folders of 260 characters or more are not looked into. A folder whose contents cannot
-// be read is removed from the list. Unexpected failures are reported as Application
-// Errors of "AddFolder.GetSubDirectories2016" and the walk goes on.
+// Appends to the folder list every folder below its entries, in walk order (see
+// db/ado/folder_listing.h): the sub-folders of the first entry (sorted by name) before
+// those of the second, and so on; with recurse set, then the next level below those.
+// Links to folders are walked; a folder whose real path was walked already (a loop, or a
+// second way to the same folder) is not. A sub-folder is skipped, with everything below
+// it, when its name is 260 characters or longer or holds an unsafe character
+// (HasUnsafeChars); folders of 260 characters or more are not looked into. A folder
+// whose contents cannot be read is removed from the list. Unexpected failures are
+// reported as Application Errors of "AddFolder.GetSubDirectories2016" and the walk goes on.
 void GetSubDirectories2016(QStringList& folders, bool recurse);
 
 }  // namespace qv::shell

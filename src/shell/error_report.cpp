@@ -21,7 +21,7 @@ QString applicationErrorText(const QString& description, const QString& location
 
 void reportApplicationError(const QString& location, int step, const QString& description) {
   messages().show(Message{QStringLiteral("Application Error"), applicationErrorText(description, location, step),
-                          MsgIcon::Warning, MsgButtons::Ok});
+                          MsgIcon::Warning, MsgButtons::Ok, true});
 }
 
 QString describeException(const std::exception_ptr& failure) {

@@ -16,6 +16,7 @@ QString locationString(const QString& module, const QString& procedure, const QS
 QString applicationErrorText(const QString& description, const QString& location, int step);
 
 // Shows the report (title "Application Error", warning icon, OK) and returns when closed.
+// Its text can be selected and copied, so that it can be sent.
 void reportApplicationError(const QString& location, int step, const QString& description);
 
 // The description of a caught failure: the data-access layer's own description, the text

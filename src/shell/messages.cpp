@@ -33,11 +33,11 @@ const QString& applicationTitle() { return titleStore(); }
 void setApplicationTitleText(const QString& title) { titleStore() = title; }
 
 void msgBox(const QString& text) {
-  messages().show(Message{applicationTitle(), text, MsgIcon::None, MsgButtons::Ok});
+  messages().show(Message{applicationTitle(), text, MsgIcon::None, MsgButtons::Ok, false});
 }
 
 MsgAnswer askYesNo(const QString& text, const QString& title) {
-  return messages().show(Message{title.isEmpty() ? applicationTitle() : title, text, MsgIcon::None, MsgButtons::YesNo});
+  return messages().show(Message{title.isEmpty() ? applicationTitle() : title, text, MsgIcon::None, MsgButtons::YesNo, false});
 }
 
 MsgAnswer RecordingMessages::show(const Message& message) {

@@ -19,6 +19,7 @@ struct Message {
   QString text;
   MsgIcon icon = MsgIcon::None;
   MsgButtons buttons = MsgButtons::Ok;
+  bool selectable = false;  // the text can be selected and copied (Ctrl+C), to be sent on
 };
 
 class MessageSink {

@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QPixmap>
 #include <QRadioButton>
@@ -59,17 +60,34 @@ class PointerFollower final : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-      if (std::find(buttons_.begin(), buttons_.end(), watched) != buttons_.end()) {
-        pointer_.overButton();
-      } else {
-        pointer_.overBackground();
+    if (event->type() == QEvent::Enter) {
+      follow(watched);
+    } else if (event->type() == QEvent::MouseMove) {
+      // A move a button leaves unhandled goes on to the widgets it lies in: what counts
+      // is the widget under the pointer, not the one the move reached.
+      auto* widget = static_cast<QWidget*>(watched);
+      QWidget* under = widget->childAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+      for (; under && under != widget; under = under->parentWidget()) {
+        if (isButton(under)) {
+          follow(under);
+          return false;
+        }
       }
+      follow(watched);
     }
     return false;
   }
 
  private:
+  bool isButton(const QObject* object) const { return std::find(buttons_.begin(), buttons_.end(), object) != buttons_.end(); }
+  void follow(const QObject* over) {
+    if (isButton(over)) {
+      pointer_.overButton();
+    } else {
+      pointer_.overBackground();
+    }
+  }
+
   WindowPointer& pointer_;
   std::vector<QObject*> buttons_;
 };

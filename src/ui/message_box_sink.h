@@ -1,6 +1,7 @@
 #pragma once
 // The facade's sink for the desktop program: every message is a modal QMessageBox with
-// the message's title, icon and buttons.
+// the message's title, icon and buttons. A message marked selectable (the Application
+// Error report) lets its text be selected, and Ctrl+C copies it.
 
 #include "shell/messages.h"
 

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include "app/cli/script_reader.h"
@@ -208,6 +209,32 @@ TEST_F(ConvertCli, BadTablesAreNamedAndTheRestConverts) {
   QJsonObject data = dumpDatabase(dir.file("out.accdb")).value("data").toObject();
   EXPECT_EQ(data.value("CONTACTS").toObject().value("rows").toArray().size(), 55);
   EXPECT_EQ(data.value("MUSHROOMS").toObject().value("rows").toArray().size(), 5);
+}
+
+// A file named .db that is no Paradox table: every step that reads it fails and says so,
+// the failed end-of-rows test counts as "no rows", and no INSERT is made for it.
+TEST_F(ConvertCli, ATableThatCannotBeReadGetsNoRows) {
+  test::TempDir dir;
+  const std::string px = dir.file("px");
+  fs::create_directories(px);
+  fs::copy_file(test::testdataDir() + "/paradox/bio-guoda-preston/not-a.DB", px + "/not-a.DB");
+  const std::string sql = dir.file("script.sql");
+  std::string out;
+  EXPECT_EQ(run(cli() + " convert " + shellQuote(px) + " " + shellQuote(dir.file("a.mdb")) + " --create mdb --sql " + shellQuote(sql),
+                &out),
+            1);
+  std::ifstream in(sql);
+  const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(script.find("CREATE TABLE `NOT-A`"), std::string::npos) << script;
+  EXPECT_EQ(script.find("INSERT"), std::string::npos) << script;
+
+  out.clear();
+  EXPECT_EQ(run(cli() + " convert " + shellQuote(px) + " " + shellQuote(dir.file("b.mdb")) + " --create mdb", &out), 1);
+  std::vector<int> steps;
+  static const QRegularExpression summaryLine(QStringLiteral("^  NOT-A, step (\\d+): "), QRegularExpression::MultilineOption);
+  for (auto it = summaryLine.globalMatch(QString::fromStdString(out)); it.hasNext();) steps.push_back(it.next().captured(1).toInt());
+  EXPECT_EQ(steps, (std::vector<int>{176, 184, 190, 192, 194, 302, 306, 412})) << out;
+  EXPECT_NE(out.find("Rows written: 0"), std::string::npos) << out;
 }
 
 // An Access 97 database is refused once, up front, with the reason; the file stays as it was.

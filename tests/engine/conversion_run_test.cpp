@@ -7,6 +7,7 @@
 #include "engine/connection_strings.h"
 #include "engine/conversion_run.h"
 #include "shell/messages.h"
+#include "support/hooked_driver.h"
 
 namespace qv::engine {
 namespace {
@@ -23,9 +24,14 @@ class FakeParadoxDriver final : public ado::Driver {
   }
   std::unique_ptr<ado::Session> open(const ado::ConnectionString& cs, int mode) override {
     lastFolder = cs.valueOr(QStringLiteral("Dbq"));
-    return ado::makeMemoryDriver()->open(ado::ConnectionString(QStringLiteral("Provider=Memory;Data Source=paradox")), mode);
+    auto session = ado::makeMemoryDriver()->open(ado::ConnectionString(QStringLiteral("Provider=Memory;Data Source=paradox")), mode);
+    if (failFetchAt <= 0) return session;
+    return std::make_unique<test::HookedSession>(std::move(session), [failAt = failFetchAt](int fetch) {
+      if (fetch == failAt) throw ado::Error(-1, QStringLiteral("Disk error while reading"));
+    });
   }
   QString lastFolder;
+  int failFetchAt = 0;  // every table's fetch of this number fails
 };
 
 struct Failure {
@@ -232,6 +238,72 @@ TEST_F(ConversionRunTest, AFailingRowIsReportedWithTableAndRowAndTheRunGoesOn) {
   EXPECT_TRUE(executed().last().startsWith(QStringLiteral("INSERT INTO `A` VALUES (3,")));
 }
 
+TEST_F(ConversionRunTest, AFailedEndOfRowsTestCountsAsNoRows) {
+  // A table the driver cannot open: its record set stays closed, so every step that
+  // reads it fails. The end-of-rows test is one of them; failed, it holds: no rows.
+  host.tables = {QStringLiteral("NOT-A")};
+  for (bool preview : {false, true}) {
+    SCOPED_TRACE(preview);
+    host.failures.clear();
+    host.progressValues.clear();
+    host.preview = preview;
+    ConversionRun run(host, QLocale::c());
+    run.start();
+    std::vector<int> steps;
+    for (const auto& f : host.failures) steps.push_back(f.step);
+    EXPECT_EQ(steps, (std::vector<int>{176, 184, 190, 192, 194, 306, 412})) << ::testing::PrintToString(steps);
+    const QStringList statements = preview ? host.previews.back() : executed();
+    EXPECT_TRUE(statements.filter(QStringLiteral("INSERT")).isEmpty()) << statements.join(u'\n').toStdString();
+    EXPECT_EQ(host.progressValues, std::vector<double>{0});  // only the reset at the end
+    EXPECT_EQ(box.shown.back().text, QStringLiteral("Done."));
+  }
+}
+
+TEST_F(ConversionRunTest, QueuedRowsAreReportedBeforeAnyLaterStep) {
+  // Row 2 of A is rejected by the database while it waits in the queue; then reading
+  // the row after it fails. The row's report comes first, as its step came first.
+  ado::memoryStore(QStringLiteral("access")).failWhen = [](const QString& s) -> std::optional<QString> {
+    if (s.contains(QStringLiteral("(2,NULL"))) return QStringLiteral("SQL error: value out of range");
+    return std::nullopt;
+  };
+  host.tables = {QStringLiteral("A")};
+  paradoxDriver->failFetchAt = 3;  // the move after row 2
+  ConversionRun run(host, QLocale::c());
+  run.start();
+  ASSERT_GE(host.failures.size(), 2u);
+  EXPECT_EQ(host.failures[0].step, 406);
+  EXPECT_EQ(host.failures[0].row, 2);
+  EXPECT_EQ(host.failures[1].step, 408);
+  EXPECT_EQ(host.failures[1].row, 2);
+  // Row 1 went in before either report was shown.
+  EXPECT_TRUE(executed().contains(QStringLiteral("INSERT INTO `A` VALUES (1, 'O''Row 0', '01/03/2021');")));
+}
+
+TEST_F(ConversionRunTest, QueuedRowsGoInWhenTheProgramEndsMidRun) {
+  // The main window closes while the run yields: every row read so far must be in the
+  // database before the connections close, failing ones reported by nobody.
+  addParadoxTable(QStringLiteral("BIG"), 40);
+  host.tables = {QStringLiteral("BIG")};
+  ado::memoryStore(QStringLiteral("access")).failWhen = [](const QString& s) -> std::optional<QString> {
+    if (s.startsWith(QStringLiteral("INSERT INTO `BIG` VALUES (5,"))) return QStringLiteral("SQL error: rejected");
+    return std::nullopt;
+  };
+  ConversionRun run(host, QLocale::c());
+  long readAtClose = -1;
+  qsizetype executedAtClose = -1;
+  host.onYield = [&] {
+    if (readAtClose >= 0 || run.currentRow() != 30) return;
+    readAtClose = run.rowsDone();  // before the rows queued
+    run.finishQueuedRows();
+    executedAtClose = executed().size();
+  };
+  run.start();
+  EXPECT_LT(readAtClose, 29) << "the rows were not queued: nothing to show";
+  // The CREATE statement and rows 1 to 29 (row 30 is being read), row 5 rejected.
+  EXPECT_EQ(executedAtClose, 1 + 28);
+  EXPECT_TRUE(host.failures.empty()) << "a program that ends shows no report";
+}
+
 TEST_F(ConversionRunTest, AnUnopenedDatabaseFailsEachStatementButPreviewStillFills) {
   ado::memoryStore(QStringLiteral("access")).failOpen = true;
   ConversionRun run(host, QLocale::c());
@@ -279,10 +351,37 @@ TEST_F(ConversionRunTest, ATableNameFoundTwiceIsConvertedOnce) {
     EXPECT_EQ(statements.filter(QRegularExpression(QStringLiteral("^INSERT INTO `[aA]`"))).size(), 3);
     EXPECT_EQ(statements.filter(QRegularExpression(QStringLiteral("^CREATE TABLE `B`"))).size(), 1);
     ASSERT_EQ(box.shown.size(), 2u);
-    EXPECT_EQ(box.shown[0].text, duplicateTableMessage(QStringLiteral("A")));
+    EXPECT_EQ(box.shown[0].text, duplicateTableMessage(QStringLiteral("A"), FirstEntry::kConverted));
     EXPECT_EQ(box.shown[1].text, QStringLiteral("Done."));
     EXPECT_TRUE(host.failures.empty());
   }
+}
+
+TEST_F(ConversionRunTest, ADuplicateNameSaysWhatBecameOfTheFirstEntry) {
+  // A is listed twice; the run comes to the later entry first.
+  host.tables = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("a")};
+  ado::memoryStore(QStringLiteral("access")).tables.push_back({QStringLiteral("A"), QStringLiteral("TABLE"), {}, {}});
+  box.answer(shell::MsgAnswer::No);  // do not overwrite A
+  ConversionRun run(host, QLocale::c());
+  run.start();
+  ASSERT_EQ(box.shown.size(), 3u);
+  EXPECT_EQ(box.shown[1].text, duplicateTableMessage(QStringLiteral("A"), FirstEntry::kDeclined));
+  EXPECT_TRUE(box.shown[1].text.contains(QStringLiteral("You chose not to overwrite it, so it is not converted")));
+  EXPECT_FALSE(executed().join(u'\n').contains(QStringLiteral("`A`")));
+
+  // Per-table preview, the first entry skipped.
+  box.shown.clear();
+  ado::memoryStore(QStringLiteral("access")) = ado::MemoryStore();
+  host.preview = true;
+  host.perFile = false;
+  host.perTable = true;
+  host.onPreview = [](PreviewFlags& f, const QStringList&) { f.stopAfterTable = false; };
+  run.start();
+  ASSERT_EQ(box.shown.size(), 2u);
+  EXPECT_EQ(box.shown[0].text, duplicateTableMessage(QStringLiteral("A"), FirstEntry::kSkipped));
+  EXPECT_TRUE(box.shown[0].text.contains(QStringLiteral("You skipped it in the SQL preview")));
+  EXPECT_NE(duplicateTableMessage(QStringLiteral("A"), FirstEntry::kSkipped),
+            duplicateTableMessage(QStringLiteral("A"), FirstEntry::kConverted));
 }
 
 TEST(ConnectionStrings, ParadoxAndAccessStrings) {

@@ -2,7 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
+#include "db/ado/connection.h"
+#include "db/ado/paradox_driver.h"
+#include "db/ado/recordset.h"
+#include "db/paradox/table_writer.h"
+#include "engine/connection_strings.h"
 #include "engine/paradox_discovery.h"
 #include "shell/messages.h"
 #include "support/temp_dir.h"
@@ -61,6 +67,47 @@ TEST_F(Discovery, TheCheckLooksOnlyAtTheFolderTheListBelowItToo) {
   // A trailing separator in the folder text changes nothing.
   EXPECT_EQ(LoadParadoxTables(folder() + u'/').size(), 4);
   EXPECT_TRUE(messages_.shown.empty());
+}
+
+// A Paradox table with one empty Alpha field of each name.
+void writeTable(const QString& path, const std::vector<std::string>& fieldNames) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  std::vector<paradox::FieldSpec> fields;
+  for (const std::string& name : fieldNames) fields.push_back({name, paradox::FieldType::kAlpha, 8});
+  paradox::TableWriter(path.toStdString(), fields).finish();
+}
+
+// The field names of the table the run's Paradox connection opens under the name.
+QStringList fieldsOpenedAs(const QString& folder, const QString& table) {
+  auto connection = ado::Connection::Create();
+  connection->Open(ParadoxConnString(folder));
+  ado::Recordset rs;
+  rs.Open(QStringLiteral("SELECT * FROM [") + table + u']', *connection, ado::adOpenStatic, ado::adLockOptimistic);
+  QStringList names;
+  for (int k = 0; k < rs.Fields().Count(); ++k) names << rs.Fields()(k).name();
+  return names;
+}
+
+TEST_F(Discovery, TheRunOpensTheFileTheListNamedAndLinkedFoldersAreWalkedOnce) {
+  namespace fs = std::filesystem;
+  writeTable(folder() + QStringLiteral("/Top.db"), {"T"});
+  writeTable(folder() + QStringLiteral("/a/orders.db"), {"A"});
+  writeTable(folder() + QStringLiteral("/B/orders.db"), {"C", "A", "B"});
+  // A folder the walk passes over for its name (a dash the Western code page lacks).
+  writeTable(folder() + QStringLiteral("/0\u2013bad/orders.db"), {"Z"});
+  // A folder reached through a link, a link back up, a second way into a/.
+  writeTable(QString::fromStdString(dir_.path()) + QStringLiteral("-elsewhere/linked.db"), {"L"});
+  fs::create_directory_symlink(dir_.path() + "-elsewhere", dir_.path() + "/Alink");
+  fs::create_directory_symlink(dir_.path(), dir_.path() + "/a/up");
+  fs::create_directory_symlink(dir_.path() + "/a", dir_.path() + "/B/again");
+
+  EXPECT_EQ(LoadParadoxTables(folder()), (QStringList{"TOP", "ORDERS", "LINKED", "ORDERS"}));
+  // ORDERS is the one in a/, the first in the list, whatever the letter case of B/.
+  EXPECT_EQ(fieldsOpenedAs(folder(), QStringLiteral("ORDERS")), QStringList{"A"});
+  EXPECT_EQ(fieldsOpenedAs(folder(), QStringLiteral("LINKED")), QStringList{"L"});
+  EXPECT_EQ(ado::findParadoxTable(folder(), QStringLiteral("orders")), folder() + QStringLiteral("/a/orders.db"));
+  EXPECT_TRUE(messages_.shown.empty());
+  fs::remove_all(dir_.path() + "-elsewhere");
 }
 
 }  // namespace

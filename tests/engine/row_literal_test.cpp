@@ -45,6 +45,14 @@ TEST(RowLiteral, NullsEmptyTextsAndTheOpeningParenthesis) {
             QStringLiteral("INSERT INTO `STOCK` VALUES (NULL,NULL,NULL);"));
 }
 
+TEST(RowLiteral, ADateBeforeTheYearOneIsWrittenNull) {
+  // Such a date has no mm/dd/yyyy form; the year 1 itself has.
+  LocaleRules en(QLocale(QStringLiteral("en_US")));
+  EXPECT_EQ(row(en, {true, false, false}, {Value::integer(1), Value::dateTime(QDate(-2, 12, 31)), Value::dateTime(QDate(1, 1, 1))}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES (1,NULL, '01/01/0001');"));
+  EXPECT_EQ(row(en, {false}, {Value::dateTime(QDate(-1, 6, 1), QTime(10, 30))}), QStringLiteral("INSERT INTO `STOCK` VALUES (NULL);"));
+}
+
 TEST(RowLiteral, NumericPathUnderEachLocale) {
   for (const char* name : {"en_US", "de_DE", "fr_FR", "C"}) {
     SCOPED_TRACE(name);

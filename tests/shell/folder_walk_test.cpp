@@ -51,11 +51,18 @@ TEST_F(FolderWalk, UnsafeNamesAreSkippedWithEverythingBelow) {
   EXPECT_EQ(walk(), (QStringList{"", ".hidden/", "caf\u00e9/", "caf\u00e9/inner/"}));
 }
 
-TEST_F(FolderWalk, LinksToFoldersAreNotFollowed) {
+TEST_F(FolderWalk, LinksToFoldersAreWalkedAndEachRealFolderOnce) {
   mkdir(QStringLiteral("a/b"));
-  fs::create_directory_symlink(dir_.path(), dir_.path() + "/a/b/loop");
-  fs::create_directory_symlink(dir_.path() + "/a", dir_.path() + "/shortcut");
-  EXPECT_EQ(walk(), (QStringList{"", "a/", "a/b/"}));
+  mkdir(QStringLiteral("z"));
+  fs::create_directories(dir_.path() + "-outside/inner");
+  fs::create_directory_symlink(dir_.path() + "-outside", dir_.path() + "/linked");
+  fs::create_directory_symlink(dir_.path(), dir_.path() + "/a/b/loop");  // back up: a loop
+  fs::create_directory_symlink(dir_.path() + "/a", dir_.path() + "/shortcut");  // a second way into a/
+  fs::create_directory_symlink(dir_.path() + "/z", dir_.path() + "/y");  // comes before z/ itself
+  fs::create_directory_symlink(dir_.path() + "/gone", dir_.path() + "/dangling");
+  EXPECT_EQ(walk(), (QStringList{"", "a/", "linked/", "y/", "a/b/", "linked/inner/"}));
+  EXPECT_TRUE(messages_.shown.empty());
+  fs::remove_all(dir_.path() + "-outside");
 }
 
 TEST_F(FolderWalk, LongFoldersAreKeptButNotLookedInto) {

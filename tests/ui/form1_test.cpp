@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,8 +22,10 @@
 #include "engine/provider_check.h"
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
+#include "shell/error_report.h"
 #include "ui/appearance.h"
 #include "ui/main/form1.h"
+#include "ui/message_box_sink.h"
 #include "ui/ui_test_env.h"
 
 namespace qv::ui {
@@ -29,22 +33,6 @@ namespace {
 
 QString setting(const char* key) { return shell::GetSetting(QString::fromLatin1(key), QStringLiteral("<absent>")); }
 void store(const char* key, const char* value) { shell::SaveSetting(QString::fromLatin1(key), QString::fromLatin1(value)); }
-
-// A small valid cursor file: Qt writes an icon, which becomes a cursor with a hot spot.
-QByteArray cursorFileBytes(quint16 hotX, quint16 hotY) {
-  QImage image(16, 16, QImage::Format_ARGB32);
-  image.fill(Qt::black);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  EXPECT_TRUE(image.save(&buffer, "ICO"));
-  bytes[2] = 2;
-  bytes[10] = static_cast<char>(hotX);
-  bytes[11] = 0;
-  bytes[12] = static_cast<char>(hotY);
-  bytes[13] = 0;
-  return bytes;
-}
 
 class Form1Test : public test::UiTest {
  protected:
@@ -199,7 +187,7 @@ TEST_F(Form1Test, OneStartInAHundredOpensTheHomePage) {
 }
 
 TEST_F(Form1Test, HandCursorIsLoadedWhenPresentAndABadOneIsReported) {
-  writeProgramFile(QStringLiteral("HAND-M.CUR"), cursorFileBytes(5, 3));
+  writeProgramFile(QStringLiteral("HAND-M.CUR"), test::handCursorFileBytes(5, 3));
   auto form = load();
   EXPECT_TRUE(messages.shown.empty());
   ASSERT_TRUE(form->hasHandCursor());
@@ -215,25 +203,67 @@ TEST_F(Form1Test, HandCursorIsLoadedWhenPresentAndABadOneIsReported) {
 }
 
 TEST_F(Form1Test, PointerIsAHandOverButtonsUnlessBusy) {
+  writeProgramFile(QStringLiteral("HAND-M.CUR"), test::handCursorFileBytes(5, 3));
   auto form = load();
   form->show();
-  QEvent enter(QEvent::Enter);
-  QApplication::sendEvent(form->PushButton3, &enter);
-  EXPECT_EQ(form->MousePointer(), kPointerCustom);
-  QApplication::sendEvent(form->Frame1, &enter);
+  auto hand = [&form] { return form->MousePointer() == kPointerCustom && form->cursor().shape() == Qt::BitmapCursor; };
+  test::moveMouseOnto(form->PushButton3);
+  EXPECT_TRUE(hand());
+  test::moveMouseOnto(form->PushButton3, QPoint(3, 3));  // on over the same button
+  EXPECT_TRUE(hand());
+  test::moveMouseOnto(form->Frame1, QPoint(4, form->Frame1->height() - 4));  // the frame itself
   EXPECT_EQ(form->MousePointer(), kPointerDefault);
-  QApplication::sendEvent(form->PushButton7, &enter);
-  EXPECT_EQ(form->MousePointer(), kPointerCustom);
-  QApplication::sendEvent(form->Text6, &enter);
+  EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+  test::moveMouseOnto(form->PushButton7);
+  EXPECT_TRUE(hand());
+  test::moveMouseOnto(form->Text6);
   EXPECT_EQ(form->MousePointer(), kPointerDefault);
+  test::moveMouseOnto(form->PushButton4);
+  EXPECT_TRUE(hand());
+  test::moveMouseOnto(form.get(), QPoint(2, 2));  // the window's background
+  EXPECT_EQ(form->MousePointer(), kPointerDefault);
+
+  // Busy: moves change nothing; the next move after the reset shows the hand again.
+  test::moveMouseOnto(form->PushButton1);
   form->setMousePointer(kPointerBusy);
   EXPECT_EQ(form->cursor().shape(), Qt::WaitCursor);
-  QApplication::sendEvent(form->PushButton1, &enter);
-  QApplication::sendEvent(form.get(), &enter);
+  test::moveMouseOnto(form->PushButton1, QPoint(2, 2));
+  test::moveMouseOnto(form.get(), QPoint(2, 2));
+  test::moveMouseOnto(form->PushButton1);
   EXPECT_EQ(form->MousePointer(), kPointerBusy);
   form->setMousePointer(kPointerDefault);
-  QApplication::sendEvent(form->PushButton1, &enter);
-  EXPECT_EQ(form->MousePointer(), kPointerCustom);
+  test::moveMouseOnto(form->PushButton1, QPoint(3, 3));
+  EXPECT_TRUE(hand());
+}
+
+TEST_F(Form1Test, ThePasswordShowsAStarForEveryCharacter) {
+  auto form = load();
+  form->Text6->setText(QStringLiteral("p\u00e4ss"));
+  EXPECT_EQ(form->Text6->displayText(), QStringLiteral("****"));
+  EXPECT_EQ(form->Text6->text(), QStringLiteral("p\u00e4ss"));
+}
+
+TEST_F(Form1Test, TheApplicationErrorReportCanBeSelectedAndCopied) {
+  MessageBoxSink boxes;
+  shell::setMessages(&boxes);
+  const QString location = shell::locationString(QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
+  bool selectable = false;
+  QString copied;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    selectable = label && (label->textInteractionFlags() & Qt::TextSelectableByMouse) &&
+                 (label->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(box->button(QMessageBox::Ok), Qt::Key_C, Qt::ControlModifier);  // where the focus is
+    copied = QGuiApplication::clipboard()->text();
+    box->accept();
+  });
+  shell::reportApplicationError(location, 118, QStringLiteral("Disk full"));
+  shell::setMessages(&messages);
+  EXPECT_TRUE(selectable);
+  EXPECT_EQ(copied, displayText(shell::applicationErrorText(QStringLiteral("Disk full"), location, 118)));
 }
 
 TEST_F(Form1Test, WhiteWithoutSkinButtonFaceWithIt) {

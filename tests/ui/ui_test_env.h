@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QByteArray>
+#include <QPoint>
 #include <QStringList>
 
 #include "shell/messages.h"
@@ -14,6 +16,14 @@
 namespace qv::test {
 
 QApplication& testApplication();
+
+// Moves the mouse onto the widget (its centre, or the point given in its own
+// coordinates) through its window, as a real mouse does: the window finds the widget
+// under the pointer and the move travels up from there. The window must be shown.
+void moveMouseOnto(QWidget* widget, QPoint at = QPoint());
+
+// The bytes of a small valid cursor file (HAND-M.CUR) with the hot spot given.
+QByteArray handCursorFileBytes(quint16 hotX, quint16 hotY);
 
 // Base fixture: a clean settings store, recorded messages, recorded page requests.
 class UiTest : public ::testing::Test {

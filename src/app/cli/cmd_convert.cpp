@@ -9,9 +9,11 @@
 #include "app/cli/code_page_option.h"
 #include "app/cli/command.h"
 #include "app/cli/convert_host.h"
-#include "db/io/env.h"
+#include "db/ado/connection.h"
+#include "db/ado/error.h"
 #include "db/io/error.h"
 #include "db/jet/database.h"
+#include "engine/connection_strings.h"
 #include "engine/conversion_run.h"
 #include "engine/typed_run.h"
 
@@ -94,33 +96,18 @@ int runConvert(const std::vector<std::string>& args) {
     }
   }
 
-  // A database another program holds open for writing cannot take a single statement:
-  // say so once, instead of a failure for every statement of the run.
+  // A database that cannot be changed (another program holds it open, the user may not
+  // write it, an Access 97 database, a wrong password) cannot take a single statement:
+  // the run's own open of it says why, once, instead of a failure for every statement.
   if (options.sqlFile.isEmpty() && QFileInfo(options.database).isFile()) {
-    bool held = false;
     try {
-      held = !io::defaultEnv().open(positional[1], io::OpenMode::kRead)->tryLockExclusive();
-    } catch (const DbError&) {
-      // Not readable: the run reports it.
-    }
-    if (held) {
-      std::fprintf(stderr, "quorvane-cli convert: '%s' is open in another program; it cannot be changed until that program closes it\n",
-                   positional[1].c_str());
-      return kExitFailure;
-    }
-    // Likewise an Access 97 database, which is read but never changed.
-    bool jet3 = false;
-    try {
-      jet::OpenOptions probe;
-      probe.readOnly = true;
-      probe.password = options.password.toStdString();
-      jet3 = jet::openDatabase(positional[1], probe)->format() == jet::Format::kJet3;
-    } catch (const DbError&) {
-      // Not openable: the run reports it.
-    }
-    if (jet3) {
-      std::fprintf(stderr, "quorvane-cli convert: '%s' is an Access 97 (Jet 3) database, which this program reads but does not change%s\n",
-                   positional[1].c_str(), jet::kJet3Reason);
+      auto probe = ado::Connection::Create();
+      probe->setCursorLocation(ado::adUseClient);
+      probe->setMode(ado::adModeReadWrite);
+      probe->Open(engine::AccessConnString(options.database, options.password));
+      probe->Close();
+    } catch (const ado::Error& e) {
+      std::fprintf(stderr, "quorvane-cli convert: %s\n", e.description().toUtf8().constData());
       return kExitFailure;
     }
   }

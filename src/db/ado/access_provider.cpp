@@ -288,6 +288,9 @@ class AccessProvider final : public Driver {
     jet::OpenOptions options;
     options.password = accessPassword(cs.text()).toStdString();
     options.readOnly = mode == adModeRead;
+    // Asked to write (Mode 2 or 3), the open fails when the database cannot be changed,
+    // rather than opening it for reading and failing every statement that changes it.
+    options.requireWritable = (mode & adModeWrite) != 0;
     try {
       if (path.isEmpty() || !io::defaultEnv().exists(file)) {
         throw Error(kErrNotFound, QStringLiteral("Could not find file '%1'.").arg(path));

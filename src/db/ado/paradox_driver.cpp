@@ -3,10 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <deque>
 
 #include "db/ado/data_type.h"
 #include "db/ado/error.h"
+#include "db/ado/folder_listing.h"
 #include "db/ado/row_list_cursor.h"
 #include "db/ado/oem_code_page.h"
 #include "db/io/env.h"
@@ -90,9 +90,8 @@ bool isTableFile(const QFileInfo& fi) {
   return fi.isFile() && fi.fileName().endsWith(QStringLiteral(".db"), Qt::CaseInsensitive);
 }
 
-bool matches(const QFileInfo& fi, const QString& table) {
-  if (!isTableFile(fi)) return false;
-  const QString name = fi.fileName();
+// Whether a .db file name is the table's: its table name, or the name without ".db".
+bool matches(const QString& name, const QString& table) {
   return name.left(name.size() - 3).compare(table, Qt::CaseInsensitive) == 0 ||
          paradoxTableName(name).compare(table, Qt::CaseInsensitive) == 0;
 }
@@ -208,20 +207,18 @@ QString paradoxTableName(const QString& fileName) {
 }
 
 QString findParadoxTable(const QString& folder, const QString& table) {
-  std::deque<QString> pending{folder};
-  while (!pending.empty()) {
-    const QDir dir(pending.front());
-    pending.pop_front();
-    const auto files = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    // An exact "NAME.db" first, then any file whose table name is NAME.
-    for (const auto& fi : files) {
-      if (isTableFile(fi) && fi.fileName().left(fi.fileName().size() - 3).compare(table, Qt::CaseInsensitive) == 0)
-        return fi.filePath();
+  // The walk the table discovery lists from: the first file of the name in walk order is
+  // the one the list named first.
+  for (const QString& dir : walkFolders(folder)) {
+    QStringList names;
+    try {
+      names = listFiles(dir, QStringLiteral("*.db"));
+    } catch (const Error&) {
+      continue;  // an unreadable folder lists no table either
     }
-    for (const auto& fi : files) {
-      if (matches(fi, table)) return fi.filePath();
+    for (const QString& name : names) {
+      if (matches(name, table)) return dir + name;
     }
-    for (const auto& sub : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name)) pending.push_back(sub.filePath());
   }
   return {};
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The Paradox driver of the data-access layer: "Driver={Microsoft Paradox Driver (*.db )}"
 // with the folder in Dbq= (and, our own key, CodePage=). Its one query, "SELECT * FROM
-// [NAME]", reads the table NAME of that folder (or, failing that, of a folder below it)
-// through the Paradox reader, block by block.
+// [NAME]", reads the table NAME of that folder (or, failing that, of a folder below it,
+// in the table discovery's order) through the Paradox reader, block by block.
 
 #include <QString>
 #include <memory>
@@ -21,8 +21,8 @@ int adoTypeOf(paradox::FieldType type);
 // The table name a .db file name gives: upper case, every ".DB" removed.
 QString paradoxTableName(const QString& fileName);
 
-// The .db file for a table name under folder: the folder itself first, then the folders
-// below it level by level (names in sorted order). Empty when there is none.
+// The .db file for a table name under folder: the first of that name in the walk order of
+// the table discovery (db/ado/folder_listing.h). Empty when there is none.
 QString findParadoxTable(const QString& folder, const QString& table);
 
 // The layer's value for a reader value.

@@ -153,13 +153,23 @@ TableImpl& DatabaseImpl::systemTable(const std::string& name) {
   return *t;
 }
 
+namespace {
+
+DbError jet3Refusal(const std::string& path) {
+  return DbError(kErrGeneric,
+                 "'" + path + "' is an Access 97 (Jet 3) database, which this program reads but does not change" + kJet3Reason);
+}
+
+DbError inUseRefusal(const std::string& path) {
+  return DbError(kErrLocked, "'" + path + "' is open in another program; it cannot be changed until that program closes it");
+}
+
+}  // namespace
+
 void DatabaseImpl::checkWritable() {
   if (closed_) throw DbError(kErrGeneric, "'" + path_ + "' is closed");
-  if (header_.format == Format::kJet3)
-    throw DbError(kErrGeneric, "'" + path_ + "' is an Access 97 (Jet 3) database, which this program reads but does not change" +
-                                   kJet3Reason);
-  if (inUse_)
-    throw DbError(kErrLocked, "'" + path_ + "' is open in another program; it cannot be changed until that program closes it");
+  if (header_.format == Format::kJet3) throw jet3Refusal(path_);
+  if (inUse_) throw inUseRefusal(path_);
   if (pager_->readOnly()) throw DbError(kErrGeneric, "'" + path_ + "' is open read-only; it cannot be changed");
 }
 
@@ -278,7 +288,14 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
   } else {
     try {
       file = env.open(path, io::OpenMode::kReadWrite);
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
+      if (options.requireWritable) {
+        // The reason is what the system said after the last ": " of the message.
+        const std::string what = e.what();
+        const size_t at = what.rfind(": ");
+        throw DbError(e.number(), "'" + path + "' cannot be opened for writing (" +
+                                      (at == std::string::npos ? what : what.substr(at + 2)) + "); it cannot be changed");
+      }
       // A file we may not write is still readable: writes then fail with a clear error.
       file = env.open(path, io::OpenMode::kRead);
       readOnly = true;
@@ -292,6 +309,7 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
     lock = LockFile::acquire(env, path);
     inUse = !lock;
     readOnly = inUse;
+    if (inUse && options.requireWritable) throw inUseRefusal(path);
   }
   // A change that a killed run left half written is taken back first -- unless another
   // program has the database open: it may be writing that change right now.
@@ -317,9 +335,11 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
     codec = jet ? makeRc4PageCodec(header.encodingKey) : openOfficeCodec(first, header.encodingKey, options.password, path);
   if (jet && !header.password.empty() && header.password != options.password)
     throw DbError(kErrPassword, "Not a valid password.");
+  if (options.requireWritable && header.format == Format::kJet3) throw jet3Refusal(path);
   Layout layout = layoutFor(header.format);
   if (size % layout.pageSize != 0) {
     // A partial last page: read what is whole, refuse to write.
+    if (options.requireWritable) throw DbError(kErrFormat, "'" + path + "' ends in an incomplete page; it can be read but not changed");
     readOnly = true;
   }
   auto pager = std::make_unique<Pager>(std::move(file), layout, readOnly);

@@ -159,6 +159,10 @@ inline constexpr const char* kJet3Reason =
 struct OpenOptions {
   std::string password;  // empty: none
   bool readOnly = false;
+  // Fail, with the reason, when the database cannot be changed (another program has it
+  // open, the file may not be written, an Access 97 database, an incomplete last page)
+  // instead of opening it for reading only.
+  bool requireWritable = false;
   io::Env* env = nullptr;  // nullptr: io::defaultEnv()
 };
 

@@ -117,6 +117,7 @@ void Form1::buildControls() {
                       twips(180, 810, 2280, 285));
   Text6 = place(new QLineEdit(Frame1), QStringLiteral("Text6"), twips(2520, 765, 4590, 330));
   Text6->setEchoMode(QLineEdit::Password);
+  Text6->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*" for every character
   PushButton4 = place(new QPushButton(QStringLiteral("Load Sample/Example Database"), Frame1), QStringLiteral("PushButton4"),
                       twips(180, 1200, 7440, 375));
 
@@ -331,7 +332,9 @@ void Form1::closeConnections() noexcept {
 void Form1::closeEvent(QCloseEvent* event) {
   event->accept();
   // Statements run to their end before events are processed, so no statement is half
-  // written here; closing the connections puts everything executed on disk.
+  // written here. The rows a run has queued go in first; closing the connections then
+  // puts everything executed on disk.
+  if (finishConversion) finishConversion();
   closeConnections();
   if (ConversionRunning || QThread::currentThread()->loopLevel() > 1) {
     // Something is suspended in a nested loop: end the process now, as closing the main

@@ -72,6 +72,10 @@ class Form1 : public QWidget {
   // The folder the program was started from (Samples/, x/o.cjs and HAND-M.CUR lie there).
   QString programFolder;
 
+  // Called when the window closes, before the connections are closed: a run in progress
+  // puts what it has read into the database. (Declared first, it outlives the run that
+  // startConversion may own, which clears it when it goes.)
+  std::function<void()> finishConversion;
   // "Start Converting": the conversion run installs itself here. Until it does, the
   // button does nothing.
   std::function<void(Form1&)> startConversion;

@@ -32,9 +32,11 @@ PreviewEnvironment environmentOf(Form1& form) {
 }  // namespace
 
 DesktopConversion::DesktopConversion(Form1& form, const QLocale& locale)
-    : form_(form), windows_(environmentOf(form)), progress_(form.ProgressBar1), run_(*this, locale) {}
+    : form_(form), windows_(environmentOf(form)), progress_(form.ProgressBar1), run_(*this, locale) {
+  form.finishConversion = [this] { run_.finishQueuedRows(); };
+}
 
-DesktopConversion::~DesktopConversion() = default;
+DesktopConversion::~DesktopConversion() { form_.finishConversion = nullptr; }
 
 void DesktopConversion::start() {
   // A click while a run is yielding reaches the run too, which ignores it; only the

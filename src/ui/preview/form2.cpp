@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -107,10 +108,16 @@ void Form2::buildControls() {
     ListView1_Click();
   });
 
-  for (QPushButton* b : findChildren<QPushButton*>()) b->installEventFilter(this);
-  installEventFilter(this);
-  Frame2->installEventFilter(this);
-  ListView1->viewport()->installEventFilter(this);
+  // No button is the default: Enter presses none of them (the window closes only by its
+  // commands and its close box).
+  for (QPushButton* b : findChildren<QPushButton*>()) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
+  followPointer(pointer_, this,
+                {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7, PushButton8,
+                 PushButton9},
+                {this, Frame2, ListView1->viewport()});
 }
 
 void Form2::Form_Load() {
@@ -169,15 +176,13 @@ void Form2::done(int result) {
   QDialog::done(result);
 }
 
-bool Form2::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
-    if (qobject_cast<QPushButton*>(watched)) {
-      pointer_.overButton();
-    } else if (watched == this || watched == Frame2 || watched == ListView1->viewport()) {
-      pointer_.overBackground();
-    }
+void Form2::keyPressEvent(QKeyEvent* event) {
+  // Escape would close the window as "< Back" does; the window has no such way out.
+  if (event->matches(QKeySequence::Cancel)) {
+    event->accept();
+    return;
   }
-  return QDialog::eventFilter(watched, event);
+  QDialog::keyPressEvent(event);
 }
 
 // Execute SQL. Every failure goes first to the SQL-error test: a statement the database
@@ -206,7 +211,7 @@ void Form2::PushButton1_Click() {
                          } catch (...) {
                            // The line is gone (the window was emptied meanwhile): the message still shows.
                          }
-                         Text1->setPlainText(description);
+                         errorText_.show(*Text1, description);
                          pointer_.set(kPointerDefault);
                          progress_->setValue(0);
                          progress_->setText(QStringLiteral("Progress Bar"));
@@ -274,7 +279,7 @@ void Form2::PushButton1_Click() {
       QString text;
       trap.run(118, [&] {
         text = script().text(r - 1);
-        statement = !text.trimmed().isEmpty();
+        statement = !isBlankText(text);
       });
       if (statement && !sqlError) {
         if (queued.isEmpty()) queuedSince.start();
@@ -315,9 +320,9 @@ void Form2::PushButton3_Click() {
 
 void Form2::PushButton4_Click() {
   shell::StepTrap trap = trapOf("PushButton4_Click");
-  if (trap.test(100, [&] { return !Text1->toPlainText().trimmed().isEmpty(); })) {
+  if (trap.test(100, [&] { return !isBlankText(errorText_.text(*Text1)); })) {
     trap.run(102, [&] { ClearClipboard(); });
-    trap.run(104, [&] { SetClipboardText(Text1->toPlainText()); });
+    trap.run(104, [&] { SetClipboardText(errorText_.text(*Text1)); });
     trap.run(106, [&] { shell::msgBox(errorCopiedMessage()); });
   }
 }
@@ -344,9 +349,9 @@ void Form2::PushButton7_Click() {
 
 void Form2::PushButton8_Click() {
   shell::StepTrap trap = trapOf("PushButton8_Click");
-  if (trap.test(100, [&] { return !Text1->toPlainText().trimmed().isEmpty(); })) {
+  if (trap.test(100, [&] { return !isBlankText(errorText_.text(*Text1)); })) {
     QString link;
-    trap.run(102, [&] { link = errorMailLink(Text1->toPlainText()); });
+    trap.run(102, [&] { link = errorMailLink(errorText_.text(*Text1)); });
     trap.run(104, [&] {
       try {
         shell::OpenUrl(link);
@@ -368,7 +373,7 @@ void Form2::ListView1_Click() {
   if (line <= 0) return;  // a click beside the lines selects nothing
   Form4 editor(script(), windows_.environment().programFolder, this);
   editor.ListLine = line;
-  editor.Text1->setPlainText(script().text(line - 1));
+  editor.setLineText(script().text(line - 1));
   showModal(editor);
 }
 

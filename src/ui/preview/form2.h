@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include "ui/appearance.h"
+#include "ui/preview/edited_text.h"
 
 class QGroupBox;
 class QPlainTextEdit;
@@ -71,7 +72,7 @@ class Form2 : public QDialog {
   void done(int result) override;
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
@@ -81,6 +82,7 @@ class Form2 : public QDialog {
   PreviewWindows& windows_;
   ReportListModel* script_ = nullptr;
   ProgressDisplay* progress_ = nullptr;
+  EditedText errorText_;  // the error box's text as the database gave it
   WindowPointer pointer_{this};
   bool closed_ = false;
   bool checkToggled_ = false;

@@ -47,6 +47,8 @@ bool Form4::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
+void Form4::setLineText(const QString& text) { lineText_.show(*Text1, text); }
+
 void Form4::PushButton1_Click() {
   shell::StepTrap trap = trapOf("PushButton1_Click");
   trap.run(100, [&] { close(); });
@@ -54,7 +56,7 @@ void Form4::PushButton1_Click() {
 
 void Form4::PushButton2_Click() {
   shell::StepTrap trap = trapOf("PushButton2_Click");
-  trap.run(100, [&] { script_.setText(ListLine - 1, 0, Text1->toPlainText()); });
+  trap.run(100, [&] { script_.setText(ListLine - 1, 0, lineText_.text(*Text1)); });
   trap.run(102, [&] { close(); });
 }
 

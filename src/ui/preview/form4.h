@@ -1,10 +1,13 @@
 #pragma once
 // The line editor: one line of the preview script in a text box; OK writes the text back
-// into the same line (tick mark kept), Cancel leaves the line as it was.
+// into the same line (tick mark kept), Cancel leaves the line as it was. What OK writes is
+// the line as it was with exactly the user's change: line breaks and other characters the
+// text box shows in its own way stay as they were.
 
 #include <QDialog>
 
 #include "ui/appearance.h"
+#include "ui/preview/edited_text.h"
 
 class QPlainTextEdit;
 class QPushButton;
@@ -22,6 +25,9 @@ class Form4 : public QDialog {
   // The number (1-based) of the line being edited.
   int ListLine = 0;
 
+  // Puts the line's text into the text box.
+  void setLineText(const QString& text);
+
   void PushButton1_Click();  // Cancel
   void PushButton2_Click();  // OK
 
@@ -36,6 +42,7 @@ class Form4 : public QDialog {
   void Form_Load(const QString& programFolder);
 
   ReportListModel& script_;
+  EditedText lineText_;
   WindowPointer pointer_{this};
 };
 

@@ -1,5 +1,7 @@
 #include "ui/preview/preview_texts.h"
 
+#include <algorithm>
+
 #include "shell/error_report.h"
 #include "shell/main_helpers.h"
 
@@ -9,6 +11,10 @@ bool isSqlError(const QString& description) {
   return description.contains(QStringLiteral("SQLException"), Qt::CaseInsensitive) ||
          description.contains(QStringLiteral("SQL error"), Qt::CaseInsensitive) ||
          description.contains(QStringLiteral("unsuccessful metadata"), Qt::CaseInsensitive);
+}
+
+bool isBlankText(const QString& text) {
+  return std::all_of(text.begin(), text.end(), [](QChar c) { return c == u' '; });
 }
 
 QString executeProgressText(int row, int lineCount) {

@@ -12,6 +12,11 @@ namespace qv::ui {
 // line instead of reporting an Application Error.
 bool isSqlError(const QString& description);
 
+// True when the text is empty or holds only blanks (U+0020): what the blank tests of
+// Execute SQL, Copy Error Message and Email Error Message pass over. Tabs and line
+// breaks are not blanks.
+bool isBlankText(const QString& text);
+
 // "Please wait.. Processing row: 7 of 120"
 QString executeProgressText(int row, int lineCount);
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "db/ado/access_provider.h"
@@ -11,6 +12,8 @@
 #include "db/ado/recordset.h"
 #include "db/sql/memory_database.h"
 #include "support/temp_dir.h"
+#include "support/testdata.h"
+#include "support/unprivileged.h"
 
 namespace qv::ado {
 namespace {
@@ -137,6 +140,71 @@ TEST_F(AccessProviderTest, SchemaRowsNameEveryKindOfTable) {
   EXPECT_EQ(seen, (QStringList{"ACCESS TABLE:MSysAccessStorage", "LINK:Remote", "PASS-THROUGH:Server", "SYSTEM TABLE:MSysObjects",
                                "TABLE:A", "TABLE:b", "VIEW:Cheap items"}));
   EXPECT_THROW(s->openSchema(4), Error);
+}
+
+}  // namespace
+}  // namespace qv::ado
+
+namespace qv::ado {
+namespace {
+
+// The provider over the real engine: asked to write (Mode 3), the open itself fails with
+// the reason when the database cannot be changed; asked to read, it opens.
+class AccessProviderOpen : public ::testing::Test {
+ protected:
+  std::unique_ptr<Session> open(const std::string& file, int mode) {
+    return provider->open(ConnectionString(QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                                           QString::fromStdString(file) + QStringLiteral(";JET OLEDB:Database Password=")),
+                          mode);
+  }
+  // The description of the failed open for writing; empty when it opened.
+  std::string refusal(const std::string& file) {
+    try {
+      open(file, adModeReadWrite)->close();
+      return {};
+    } catch (const Error& e) {
+      return e.description().toStdString();
+    }
+  }
+
+  test::TempDir dir;
+  std::shared_ptr<Driver> provider = makeAccessProvider(&jet::openDatabase);
+};
+
+TEST_F(AccessProviderOpen, ADatabaseHeldByAnotherWriterIsRefusedForWriting) {
+  const std::string file = dir.file("held.mdb");
+  auto writer = jet::createDatabase(file, jet::Format::kJet4);
+  EXPECT_EQ(refusal(file), "'" + file + "' is open in another program; it cannot be changed until that program closes it");
+  EXPECT_NO_THROW(open(file, adModeRead)->close());
+  EXPECT_NO_THROW(open(file, adModeUnknown)->close());
+  writer->close();
+  EXPECT_EQ(refusal(file), "");
+}
+
+TEST_F(AccessProviderOpen, AnAccess97DatabaseIsRefusedForWritingWithTheReason) {
+  QV_REQUIRE_TESTDATA();
+  const std::string file = dir.file("old.mdb");
+  std::filesystem::copy_file(test::testdataDir() + "/access/jackcess/V1997/testV1997.mdb", file);
+  EXPECT_EQ(refusal(file), "'" + file + "' is an Access 97 (Jet 3) database, which this program reads but does not change" +
+                               jet::kJet3Reason);
+  EXPECT_NO_THROW(open(file, adModeRead)->close());
+}
+
+TEST_F(AccessProviderOpen, AFileTheUserMayNotWriteIsRefusedForWriting) {
+  const std::string file = dir.file("locked down.mdb");
+  jet::createDatabase(file, jet::Format::kJet4)->close();
+  std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
+  std::filesystem::permissions(file, std::filesystem::perms(0444));
+  EXPECT_TRUE(test::runUnprivileged([&] {
+    const std::string why = refusal(file);
+    bool readable = true;
+    try {
+      open(file, adModeRead)->close();
+    } catch (...) {
+      readable = false;
+    }
+    return why == "'" + file + "' cannot be opened for writing (Permission denied); it cannot be changed" && readable;
+  }));
 }
 
 }  // namespace

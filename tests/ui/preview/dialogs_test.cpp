@@ -1,10 +1,13 @@
 // The dialogs of the preview window: find and replace, the line editor, and the datatype
 // conversion view.
 
+#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
+#include <QTextCursor>
 #include <QTableView>
 
 #include "ui/preview/form2.h"
@@ -12,7 +15,10 @@
 #include "ui/preview/form4.h"
 #include "ui/preview/form5.h"
 #include "ui/preview/preview_test_env.h"
+#include "ui/preview/edited_text.h"
+#include "support/temp_dir.h"
 #include "ui/preview/report_list_model.h"
+#include "ui/ui_test_env.h"
 
 namespace qv::test {
 namespace {
@@ -131,6 +137,103 @@ TEST_F(DialogsTest, EditLineCancelKeepsOkWritesAndKeepsTheTick) {
     w.PushButton1->click();
   });
   EXPECT_EQ(executed(), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+}
+
+TEST_F(DialogsTest, EditLineOkWritesBackOnlyWhatTheUserChanged) {
+  // A memo's CR LF, a bare CR, a no-break space and a line separator inside a literal:
+  // the text box shows each in its own way.
+  const QString line = QStringLiteral("INSERT INTO `M` VALUES (1, 'first\r\nsecond\u00a0word\u2028third\rfourth');");
+  preview({line}, [&](Form2& w) {
+    w.selectLine(1);
+    modal.then<Form4>([](Form4& e) { e.PushButton2->click(); });  // OK, nothing changed
+    w.ListView1_Click();
+    EXPECT_EQ(w.script().text(0), line);
+
+    // The user types 2 over the 1 and "4th" over "fourth".
+    modal.then<Form4>([](Form4& e) {
+      auto typeOver = [&e](const QString& old, const QString& typed) {
+        QTextCursor cursor = e.Text1->textCursor();
+        const int at = static_cast<int>(e.Text1->toPlainText().indexOf(old));
+        cursor.setPosition(at);
+        cursor.setPosition(at + static_cast<int>(old.size()), QTextCursor::KeepAnchor);
+        e.Text1->setTextCursor(cursor);
+        QTest::keyClicks(e.Text1, typed);
+      };
+      typeOver(QStringLiteral("(1,"), QStringLiteral("(2,"));
+      typeOver(QStringLiteral("fourth"), QStringLiteral("4th"));
+      e.PushButton2->click();
+    });
+    w.ListView1_Click();
+    EXPECT_EQ(w.script().text(0), QStringLiteral("INSERT INTO `M` VALUES (2, 'first\r\nsecond\u00a0word\u2028third\r4th');"));
+    w.PushButton5->click();
+  });
+}
+
+TEST_F(DialogsTest, AKeptTextFollowsEveryChangeOfItsBox) {
+  QPlainTextEdit box;
+  ui::EditedText kept;
+  kept.show(box, QStringLiteral("a\r\nb\r\nc"));
+  auto select = [&box](int from, int to) {
+    QTextCursor cursor = box.textCursor();
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    box.setTextCursor(cursor);
+  };
+  select(2, 4);  // "b" and its line break
+  QTest::keyClick(&box, Qt::Key_Delete);
+  EXPECT_EQ(kept.text(box), QStringLiteral("a\r\nc"));
+  box.moveCursor(QTextCursor::End);
+  QTest::keyClicks(&box, QStringLiteral("!"));
+  QTest::keyClick(&box, Qt::Key_Return);
+  EXPECT_EQ(kept.text(box), QStringLiteral("a\r\nc!\n"));  // a typed line break is the box's own
+  box.moveCursor(QTextCursor::Start);
+  QTest::keyClick(&box, Qt::Key_Delete);
+  EXPECT_EQ(kept.text(box), QStringLiteral("\r\nc!\n"));
+  // Text the program puts in replaces the kept one as it stands.
+  box.setPlainText(QStringLiteral("other\r\ntext"));
+  EXPECT_EQ(kept.text(box), QStringLiteral("other\ntext"));
+}
+
+TEST_F(DialogsTest, TheDialogsShowTheHandOverTheirButtons) {
+  TempDir program;
+  {
+    QFile cursor(QString::fromStdString(program.file("HAND-M.CUR")));
+    ASSERT_TRUE(cursor.open(QIODevice::WriteOnly));
+    cursor.write(handCursorFileBytes(4, 1));
+  }
+  ui::PreviewEnvironment env = windows->environment();
+  env.programFolder = QString::fromStdString(program.path());
+  windows = std::make_unique<ui::PreviewWindows>(env);
+  auto expectHandOnlyOverButtons = [](QDialog& d, std::initializer_list<QWidget*> buttons) {
+    for (QWidget* b : buttons) {
+      moveMouseOnto(b);
+      EXPECT_EQ(d.cursor().shape(), Qt::BitmapCursor) << d.windowTitle().toStdString();
+      moveMouseOnto(b, QPoint(3, 3));  // on over the same button
+      EXPECT_EQ(d.cursor().shape(), Qt::BitmapCursor) << d.windowTitle().toStdString();
+    }
+    moveMouseOnto(&d, QPoint(2, 2));
+    EXPECT_EQ(d.cursor().shape(), Qt::ArrowCursor) << d.windowTitle().toStdString();
+  };
+  preview({QStringLiteral("one")}, [&](Form2& w) {
+    modal.then<Form3>([&](Form3& d) {
+      expectHandOnlyOverButtons(d, {d.PushButton1, d.PushButton2});
+      d.close();
+    });
+    w.PushButton3->click();
+    modal.then<Form4>([&](Form4& d) {
+      expectHandOnlyOverButtons(d, {d.PushButton1, d.PushButton2});
+      d.close();
+    });
+    w.selectLine(1);
+    w.ListView1_Click();
+    modal.then<Form5>([&](Form5& d) {
+      expectHandOnlyOverButtons(d, {d.PushButton5});
+      d.close();
+    });
+    w.PushButton7->click();
+    w.PushButton5->click();
+  });
+  EXPECT_EQ(modal.shown(), 4);
 }
 
 TEST_F(DialogsTest, DatatypeViewShowsTheRecordOnceAndComesBackEmpty) {

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTest>
 #include <QPushButton>
 #include <QThread>
 #include <QTreeView>
@@ -16,6 +17,7 @@
 #include "ui/preview/preview_test_env.h"
 #include "ui/preview/progress_display.h"
 #include "ui/preview/report_list_model.h"
+#include "ui/ui_test_env.h"
 
 namespace qv::test {
 namespace {
@@ -93,10 +95,17 @@ TEST_F(Form2Test, ExecuteOnEmptyOrBlankScripts) {
   EXPECT_EQ(messages.shown[0].text, QStringLiteral("No SQL to run."));
   EXPECT_FALSE(flags.sqlFormOK);
 
-  fill({QStringLiteral(" "), QString()});
+  fill({QStringLiteral(" "), QString(), QStringLiteral("  ")});
   preview([](Form2& w) { w.PushButton1->click(); });
   EXPECT_TRUE(flags.sqlFormOK);
   EXPECT_TRUE(executed().isEmpty());
+
+  // Only blanks are blank: a line of a tab or a line break goes to the database.
+  flags.sqlFormOK = false;
+  fill({QStringLiteral(" \t "), QStringLiteral("\r\n"), QStringLiteral(" ")});
+  preview([](Form2& w) { w.PushButton1->click(); });
+  EXPECT_TRUE(flags.sqlFormOK);
+  EXPECT_EQ(executed(), (QStringList{QStringLiteral(" \t "), QStringLiteral("\r\n")}));
 }
 
 TEST_F(Form2Test, SqlErrorMarksTheLineAndEditLineMendsIt) {
@@ -178,6 +187,53 @@ TEST_F(Form2Test, WaysOutAndTheFlagsTheyLeave) {
   EXPECT_FALSE(flags.sqlFormOK);
   EXPECT_TRUE(executed().isEmpty());
   EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(Form2Test, EnterAndEscapeLeaveTheWindowOpen) {
+  flags = {false, true};
+  fill({QStringLiteral("CREATE TABLE `T` ([A] INT);"), QStringLiteral("INSERT INTO `T` VALUES (1);")});
+  preview([&](Form2& w) {
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+    for (QPushButton* b : w.findChildren<QPushButton*>()) EXPECT_FALSE(b->isDefault()) << b->text().toStdString();
+    w.selectLine(2);
+    w.ListView1->setFocus();
+    QTest::keyClick(w.ListView1, Qt::Key_Return);
+    QTest::keyClick(w.ListView1, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(w.ListView1, Qt::Key_Escape);
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QTest::keyClick(w.PushButton1, Qt::Key_Return);  // a button with the focus is not pressed by Enter either
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(executed().isEmpty());
+    w.PushButton9->click();
+  });
+  EXPECT_FALSE(flags.stopAfterTable);  // left by Skip Table, the way the test chose
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(Form2Test, TheHandShowsOverEveryButtonMoveAfterMove) {
+  fill({QStringLiteral("CREATE TABLE `T` ([A] INT);")});
+  preview([&](Form2& w) {
+    for (QPushButton* b : w.findChildren<QPushButton*>()) {
+      moveMouseOnto(b);
+      EXPECT_EQ(w.pointer().state(), ui::kPointerCustom) << b->text().toStdString();
+      moveMouseOnto(b, QPoint(3, 3));
+      EXPECT_EQ(w.pointer().state(), ui::kPointerCustom) << b->text().toStdString();
+    }
+    moveMouseOnto(w.ListView1->viewport());
+    EXPECT_EQ(w.pointer().state(), ui::kPointerDefault);
+    moveMouseOnto(w.PushButton1);
+    moveMouseOnto(w.Frame2, QPoint(3, w.Frame2->height() - 3));
+    EXPECT_EQ(w.pointer().state(), ui::kPointerDefault);
+    // After the busy pointer, the next move over a button shows the hand again.
+    moveMouseOnto(w.PushButton3);
+    w.pointer().set(ui::kPointerBusy);
+    moveMouseOnto(w.PushButton3, QPoint(2, 2));
+    EXPECT_EQ(w.pointer().state(), ui::kPointerBusy);
+    w.pointer().set(ui::kPointerDefault);
+    moveMouseOnto(w.PushButton3, QPoint(4, 4));
+    EXPECT_EQ(w.pointer().state(), ui::kPointerCustom);
+    w.PushButton5->click();
+  });
 }
 
 TEST_F(Form2Test, BackDuringExecuteStopsIt) {
@@ -264,15 +320,34 @@ TEST_F(Form2Test, ClipboardAndMailCommands) {
     w.PushButton2->click();
     EXPECT_EQ(clipboard->text(), QStringLiteral("CREATE TABLE `T` ([A] INT);\r\nINSERT INTO `T` VALUES (1);\r\n"));
 
-    w.Text1->setPlainText(QStringLiteral("SQL error: x\r\nsecond line"));
+    w.PushButton5->click();
+  });
+
+  // The error text goes to the clipboard and the mail as the database gave it, its CR LF
+  // kept; a box of blanks is empty, one holding a tab is not.
+  messages.shown.clear();
+  fill(script5);
+  failStatementsContaining(QStringLiteral("(2x)"), QStringLiteral("SQL error: x\r\nsecond line"));
+  preview([&](Form2& w) {
+    w.PushButton1->click();
+    EXPECT_EQ(w.Text1->toPlainText(), QStringLiteral("SQL error: x\nsecond line"));  // as the box shows it
     w.PushButton4->click();
-    EXPECT_EQ(clipboard->text(), QStringLiteral("SQL error: x\nsecond line"));
+    EXPECT_EQ(clipboard->text(), QStringLiteral("SQL error: x\r\nsecond line"));
     w.PushButton8->click();
+    clipboard->setText(QStringLiteral("before"));
+    w.Text1->setPlainText(QStringLiteral("   "));
+    w.PushButton4->click();
+    w.PushButton8->click();
+    EXPECT_EQ(clipboard->text(), QStringLiteral("before"));
+    w.Text1->setPlainText(QStringLiteral("\t"));
+    w.PushButton4->click();
+    EXPECT_EQ(clipboard->text(), QStringLiteral("\t"));
     w.PushButton5->click();
   });
   ASSERT_EQ(opened.size(), 1);
   EXPECT_EQ(opened[0], QStringLiteral("mailto:support@varnholt.example?subject=Quorvane&body=Here is the error message that I "
-                                      "get: \nSQL error: x\nsecond line"));
+                                      "get: \nSQL error: x\r\nsecond line"));
+  ASSERT_EQ(messages.shown.size(), 3u);  // Error found., then two copies
   EXPECT_TRUE(messages.shown.back().text.startsWith(QStringLiteral("Error message have been copied to the clipboard.\r\r")));
 }
 

@@ -16,7 +16,9 @@
 
 #include "db/ado/connection.h"
 #include "db/ado/driver.h"
+#include "db/ado/paradox_driver.h"
 #include "db/jet/database.h"
+#include "support/hooked_driver.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 #include "ui/main/form1.h"
@@ -121,6 +123,49 @@ TEST_F(StartConverting, DirectModeCopiesEveryTable) {
   EXPECT_EQ(rowCounts(), kGeog);
   const QJsonObject states = dump()[QStringLiteral("data")][QStringLiteral("TBLSTTES")].toObject();
   EXPECT_EQ(states[QStringLiteral("columns")].toArray().size(), 13);
+}
+
+TEST_F(StartConverting, ClosingTheWindowMidRunKeepsEveryRowRead) {
+  // The rows of a table go to the database in batches. The window closes while COUNTY's
+  // row 1,500 has been read (at the move to the next row), with rows still waiting:
+  // closing ends the program, and every row read must be in the database.
+  constexpr int kRead = 1500;
+  form->show();
+  int terminated = 0;
+  int64_t inDatabase = -1;
+  const auto savedTerminate = Form1::terminateProcess;
+  Form1::terminateProcess = [&] {
+    ++terminated;
+    jet::OpenOptions readOnly;
+    readOnly.readOnly = true;
+    auto db = jet::openDatabase(database.toStdString(), readOnly);  // its connections are closed now
+    jet::Table* table = db->table("COUNTY");
+    inDatabase = table ? table->rowCount() : -1;
+  };
+  auto& registry = ado::DriverRegistry::instance();
+  registry.clear();
+  registry.add(std::make_shared<HookedDriver>(ado::makeParadoxDriver(), [&](int fetch) {
+    if (fetch == kRead + 1 && conversion->run().currentTable() == QStringLiteral("COUNTY")) form->close();
+  }));
+  ado::registerBuiltinDrivers(registry);
+  form->PushButton7->click();
+  Form1::terminateProcess = savedTerminate;
+  registry.restoreBuiltins();
+  ASSERT_EQ(terminated, 1);
+  EXPECT_EQ(inDatabase, kRead);
+}
+
+TEST_F(StartConverting, ADatabaseAnotherProgramHoldsFailsAtTheOpenWithTheReason) {
+  auto holder = jet::openDatabase(database.toStdString());  // a writer keeps it
+  form->PushButton7->click();
+  ASSERT_FALSE(messages.shown.empty());
+  EXPECT_EQ(messages.shown[0].title, QStringLiteral("Application Error"));
+  EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("is open in another program"))) << messages.shown[0].text.toStdString();
+  EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Form1.PushButton7_Click at line 132")))
+      << messages.shown[0].text.toStdString();
+  EXPECT_EQ(messages.shown.back().text, QStringLiteral("Done."));
+  holder->close();
+  EXPECT_TRUE(rowCounts().empty());
 }
 
 TEST_F(StartConverting, PerTablePreviewSkipEveryTableOrExecuteTheFirst) {
