@@ -113,7 +113,7 @@ void TypedRun::convertTable(const QString& table) {
   };
   auto note = [&](const std::string& text) { shell::msgBox(QString::fromStdString(text)); };
   if (seen_.contains(table.toCaseFolded())) {
-    shell::msgBox(duplicateTableMessage(table));
+    shell::msgBox(duplicateTableMessage(table, FirstEntry::kConverted));
     return;
   }
   seen_.insert(table.toCaseFolded());
