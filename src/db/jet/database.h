@@ -33,37 +33,11 @@
 #include <vector>
 
 #include "db/io/env.h"
+#include "db/jet/column_type.h"
+#include "db/jet/format.h"
 #include "db/jet/value.h"
 
 namespace qv::jet {
-
-// Column data types with Jet's on-disk type codes.
-enum class ColumnType : uint8_t {
-  kBoolean = 0x01,   // Yes/No
-  kByte = 0x02,
-  kInteger = 0x03,   // 16-bit
-  kLong = 0x04,      // 32-bit (AutoNumber when autoIncrement)
-  kCurrency = 0x05,
-  kSingle = 0x06,
-  kDouble = 0x07,
-  kDateTime = 0x08,
-  kBinary = 0x09,    // fixed-size binary, up to 255 bytes
-  kText = 0x0A,      // Text(n), n <= 255 characters
-  kOle = 0x0B,       // OLE Object (long binary)
-  kMemo = 0x0C,      // Long Text
-  kGuid = 0x0F,
-  kNumeric = 0x10,   // Decimal(precision, scale)
-};
-
-struct ColumnDef {
-  std::string name;            // UTF-8
-  ColumnType type = ColumnType::kText;
-  int length = 255;            // Text: characters; Binary: bytes; ignored otherwise
-  int precision = 18;          // Decimal only
-  int scale = 0;               // Decimal only
-  bool notNull = false;
-  bool autoIncrement = false;  // Long only
-};
 
 // An index to create: its columns by name (ascending or not), and what it demands.
 struct IndexDef {
@@ -87,16 +61,6 @@ struct CatalogEntry {
   int32_t objectId = 0;
   int16_t type = 0;     // MSysObjects.Type
   int32_t flags = 0;    // MSysObjects.Flags
-};
-
-enum class Format : uint8_t {
-  kJet3,     // Access 97 .mdb
-  kJet4,     // Access 2000-2003 .mdb
-  kAce12,    // Access 2007 .accdb
-  kAce14,    // Access 2010+ .accdb
-  kAce15,
-  kAce16,
-  kAce17,
 };
 
 // Forward-only reader over a table's rows.

@@ -42,9 +42,18 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/database.h"
-
 namespace qv::jet {
+
+// The file versions the engine knows, by the version byte of page 0.
+enum class Format : uint8_t {
+  kJet3,     // Access 97 .mdb
+  kJet4,     // Access 2000-2003 .mdb
+  kAce12,    // Access 2007 .accdb
+  kAce14,    // Access 2010+ .accdb
+  kAce15,
+  kAce16,
+  kAce17,
+};
 
 enum PageType : uint8_t {
   kPageHeader = 0x00,

@@ -40,7 +40,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/jet/database.h"
+#include "db/jet/column_type.h"
 #include "db/jet/pager.h"
 
 namespace qv::jet {
