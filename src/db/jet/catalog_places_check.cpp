@@ -2,7 +2,7 @@
 
 #include "db/jet/database_impl.h"
 #include "db/jet/layout_checks.h"
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 
 namespace qv::jet {
 

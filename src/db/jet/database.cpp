@@ -5,14 +5,14 @@
 #include <cstring>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/data_page.h"
 #include "db/jet/office_crypto.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/journal.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/sort_order.h"
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 #include "db/jet/usage_map.h"
 
 namespace qv::jet {

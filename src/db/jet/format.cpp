@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/ciphers.h"
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 
 namespace qv::jet {
 namespace {

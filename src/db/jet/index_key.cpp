@@ -5,7 +5,7 @@
 #include "db/io/error.h"
 #include "db/jet/numeric.h"
 #include "db/jet/sort_order.h"
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 
 namespace qv::jet {
 namespace {

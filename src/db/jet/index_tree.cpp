@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 
 namespace qv::jet {
 namespace {

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/data_page.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"

@@ -25,7 +25,7 @@
 #include <cstring>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/ciphers.h"
 #include "db/jet/data_page.h"
 #include "db/jet/office_crypto.h"
@@ -34,7 +34,7 @@
 #include "db/jet/journal.h"
 #include "db/jet/sort_order.h"
 #include "db/jet/system_tables.h"
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 #include "db/jet/usage_map.h"
 
 namespace qv::jet {

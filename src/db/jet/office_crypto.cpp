@@ -7,9 +7,9 @@
 #include <optional>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/ciphers.h"
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 
 namespace qv::jet {
 namespace {

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/ciphers.h"
 #include "db/jet/journal.h"
 

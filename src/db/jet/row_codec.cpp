@@ -6,9 +6,9 @@
 #include <limits>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/numeric.h"
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 
 namespace qv::jet {
 namespace {

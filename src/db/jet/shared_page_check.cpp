@@ -3,7 +3,7 @@
 #include <map>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/long_value.h"
 #include "db/jet/usage_map.h"

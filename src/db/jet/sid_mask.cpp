@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/ciphers.h"
 
 namespace qv::jet {

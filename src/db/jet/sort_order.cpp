@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "db/jet/sort_order_languages.h"
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 
 namespace qv::jet {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/data_page.h"
 #include "db/jet/index_key.h"
 #include "db/jet/index_tree.h"

@@ -5,12 +5,12 @@
 #include <set>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/data_page.h"
 #include "db/jet/index_tree.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 #include "db/jet/usage_map.h"
 
 namespace qv::jet {

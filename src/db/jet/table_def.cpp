@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
-#include "db/jet/text.h"
+#include "db/jet/base/bytes.h"
+#include "db/jet/base/text.h"
 
 namespace qv::jet {
 namespace {

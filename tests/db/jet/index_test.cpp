@@ -12,7 +12,7 @@
 #include <set>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/checker.h"
 #include "db/jet/column_def.h"
 #include "db/jet/data_page.h"
@@ -23,7 +23,7 @@
 #include "db/jet/row_codec.h"
 #include "db/jet/sid_places.h"
 #include "db/jet/sort_order.h"
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 

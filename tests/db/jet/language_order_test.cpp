@@ -16,7 +16,7 @@
 #include "db/jet/database.h"
 #include "db/jet/reader_oracle.h"
 #include "db/jet/sort_order.h"
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 #include "support/temp_dir.h"
 
 namespace qv::jet {

@@ -8,7 +8,7 @@
 
 #include <fstream>
 
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/checker.h"
 #include "db/jet/column_def.h"
 #include "db/jet/data_page.h"

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/checker.h"
 #include "db/jet/column_def.h"
 #include "db/jet/data_page.h"

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "db/io/error.h"
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/checker.h"
 #include "db/jet/column_def.h"
 #include "db/jet/database.h"

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <tuple>
 
-#include "db/jet/bytes.h"
+#include "db/jet/base/bytes.h"
 #include "db/jet/data_page.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"

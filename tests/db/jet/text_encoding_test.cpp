@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 
 namespace qv::jet {
 namespace {

@@ -1,4 +1,4 @@
-#include "db/jet/text.h"
+#include "db/jet/base/text.h"
 
 #include <bit>
 #include <cstring>
