@@ -23,7 +23,7 @@
 #include <thread>
 
 #include "app/kill_trials.h"
-#include "db/jet/lock_file.h"
+#include "db/jet/file/lock_file.h"
 #include "db/paradox/table_writer.h"
 #include "support/temp_dir.h"
 

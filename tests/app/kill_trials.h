@@ -26,7 +26,7 @@
 
 #include "db/jet/checker.h"
 #include "db/jet/database.h"
-#include "db/jet/journal.h"
+#include "db/jet/file/journal.h"
 #include "db/jet/reader_oracle.h"
 #include "engine/paradox_discovery.h"
 #include "support/temp_dir.h"

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <span>
 
-#include "db/jet/format.h"
-#include "db/jet/pager.h"
+#include "db/jet/file/format.h"
+#include "db/jet/file/pager.h"
 
 namespace qv::jet {
 

@@ -34,7 +34,7 @@
 
 #include "db/io/env.h"
 #include "db/jet/column_type.h"
-#include "db/jet/format.h"
+#include "db/jet/file/format.h"
 #include "db/jet/value.h"
 
 namespace qv::jet {

@@ -11,10 +11,10 @@
 
 #include "db/jet/catalog.h"
 #include "db/jet/database.h"
-#include "db/jet/format.h"
-#include "db/jet/lock_file.h"
+#include "db/jet/file/format.h"
+#include "db/jet/file/lock_file.h"
 #include "db/jet/long_value.h"
-#include "db/jet/pager.h"
+#include "db/jet/file/pager.h"
 #include "db/jet/sid_mask.h"
 #include "db/jet/table_def.h"
 

@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/format.h"
-#include "db/jet/pager.h"
+#include "db/jet/file/format.h"
+#include "db/jet/file/pager.h"
 
 namespace qv::jet {
 

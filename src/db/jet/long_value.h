@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/jet/pager.h"
+#include "db/jet/file/pager.h"
 
 namespace qv::jet {
 

@@ -6,7 +6,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
-#include "db/jet/ciphers.h"
+#include "db/jet/file/ciphers.h"
 
 namespace qv::jet {
 namespace {

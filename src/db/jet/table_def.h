@@ -41,7 +41,7 @@
 #include <vector>
 
 #include "db/jet/column_type.h"
-#include "db/jet/pager.h"
+#include "db/jet/file/pager.h"
 
 namespace qv::jet {
 

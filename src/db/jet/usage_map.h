@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/pager.h"
+#include "db/jet/file/pager.h"
 
 namespace qv::jet {
 

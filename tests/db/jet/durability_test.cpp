@@ -14,7 +14,7 @@
 #include "db/jet/checker.h"
 #include "db/jet/column_def.h"
 #include "db/jet/database.h"
-#include "db/jet/journal.h"
+#include "db/jet/file/journal.h"
 #include "support/temp_dir.h"
 
 namespace qv::jet {

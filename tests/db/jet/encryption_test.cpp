@@ -13,7 +13,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/checker.h"
-#include "db/jet/ciphers.h"
+#include "db/jet/file/ciphers.h"
 #include "db/jet/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/database_impl.h"

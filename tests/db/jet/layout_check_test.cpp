@@ -14,7 +14,7 @@
 #include "db/jet/data_page.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/file_patch.h"
-#include "db/jet/format.h"
+#include "db/jet/file/format.h"
 #include "db/jet/layout_checks.h"
 #include "db/jet/reader_oracle.h"
 #include "support/temp_dir.h"

@@ -12,7 +12,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/database.h"
-#include "db/jet/lock_file.h"
+#include "db/jet/file/lock_file.h"
 #include "support/temp_dir.h"
 
 namespace qv::jet {

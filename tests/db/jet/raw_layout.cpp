@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "db/jet/format.h"
+#include "db/jet/file/format.h"
 #include "support/temp_dir.h"
 
 namespace qv::test {

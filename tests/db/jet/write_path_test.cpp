@@ -9,7 +9,7 @@
 #include "db/jet/checker.h"
 #include "db/jet/column_def.h"
 #include "db/jet/database.h"
-#include "db/jet/pager.h"
+#include "db/jet/file/pager.h"
 #include "support/temp_dir.h"
 
 namespace qv::jet {

@@ -1,4 +1,4 @@
-#include "db/jet/ciphers.h"
+#include "db/jet/file/ciphers.h"
 
 #include <openssl/evp.h>
 #include <openssl/provider.h>

@@ -37,7 +37,7 @@
 #include <vector>
 
 #include "db/io/env.h"
-#include "db/jet/format.h"
+#include "db/jet/file/format.h"
 
 namespace qv::jet {
 

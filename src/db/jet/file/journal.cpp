@@ -1,4 +1,4 @@
-#include "db/jet/journal.h"
+#include "db/jet/file/journal.h"
 
 #include <algorithm>
 #include <cstring>

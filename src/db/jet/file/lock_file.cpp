@@ -1,4 +1,4 @@
-#include "db/jet/lock_file.h"
+#include "db/jet/file/lock_file.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "db/jet/office_crypto.h"
+#include "db/jet/file/office_crypto.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
-#include "db/jet/ciphers.h"
+#include "db/jet/file/ciphers.h"
 #include "db/jet/base/text.h"
 
 namespace qv::jet {

@@ -1,4 +1,4 @@
-#include "db/jet/pager.h"
+#include "db/jet/file/pager.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,8 +6,8 @@
 
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
-#include "db/jet/ciphers.h"
-#include "db/jet/journal.h"
+#include "db/jet/file/ciphers.h"
+#include "db/jet/file/journal.h"
 
 namespace qv::jet {
 namespace {

@@ -1,11 +1,11 @@
-#include "db/jet/format.h"
+#include "db/jet/file/format.h"
 
 #include <cmath>
 #include <cstring>
 
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
-#include "db/jet/ciphers.h"
+#include "db/jet/file/ciphers.h"
 #include "db/jet/base/text.h"
 
 namespace qv::jet {
