@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Builds the character weights of Jet's sort orders in the compact form that
-src/db/jet/sort_order.cpp reads.
+src/db/jet/collation/sort_order.cpp reads.
 
-    make_sort_tables.py JACKCESS_DIR > src/db/jet/general_sort_tables.cpp
-    make_sort_tables.py --languages JACKCESS_DIR SORTDEFAULT_NLS > src/db/jet/sort_order_languages.cpp
+    make_sort_tables.py JACKCESS_DIR > src/db/jet/collation/general_sort_tables.cpp
+    make_sort_tables.py --languages JACKCESS_DIR SORTDEFAULT_NLS > src/db/jet/collation/sort_order_languages.cpp
 
 Inputs (facts about the file formats and about Windows' sorting; none is in this
 repository):

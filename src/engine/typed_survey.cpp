@@ -7,7 +7,7 @@
 #include <set>
 
 #include "db/io/error.h"
-#include "db/jet/sort_order.h"
+#include "db/jet/collation/sort_order.h"
 #include "db/paradox/table_reader.h"
 
 namespace qv::engine {

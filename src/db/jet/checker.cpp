@@ -21,7 +21,7 @@
 #include "db/jet/row_codec.h"
 #include "db/jet/shared_page_check.h"
 #include "db/jet/sid_check.h"
-#include "db/jet/sort_order.h"
+#include "db/jet/collation/sort_order.h"
 #include "db/jet/usage_map.h"
 
 namespace qv::jet {

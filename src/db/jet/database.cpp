@@ -11,7 +11,7 @@
 #include "db/jet/database_impl.h"
 #include "db/jet/file/journal.h"
 #include "db/jet/row_codec.h"
-#include "db/jet/sort_order.h"
+#include "db/jet/collation/sort_order.h"
 #include "db/jet/base/text.h"
 #include "db/jet/usage_map.h"
 

@@ -4,7 +4,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/numeric.h"
-#include "db/jet/sort_order.h"
+#include "db/jet/collation/sort_order.h"
 #include "db/jet/base/text.h"
 
 namespace qv::jet {

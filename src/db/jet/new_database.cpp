@@ -32,7 +32,7 @@
 #include "db/jet/sid_mask.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/file/journal.h"
-#include "db/jet/sort_order.h"
+#include "db/jet/collation/sort_order.h"
 #include "db/jet/system_tables.h"
 #include "db/jet/base/text.h"
 #include "db/jet/usage_map.h"

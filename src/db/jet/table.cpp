@@ -10,7 +10,7 @@
 #include "db/jet/index_tree.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/row_codec.h"
-#include "db/jet/sort_order.h"
+#include "db/jet/collation/sort_order.h"
 #include "db/jet/usage_map.h"
 
 namespace qv::jet {

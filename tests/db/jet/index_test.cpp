@@ -22,7 +22,7 @@
 #include "db/jet/reader_oracle.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/sid_places.h"
-#include "db/jet/sort_order.h"
+#include "db/jet/collation/sort_order.h"
 #include "db/jet/base/text.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"

@@ -15,7 +15,7 @@
 #include "db/jet/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/reader_oracle.h"
-#include "db/jet/sort_order.h"
+#include "db/jet/collation/sort_order.h"
 #include "db/jet/base/text.h"
 #include "support/temp_dir.h"
 

@@ -1,11 +1,11 @@
-#include "db/jet/sort_order.h"
+#include "db/jet/collation/sort_order.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
 
-#include "db/jet/sort_order_languages.h"
+#include "db/jet/collation/sort_order_languages.h"
 #include "db/jet/base/text.h"
 
 namespace qv::jet {

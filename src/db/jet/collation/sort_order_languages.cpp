@@ -2,7 +2,7 @@
 // other languages part from legacy General, from the Windows sorting weight table;
 // sort_order_languages.h says what the entries mean.
 // NOLINTBEGIN
-#include "db/jet/sort_order_languages.h"
+#include "db/jet/collation/sort_order_languages.h"
 
 namespace qv::jet {
 namespace {
