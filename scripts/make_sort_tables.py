@@ -300,7 +300,7 @@ def emit_languages(table, legacy):
     print('// other languages part from legacy General, from the Windows sorting weight table;')
     print('// sort_order_languages.h says what the entries mean.')
     print('// NOLINTBEGIN')
-    print('#include "db/jet/sort_order_languages.h"')
+    print('#include "db/jet/collation/sort_order_languages.h"')
     print()
     print('namespace qv::jet {')
     print('namespace {')
