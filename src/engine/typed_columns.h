@@ -39,7 +39,7 @@
 #include <vector>
 
 #include "db/jet/database.h"
-#include "db/jet/value.h"
+#include "db/jet/storage/value.h"
 #include "db/paradox/table_header.h"
 #include "db/paradox/text_codec.h"
 #include "db/paradox/value.h"

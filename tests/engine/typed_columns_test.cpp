@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "db/jet/date.h"
+#include "db/jet/storage/date.h"
 #include "db/jet/key_probe.h"
 #include "db/paradox/table_reader.h"
 #include "db/paradox/table_writer.h"

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "db/jet/date.h"
-#include "db/jet/numeric.h"
+#include "db/jet/storage/date.h"
+#include "db/jet/storage/numeric.h"
 
 namespace qv::cli::access {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "db/jet/database.h"
-#include "db/jet/value.h"
+#include "db/jet/storage/value.h"
 
 namespace qv::cli::access {
 

@@ -10,7 +10,7 @@
 #include "db/ado/row_list_cursor.h"
 #include "db/io/env.h"
 #include "db/io/error.h"
-#include "db/jet/date.h"
+#include "db/jet/storage/date.h"
 #include "db/sql/executor.h"
 #include "db/sql/lexer.h"
 

@@ -12,17 +12,17 @@
 
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
-#include "db/jet/data_page.h"
-#include "db/jet/index_key.h"
-#include "db/jet/index_tree.h"
+#include "db/jet/storage/data_page.h"
+#include "db/jet/storage/index_key.h"
+#include "db/jet/storage/index_tree.h"
 #include "db/jet/layout_checks.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/long_value_column_check.h"
-#include "db/jet/row_codec.h"
+#include "db/jet/storage/row_codec.h"
 #include "db/jet/shared_page_check.h"
 #include "db/jet/sid_check.h"
 #include "db/jet/collation/sort_order.h"
-#include "db/jet/usage_map.h"
+#include "db/jet/storage/usage_map.h"
 
 namespace qv::jet {
 namespace {

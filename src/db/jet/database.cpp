@@ -6,14 +6,14 @@
 
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
-#include "db/jet/data_page.h"
+#include "db/jet/storage/data_page.h"
 #include "db/jet/file/office_crypto.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/file/journal.h"
-#include "db/jet/row_codec.h"
+#include "db/jet/storage/row_codec.h"
 #include "db/jet/collation/sort_order.h"
 #include "db/jet/base/text.h"
-#include "db/jet/usage_map.h"
+#include "db/jet/storage/usage_map.h"
 
 namespace qv::jet {
 namespace {

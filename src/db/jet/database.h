@@ -33,9 +33,9 @@
 #include <vector>
 
 #include "db/io/env.h"
-#include "db/jet/column_type.h"
+#include "db/jet/storage/column_type.h"
 #include "db/jet/file/format.h"
-#include "db/jet/value.h"
+#include "db/jet/storage/value.h"
 
 namespace qv::jet {
 

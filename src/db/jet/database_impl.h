@@ -13,10 +13,10 @@
 #include "db/jet/database.h"
 #include "db/jet/file/format.h"
 #include "db/jet/file/lock_file.h"
-#include "db/jet/long_value.h"
+#include "db/jet/storage/long_value.h"
 #include "db/jet/file/pager.h"
-#include "db/jet/sid_mask.h"
-#include "db/jet/table_def.h"
+#include "db/jet/storage/sid_mask.h"
+#include "db/jet/storage/table_def.h"
 
 namespace qv::jet {
 

@@ -2,7 +2,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/database_impl.h"
-#include "db/jet/index_key.h"
+#include "db/jet/storage/index_key.h"
 #include "db/jet/base/text.h"
 
 namespace qv::jet {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "db/jet/database.h"
-#include "db/jet/value.h"
+#include "db/jet/storage/value.h"
 
 namespace qv::jet {
 

@@ -27,15 +27,15 @@
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
 #include "db/jet/file/ciphers.h"
-#include "db/jet/data_page.h"
+#include "db/jet/storage/data_page.h"
 #include "db/jet/file/office_crypto.h"
-#include "db/jet/sid_mask.h"
+#include "db/jet/storage/sid_mask.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/file/journal.h"
 #include "db/jet/collation/sort_order.h"
 #include "db/jet/system_tables.h"
 #include "db/jet/base/text.h"
-#include "db/jet/usage_map.h"
+#include "db/jet/storage/usage_map.h"
 
 namespace qv::jet {
 namespace {

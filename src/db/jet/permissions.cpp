@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "db/jet/database_impl.h"
-#include "db/jet/sid_mask.h"
+#include "db/jet/storage/sid_mask.h"
 
 namespace qv::jet {
 namespace {

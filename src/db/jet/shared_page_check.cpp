@@ -5,8 +5,8 @@
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
 #include "db/jet/database_impl.h"
-#include "db/jet/long_value.h"
-#include "db/jet/usage_map.h"
+#include "db/jet/storage/long_value.h"
+#include "db/jet/storage/usage_map.h"
 
 namespace qv::jet {
 

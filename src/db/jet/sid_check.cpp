@@ -4,7 +4,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/database_impl.h"
-#include "db/jet/sid_mask.h"
+#include "db/jet/storage/sid_mask.h"
 
 namespace qv::jet {
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "db/jet/date.h"
+#include "db/jet/storage/date.h"
 
 namespace qv::sql {
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "db/jet/database.h"
-#include "db/jet/value.h"
+#include "db/jet/storage/value.h"
 #include "db/sql/statement.h"
 
 namespace qv::sql {

@@ -23,7 +23,7 @@
 #include <string_view>
 
 #include "db/jet/database.h"
-#include "db/jet/value.h"
+#include "db/jet/storage/value.h"
 #include "db/sql/statement.h"
 
 namespace qv::sql {

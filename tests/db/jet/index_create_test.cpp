@@ -15,8 +15,8 @@
 #include "db/jet/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/database_impl.h"
-#include "db/jet/index_tree.h"
-#include "db/jet/table_def.h"
+#include "db/jet/storage/index_tree.h"
+#include "db/jet/storage/table_def.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 

@@ -11,7 +11,7 @@
 #include "db/jet/base/bytes.h"
 #include "db/jet/checker.h"
 #include "db/jet/column_def.h"
-#include "db/jet/data_page.h"
+#include "db/jet/storage/data_page.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/file_patch.h"
 #include "db/jet/file/format.h"

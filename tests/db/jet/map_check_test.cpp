@@ -14,7 +14,7 @@
 #include "db/jet/database.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/reader_oracle.h"
-#include "db/jet/usage_map.h"
+#include "db/jet/storage/usage_map.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 

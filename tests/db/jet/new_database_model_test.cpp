@@ -20,7 +20,7 @@
 #include "db/jet/database.h"
 #include "db/jet/raw_layout.h"
 #include "db/jet/reader_oracle.h"
-#include "db/jet/sid_mask.h"
+#include "db/jet/storage/sid_mask.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 

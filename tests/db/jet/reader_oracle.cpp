@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "db/jet/date.h"
-#include "db/jet/numeric.h"
+#include "db/jet/storage/date.h"
+#include "db/jet/storage/numeric.h"
 #include "support/testdata.h"
 
 namespace qv::test {

@@ -5,9 +5,9 @@
 #include <tuple>
 
 #include "db/jet/base/bytes.h"
-#include "db/jet/data_page.h"
+#include "db/jet/storage/data_page.h"
 #include "db/jet/database_impl.h"
-#include "db/jet/row_codec.h"
+#include "db/jet/storage/row_codec.h"
 #include "support/temp_dir.h"
 
 namespace qv::test {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/sid_mask.h"
+#include "db/jet/storage/sid_mask.h"
 
 namespace qv::test {
 

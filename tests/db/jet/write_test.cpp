@@ -12,7 +12,7 @@
 #include "db/jet/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/database_impl.h"
-#include "db/jet/date.h"
+#include "db/jet/storage/date.h"
 #include "db/jet/reader_oracle.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"

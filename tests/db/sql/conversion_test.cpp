@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "db/jet/date.h"
+#include "db/jet/storage/date.h"
 #include "db/sql/literal_conversion.h"
 #include "db/sql/parser.h"
 

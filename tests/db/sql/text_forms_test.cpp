@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "db/jet/date.h"
+#include "db/jet/storage/date.h"
 #include "db/sql/date_text.h"
 #include "db/sql/number_text.h"
 

@@ -1,4 +1,4 @@
-#include "db/jet/index_tree.h"
+#include "db/jet/storage/index_tree.h"
 
 #include <algorithm>
 #include <cstring>

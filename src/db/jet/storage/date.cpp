@@ -1,4 +1,4 @@
-#include "db/jet/date.h"
+#include "db/jet/storage/date.h"
 
 #include <cmath>
 

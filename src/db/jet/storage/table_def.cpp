@@ -1,4 +1,4 @@
-#include "db/jet/table_def.h"
+#include "db/jet/storage/table_def.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "db/jet/index_key.h"
+#include "db/jet/storage/index_key.h"
 
 #include <cstring>
 
 #include "db/io/error.h"
-#include "db/jet/numeric.h"
+#include "db/jet/storage/numeric.h"
 #include "db/jet/collation/sort_order.h"
 #include "db/jet/base/text.h"
 

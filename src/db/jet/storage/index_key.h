@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/table_def.h"
-#include "db/jet/value.h"
+#include "db/jet/storage/table_def.h"
+#include "db/jet/storage/value.h"
 
 namespace qv::jet {
 

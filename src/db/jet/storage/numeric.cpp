@@ -1,4 +1,4 @@
-#include "db/jet/numeric.h"
+#include "db/jet/storage/numeric.h"
 
 #include <algorithm>
 #include <cstring>

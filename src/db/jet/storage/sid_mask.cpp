@@ -1,4 +1,4 @@
-#include "db/jet/sid_mask.h"
+#include "db/jet/storage/sid_mask.h"
 
 #include <cmath>
 #include <cstring>

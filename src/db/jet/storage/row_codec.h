@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/long_value.h"
-#include "db/jet/table_def.h"
-#include "db/jet/value.h"
+#include "db/jet/storage/long_value.h"
+#include "db/jet/storage/table_def.h"
+#include "db/jet/storage/value.h"
 
 namespace qv::jet {
 

@@ -1,11 +1,11 @@
-#include "db/jet/long_value.h"
+#include "db/jet/storage/long_value.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
-#include "db/jet/data_page.h"
+#include "db/jet/storage/data_page.h"
 
 namespace qv::jet {
 

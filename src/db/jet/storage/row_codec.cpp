@@ -1,4 +1,4 @@
-#include "db/jet/row_codec.h"
+#include "db/jet/storage/row_codec.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
-#include "db/jet/numeric.h"
+#include "db/jet/storage/numeric.h"
 #include "db/jet/base/text.h"
 
 namespace qv::jet {

@@ -40,7 +40,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/jet/column_type.h"
+#include "db/jet/storage/column_type.h"
 #include "db/jet/file/pager.h"
 
 namespace qv::jet {

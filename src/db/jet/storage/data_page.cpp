@@ -1,4 +1,4 @@
-#include "db/jet/data_page.h"
+#include "db/jet/storage/data_page.h"
 
 #include <cstring>
 
