@@ -18,6 +18,7 @@
 #include "db/jet/database.h"
 #include "db/sql/executor.h"
 #include "db/sql/sql_error.h"
+#include "support/memory_database.h"
 
 namespace {
 
@@ -28,26 +29,6 @@ using Kind = qv::jet::Value::Kind;
 [[noreturn]] void fail(const char* what) {
   std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
   std::abort();
-}
-
-bool fits(ColumnType t, Kind k) {
-  switch (t) {
-    case ColumnType::kBoolean: return k == Kind::kBoolean;
-    case ColumnType::kByte:
-    case ColumnType::kInteger:
-    case ColumnType::kLong: return k == Kind::kInteger;
-    case ColumnType::kCurrency: return k == Kind::kCurrency;
-    case ColumnType::kSingle:
-    case ColumnType::kDouble: return k == Kind::kDouble;
-    case ColumnType::kDateTime: return k == Kind::kDateTime;
-    case ColumnType::kBinary:
-    case ColumnType::kOle: return k == Kind::kBinary;
-    case ColumnType::kText:
-    case ColumnType::kMemo: return k == Kind::kText;
-    case ColumnType::kGuid: return k == Kind::kGuid && true;
-    case ColumnType::kNumeric: return k == Kind::kDecimal;
-  }
-  return false;
 }
 
 class CheckingTable final : public qv::jet::Table {
@@ -65,7 +46,7 @@ class CheckingTable final : public qv::jet::Table {
         if (columns_[i].type == ColumnType::kBoolean) fail("Null in a Yes/No column");
         continue;
       }
-      if (!fits(columns_[i].type, v.kind)) fail("value of the wrong kind");
+      if (!qv::test::kindFits(columns_[i].type, v.kind)) fail("value of the wrong kind");
       if (v.kind == Kind::kGuid && v.s.size() != 16) fail("GUID not 16 bytes");
     }
     ++rows_;

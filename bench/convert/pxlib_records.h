@@ -1,25 +1,15 @@
 #pragma once
 // Reading a Paradox table with pxlib (Debian's pxlib-dev), the reader our own is
 // compared with: every value of every record is decoded, and something of each is
-// added to a checksum so that no decoding is skipped.
-//
-// The .mb memo file is attached by hand: PX_set_blob_file() of pxlib 0.6.8 overruns a
-// stack buffer. The stream functions used for that are exported by libpx but not
-// declared in its header.
+// added to a checksum so that no decoding is skipped. The table is opened by the tests'
+// pxlib wrapper (tests/support/pxlib_table.h), which attaches the .mb memo file.
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <paradox.h>
-pxstream_t* px_stream_new_file(pxdoc_t* pxdoc, int mode, int close, FILE* fp);
-size_t px_mb_read(pxblob_t* p, pxstream_t* dummy, size_t len, void* buffer);
-int px_mb_seek(pxblob_t* p, pxstream_t* dummy, long offset, int whence);
-long px_mb_tell(pxblob_t* p, pxstream_t* dummy);
-}
+#include "support/pxlib_table.h"
 
 namespace qv::bench {
 
@@ -27,36 +17,18 @@ class PxlibTable {
  public:
   // Opens the table and, when it can be read, its memo file; ok() says whether pxlib
   // could open the table.
-  PxlibTable(const std::string& table, const std::string& memoFile) {
-    PX_boot();
-    doc_ = PX_new();
-    if (PX_open_file(doc_, table.c_str()) != 0) return;
-    open_ = true;
-    mb_ = std::fopen(memoFile.c_str(), "rb");
-    if (mb_) {
-      pxblob_t* blob = PX_new_blob(doc_);
-      blob->mb_stream = px_stream_new_file(doc_, pxfFileRead, 0, mb_);
-      blob->read = px_mb_read;
-      blob->seek = px_mb_seek;
-      blob->tell = px_mb_tell;
-    }
-    fields_ = PX_get_num_fields(doc_);
-    record_.resize(static_cast<size_t>(PX_get_recordsize(doc_)));
+  PxlibTable(const std::string& table, const std::string& memoFile) : table_(booted(table), memoFile) {
+    if (!table_.ok()) return;
+    doc_ = table_.doc();
+    fields_ = table_.fields();
   }
-  ~PxlibTable() {
-    if (open_) PX_close(doc_);
-    PX_delete(doc_);
-    if (mb_) std::fclose(mb_);
-  }
-  PxlibTable(const PxlibTable&) = delete;
-  PxlibTable& operator=(const PxlibTable&) = delete;
 
-  bool ok() const { return open_; }
-  int records() { return PX_get_num_records(doc_); }
+  bool ok() const { return table_.ok(); }
+  int records() { return table_.records(); }
 
   // Reads record n and adds its values to sum; false when pxlib cannot read it.
   bool read(int n, uint64_t& sum) {
-    if (!PX_get_record(doc_, n, record_.data())) return false;
+    if (!table_.record(n, record_)) return false;
     char* p = record_.data();
     for (int f = 0; f < fields_; ++f) {
       pxfield_t* field = PX_get_field(doc_, f);
@@ -67,6 +39,12 @@ class PxlibTable {
   }
 
  private:
+  // pxlib wants PX_boot() before its first document.
+  static const std::string& booted(const std::string& table) {
+    PX_boot();
+    return table;
+  }
+
   uint64_t valueOf(pxfield_t* field, char* p) {
     switch (field->px_ftype) {
       case pxfAlpha: {
@@ -117,9 +95,8 @@ class PxlibTable {
     }
   }
 
+  qv::test::PxTable table_;
   pxdoc_t* doc_ = nullptr;
-  std::FILE* mb_ = nullptr;
-  bool open_ = false;
   int fields_ = 0;
   std::vector<char> record_;
 };

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/kill_trials.h"
+#include "support/kill_trials.h"
 #include "engine/paradox_discovery.h"
 #include "support/temp_dir.h"
 

@@ -16,10 +16,10 @@
 #include <map>
 #include <set>
 
-#include "db/io/fault_env.h"
+#include "support/fault_env.h"
 #include "db/jet/checker.h"
 #include "db/jet/database.h"
-#include "app/kill_trials.h"
+#include "support/kill_trials.h"
 #include "db/jet/reader_oracle.h"
 #include "engine/access_catalog.h"
 #include "engine/connection_strings.h"

@@ -10,7 +10,7 @@
 #include <random>
 #include <thread>
 
-#include "app/kill_trials.h"
+#include "support/kill_trials.h"
 
 namespace qv::test {
 namespace {

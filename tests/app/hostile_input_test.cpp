@@ -22,7 +22,7 @@
 #include <set>
 #include <thread>
 
-#include "app/kill_trials.h"
+#include "support/kill_trials.h"
 #include "db/jet/file/lock_file.h"
 #include "db/paradox/table_writer.h"
 #include "support/temp_dir.h"

@@ -6,7 +6,7 @@
 #include "db/ado/connection.h"
 #include "db/ado/driver.h"
 #include "db/ado/error.h"
-#include "db/ado/memory_driver.h"
+#include "support/memory_driver.h"
 #include "engine/access_catalog.h"
 #include "engine/provider_check.h"
 #include "shell/messages.h"

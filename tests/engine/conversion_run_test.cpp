@@ -3,7 +3,7 @@
 #include <QRegularExpression>
 
 #include "db/ado/data_type.h"
-#include "db/ado/memory_driver.h"
+#include "support/memory_driver.h"
 #include "engine/connection_strings.h"
 #include "engine/conversion_run.h"
 #include "shell/messages.h"

@@ -18,7 +18,7 @@
 
 #include "db/ado/connection.h"
 #include "db/ado/driver.h"
-#include "db/ado/memory_driver.h"
+#include "support/memory_driver.h"
 #include "engine/provider_check.h"
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
@@ -311,6 +311,7 @@ TEST_F(Form1Test, ClosingClosesTheConnectionsAndEndsARunningProgram) {
   auto running = load();
   running->show();
   ado::resetMemoryStores();
+  ado::installMemoryDriver();
   running->access_conn = ado::Connection::Create();
   running->access_conn->Open(QStringLiteral("Provider=Memory;Data Source=closing"));
   running->Paradox_conn = ado::Connection::Create();

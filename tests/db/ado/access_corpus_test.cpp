@@ -9,7 +9,7 @@
 
 #include "db/ado/corpus_script.h"
 #include "db/sql/executor.h"
-#include "db/sql/memory_database.h"
+#include "support/memory_database.h"
 #include "engine/connection_strings.h"
 #include "support/testdata.h"
 

@@ -10,7 +10,7 @@
 #include "db/ado/data_type.h"
 #include "db/ado/error.h"
 #include "db/ado/recordset.h"
-#include "db/sql/memory_database.h"
+#include "support/memory_database.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 #include "support/unprivileged.h"

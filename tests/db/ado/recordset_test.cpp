@@ -3,7 +3,7 @@
 #include "db/ado/connection.h"
 #include "db/ado/data_type.h"
 #include "db/ado/error.h"
-#include "db/ado/memory_driver.h"
+#include "support/memory_driver.h"
 #include "db/ado/recordset.h"
 
 namespace qv::ado {
@@ -20,6 +20,7 @@ class RecordsetTest : public ::testing::Test {
     memoryStore(QStringLiteral("s")).tables.push_back(t);
     memoryStore(QStringLiteral("s")).tables.push_back({QStringLiteral("Empty"), QStringLiteral("TABLE"), t.fields, {}});
     memoryStore(QStringLiteral("s")).tables.push_back({QStringLiteral("MSysObjects"), QStringLiteral("SYSTEM TABLE"), {}, {}});
+    installMemoryDriver();
     conn = Connection::Create();
     conn->setCursorLocation(adUseClient);
     conn->Open(QStringLiteral("Provider=memory;Data Source=s"));

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "db/io/fault_env.h"
+#include "support/fault_env.h"
 #include "support/temp_dir.h"
 
 namespace qv::io {

@@ -7,7 +7,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/checker.h"
-#include "db/jet/column_def.h"
+#include "support/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/file_patch.h"

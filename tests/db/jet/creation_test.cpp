@@ -10,9 +10,9 @@
 #include <iterator>
 
 #include "db/io/error.h"
-#include "db/io/fault_env.h"
+#include "support/fault_env.h"
 #include "db/jet/checker.h"
-#include "db/jet/column_def.h"
+#include "support/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/file/lock_file.h"
 #include "support/temp_dir.h"

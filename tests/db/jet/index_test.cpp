@@ -14,7 +14,7 @@
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
 #include "db/jet/checker.h"
-#include "db/jet/column_def.h"
+#include "support/column_def.h"
 #include "db/jet/storage/data_page.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/storage/index_key.h"

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "db/jet/checker.h"
-#include "db/jet/column_def.h"
+#include "support/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/reader_oracle.h"
 #include "support/temp_dir.h"

@@ -10,7 +10,7 @@
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
 #include "db/jet/checker.h"
-#include "db/jet/column_def.h"
+#include "support/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/database_impl.h"
 #include "db/jet/reader_oracle.h"

@@ -16,7 +16,7 @@
 #include <set>
 
 #include "db/jet/checker.h"
-#include "db/jet/column_def.h"
+#include "support/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/raw_layout.h"
 #include "db/jet/reader_oracle.h"

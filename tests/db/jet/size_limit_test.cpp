@@ -11,9 +11,9 @@
 
 #include "db/io/env.h"
 #include "db/io/error.h"
-#include "db/io/fault_env.h"
+#include "support/fault_env.h"
 #include "db/jet/checker.h"
-#include "db/jet/column_def.h"
+#include "support/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/file/format.h"
 #include "db/jet/file/journal.h"

@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "db/io/fault_env.h"
+#include "support/fault_env.h"
 #include "db/jet/checker.h"
-#include "db/jet/column_def.h"
+#include "support/column_def.h"
 #include "db/jet/database.h"
 #include "db/jet/file/pager.h"
 #include "support/temp_dir.h"

@@ -19,7 +19,7 @@
 #include "db/paradox/blob_file.h"
 #include "db/paradox/table_reader.h"
 #include "db/paradox/table_writer.h"
-#include "pxlib_support.h"
+#include "support/pxlib_table.h"
 #include "support/temp_dir.h"
 #include "support/testdata.h"
 #include "writer_samples.h"

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "db/io/error.h"
-#include "db/io/fault_env.h"
+#include "support/fault_env.h"
 #include "db/paradox/table_reader.h"
 #include "db/paradox/table_writer.h"
 #include "support/temp_dir.h"

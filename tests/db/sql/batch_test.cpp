@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "db/io/fault_env.h"
+#include "support/fault_env.h"
 #include "db/jet/database.h"
 #include "db/sql/executor.h"
 #include "support/temp_dir.h"

@@ -4,7 +4,7 @@
 
 #include "db/jet/storage/date.h"
 #include "db/sql/executor.h"
-#include "db/sql/memory_database.h"
+#include "support/memory_database.h"
 
 namespace qv::sql {
 namespace {

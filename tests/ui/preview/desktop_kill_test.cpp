@@ -10,7 +10,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/kill_trials.h"
+#include "support/kill_trials.h"
 #include "engine/paradox_discovery.h"
 #include "support/temp_dir.h"
 

@@ -11,7 +11,7 @@
 #include <QThread>
 #include <QTreeView>
 
-#include "db/ado/memory_driver.h"
+#include "support/memory_driver.h"
 #include "ui/preview/form2.h"
 #include "ui/preview/form4.h"
 #include "ui/preview/preview_test_env.h"

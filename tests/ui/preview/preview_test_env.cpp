@@ -1,6 +1,6 @@
 #include "ui/preview/preview_test_env.h"
 
-#include "db/ado/memory_driver.h"
+#include "support/memory_driver.h"
 #include "shell/url_opener.h"
 #include "ui/preview/form2.h"
 #include "ui/preview/modal_display.h"
@@ -33,6 +33,7 @@ void PreviewTest::SetUp() {
     opened << address;
     return true;
   });
+  ado::installMemoryDriver();
   access = ado::Connection::Create();
   access->Open(QStringLiteral("Provider=Memory;Data Source=access"));
   ui::PreviewEnvironment env;

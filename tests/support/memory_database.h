@@ -13,6 +13,9 @@
 
 namespace qv::test {
 
+// Whether a value of the kind may be stored in a column of the type, as the engine demands.
+bool kindFits(jet::ColumnType type, jet::Value::Kind kind);
+
 class MemoryTable final : public jet::Table {
  public:
   MemoryTable(std::string name, std::vector<jet::ColumnDef> columns) : name_(std::move(name)), columns_(std::move(columns)) {}

@@ -1,4 +1,4 @@
-#include "db/sql/memory_database.h"
+#include "support/memory_database.h"
 
 #include <algorithm>
 
@@ -9,6 +9,22 @@ namespace {
 
 using jet::ColumnType;
 using Kind = jet::Value::Kind;
+
+class VectorCursor final : public jet::RowCursor {
+ public:
+  explicit VectorCursor(const std::vector<std::vector<jet::Value>>& rows) : rows_(rows) {}
+  bool next(std::vector<jet::Value>& row) override {
+    if (i_ >= rows_.size()) return false;
+    row = rows_[i_++];
+    return true;
+  }
+
+ private:
+  const std::vector<std::vector<jet::Value>>& rows_;
+  size_t i_ = 0;
+};
+
+}  // namespace
 
 bool kindFits(ColumnType type, Kind kind) {
   switch (type) {
@@ -29,22 +45,6 @@ bool kindFits(ColumnType type, Kind kind) {
   }
   return false;
 }
-
-class VectorCursor final : public jet::RowCursor {
- public:
-  explicit VectorCursor(const std::vector<std::vector<jet::Value>>& rows) : rows_(rows) {}
-  bool next(std::vector<jet::Value>& row) override {
-    if (i_ >= rows_.size()) return false;
-    row = rows_[i_++];
-    return true;
-  }
-
- private:
-  const std::vector<std::vector<jet::Value>>& rows_;
-  size_t i_ = 0;
-};
-
-}  // namespace
 
 void MemoryTable::insert(std::span<const jet::Value> values) {
   if (failNextInsert) {

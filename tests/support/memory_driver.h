@@ -4,6 +4,9 @@
 // lists them; Execute logs every statement and understands just enough DDL
 // (CREATE TABLE `T`, DROP TABLE `T`) to keep the catalogue honest. A test can make
 // chosen statements fail.
+//
+// The programs do not know this driver: a test adds it to the registry with
+// installMemoryDriver(), again after restoreBuiltins().
 
 #include <QString>
 #include <functional>
@@ -40,5 +43,8 @@ MemoryStore& memoryStore(const QString& name);
 void resetMemoryStores();
 
 std::shared_ptr<Driver> makeMemoryDriver();
+// Adds the in-memory driver to DriverRegistry::instance() (once: a second call does nothing
+// while it is there).
+void installMemoryDriver();
 
 }  // namespace qv::ado

@@ -1,4 +1,4 @@
-#include "db/io/fault_env.h"
+#include "support/fault_env.h"
 
 namespace qv::io {
 namespace {

@@ -1,4 +1,4 @@
-#include "db/ado/memory_driver.h"
+#include "support/memory_driver.h"
 
 #include <QRegularExpression>
 
@@ -98,5 +98,15 @@ MemoryStore& memoryStore(const QString& name) { return stores()[name]; }
 void resetMemoryStores() { stores().clear(); }
 
 std::shared_ptr<Driver> makeMemoryDriver() { return std::make_shared<MemoryDriver>(); }
+
+void installMemoryDriver() {
+  DriverRegistry& registry = DriverRegistry::instance();
+  try {
+    if (registry.find(ConnectionString(QStringLiteral("Provider=Memory")))->name() == QStringLiteral("Memory")) return;
+  } catch (const Error&) {
+    // not there yet
+  }
+  registry.add(makeMemoryDriver());
+}
 
 }  // namespace qv::ado
