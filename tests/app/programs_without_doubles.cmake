@@ -1,0 +1,25 @@
+# cmake -DPROGRAMS="a;b" -DNM=nm -P programs_without_doubles.cmake
+# Fails when a shipped program holds a symbol of the tests' support library: the in-memory
+# driver ("Provider=Memory"), the fault-injecting or in-memory Env, the in-memory database,
+# or anything else of namespace qv::test.
+set(_doubles "MemoryDriver|MemoryStore|makeMemoryDriver|installMemoryDriver|FaultEnv|qv::test::")
+foreach(program ${PROGRAMS})
+  if(NOT EXISTS "${program}")
+    message(FATAL_ERROR "${program} is not built")
+  endif()
+  execute_process(COMMAND ${NM} -C "${program}" OUTPUT_VARIABLE _symbols RESULT_VARIABLE _rc ERROR_VARIABLE _err)
+  if(NOT _rc EQUAL 0)
+    message(FATAL_ERROR "${NM} -C ${program} failed: ${_err}")
+  endif()
+  string(REGEX MATCHALL "[^\n]*(${_doubles})[^\n]*" _found "${_symbols}")
+  if(_found)
+    list(SUBLIST _found 0 5 _some)
+    list(JOIN _some "\n  " _shown)
+    message(FATAL_ERROR "${program} links test code:\n  ${_shown}")
+  endif()
+  string(REGEX MATCHALL "[^\n]*registerBuiltinDrivers[^\n]*" _registry "${_symbols}")
+  if(NOT _registry)
+    message(FATAL_ERROR "${program}: no symbol registerBuiltinDrivers; the check reads the wrong symbols")
+  endif()
+  message(STATUS "${program}: no test code")
+endforeach()
