@@ -221,16 +221,21 @@ std::vector<IndexTree::Level> IndexTree::descend(const IndexEntryBytes& entry, I
       *leafPage = page;
       return path;
     }
-    std::vector<Child> children = childrenOf(p);
-    if (children.empty()) throw DbError(kErrFormat, what_ + " is damaged (index node " + std::to_string(page) + " is empty)");
-    size_t at = children.size() - 1;
-    for (size_t i = 0; i < children.size(); ++i)
-      if (!children[i].last || entry <= *children[i].last) {
+    const size_t count = p.entries.size() + (p.tail != 0 ? 1 : 0);
+    if (count == 0) throw DbError(kErrFormat, what_ + " is damaged (index node " + std::to_string(page) + " is empty)");
+    // The first child whose last key is at or after the entry, else the last child (the
+    // tail child, whose key the node does not keep, when it has one). Its children are
+    // listed only if the change goes up to this node (propagate()).
+    size_t at = count - 1;
+    for (size_t i = 0; i < p.entries.size(); ++i) {
+      const IndexEntryBytes& e = p.entries[i];
+      if (!std::lexicographical_compare(e.begin(), e.end() - 4, entry.begin(), entry.end())) {
         at = i;
         break;
       }
-    uint32_t child = children[at].page;
-    path.push_back({page, p.prev, p.next, std::move(children), at});
+    }
+    const uint32_t child = at < p.entries.size() ? nodeChild(p.entries[at]) : p.tail;
+    path.push_back({page, p.prev, p.next, {}, at});
     page = child;
   }
   throw DbError(kErrFormat, what_ + " is damaged (an index is too deep)");
@@ -239,6 +244,8 @@ std::vector<IndexTree::Level> IndexTree::descend(const IndexEntryBytes& entry, I
 void IndexTree::propagate(std::vector<Level>& path, std::vector<Child> replacement, bool lastChanged) {
   for (size_t level = path.size(); level-- > 0;) {
     Level& lv = path[level];
+    // The node is as descend() found it: the levels below change only it and other pages.
+    if (lv.children.empty()) lv.children = childrenOf(load(lv.page));
     std::vector<Child>& ch = lv.children;
     const bool wasLast = lv.at + 1 == ch.size();
     ch.erase(ch.begin() + static_cast<long>(lv.at));
