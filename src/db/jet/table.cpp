@@ -116,13 +116,22 @@ void TableImpl::insertRows(std::span<const Value> values, size_t* rowsInFile) {
         }
       }
       endStep();
-      stepFullPages_.clear();
     });
   } catch (...) {
+    stepFullPages_.clear();
+    stepLongValuePages_.clear();
     flushEachStep_ = false;
     if (rowsInFile) *rowsInFile = runRowsInFile_;
     throw;
   }
+  // The last step is written too: the buffers of the pages it filled serve the next run,
+  // as each earlier step's did, rather than stay cached until the cache is trimmed.
+  Pager& pager = db_.pager();
+  for (uint32_t full : stepFullPages_) pager.release(full);
+  for (uint32_t page : stepLongValuePages_)
+    if (!lv_.isSharedPage(page)) pager.release(page);
+  stepFullPages_.clear();
+  stepLongValuePages_.clear();
   flushEachStep_ = false;
   if (rowsInFile) *rowsInFile = values.size() / n;
 }
@@ -270,6 +279,8 @@ uint32_t TableImpl::newPage(uint16_t column, bool shared) {
 }
 
 void TableImpl::leaveSharedPage(uint16_t column, uint32_t page) {
+  // A run no longer comes back to it: its buffer goes with the step's other pages.
+  if (flushEachStep_) stepLongValuePages_.push_back(page);
   for (auto it = newLongValuePages_.rbegin(); it != newLongValuePages_.rend(); ++it)
     if (it->page == page) {
       it->shared = false;  // new in this step: it never reaches the free-space map
