@@ -173,6 +173,9 @@ std::string encodeUcs2Text(std::string_view utf8, bool allowCompression) {
 
 namespace {
 
+// Texts are read and written eight bytes at a time through words in the host's order.
+static_assert(std::endian::native == std::endian::little, "the bulk text paths assume a little-endian host");
+
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
 constexpr uint64_t kLowBits = 0x0101010101010101ull;
 
@@ -236,10 +239,14 @@ void appendPlainUcs2(std::string_view s, std::vector<uint8_t>& out) {
       uint64_t w;
       std::memcpy(&w, b + i, 8);
       if ((w & kHighBits) == 0) {
-        for (size_t k = 0; k < 8; ++k) {
-          dst[2 * k] = b[i + k];
-          dst[2 * k + 1] = 0;
-        }
+        // Each byte widened to a little-endian unit: four at a time in a word.
+        auto widen = [](uint64_t x) {
+          x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+          return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+        };
+        const uint64_t low = widen(w & 0xFFFFFFFFull), high = widen(w >> 32);
+        std::memcpy(dst, &low, 8);
+        std::memcpy(dst + 8, &high, 8);
         dst += 16;
         i += 8;
         continue;
