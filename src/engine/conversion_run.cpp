@@ -185,8 +185,9 @@ void ConversionRun::executeQueuedRows(StepTrapAdapter& trap) {
   rowsDone_ += static_cast<long>(statements.size());
   std::sort(failures.begin(), failures.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   // Reported as the statement's own step would have reported it, with its row.
-  for (const auto& [i, failure] : failures) {
-    reportRow_ = rows[i];
+  for (const auto& entry : failures) {
+    const std::exception_ptr failure = entry.second;
+    reportRow_ = rows[entry.first];
     trap.run(406, [&] { std::rethrow_exception(failure); });
     reportRow_ = -1;
   }
