@@ -193,16 +193,24 @@ int run(const std::vector<std::string>& args) {
             ", \"ado\": " + std::to_string(ado::adoTypeOf(f.type)) + "}\n";
     std::fputs(line.c_str(), stdout);
   }
+  // Records go out a megabyte or so at a time, in one write each.
+  constexpr size_t kChunk = size_t{1} << 20;
   std::vector<paradox::Value> row;
+  line.clear();
+  line.reserve(kChunk + (kChunk >> 2));
   while (reader.next(row)) {
-    line = "[";
+    line += '[';
     for (size_t i = 0; i < row.size(); ++i) {
       if (i) line += ", ";
       appendValue(line, row[i]);
     }
     line += "]\n";
-    std::fputs(line.c_str(), stdout);
+    if (line.size() >= kChunk) {
+      std::fwrite(line.data(), 1, line.size(), stdout);
+      line.clear();
+    }
   }
+  std::fwrite(line.data(), 1, line.size(), stdout);
   for (const std::string& notice : reader.textNotices()) std::fprintf(stderr, "%s\n", notice.c_str());
   return kExitOk;
 }

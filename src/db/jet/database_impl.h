@@ -65,6 +65,8 @@ class TableImpl final : public Table, private LongValuePages {
   std::optional<std::string> indexProblem() const;
   // Adds or removes the index entries of a row (values as decoded from the row).
   void addIndexEntries(std::span<const Value> values, uint32_t pointer);
+  // Inserts rows of `width` values, then their entries in each index (in one change).
+  void insertIndexedRows(std::span<const Value> values, size_t width);
   // Throws DbError(kErrSql) when a row has a Null in a column of a required index.
   void checkRequiredKeys(std::span<const Value> values) const;
   // A row's leaf entry in one index; a text the index's sort order cannot key is a

@@ -90,9 +90,7 @@ void TableImpl::insertRows(std::span<const Value> values, size_t* rowsInFile) {
   if (!def_.realIndexes.empty()) {
     // Each row's index entries need its pointer: an indexed table takes its rows one by
     // one, and all of them reach the file together.
-    db_.change([&] {
-      for (size_t at = 0; at < values.size(); at += n) insertRow(values.subspan(at, n));
-    });
+    db_.change([&] { insertIndexedRows(values, n); });
     if (rowsInFile) *rowsInFile = values.size() / n;
     return;
   }
@@ -118,13 +116,22 @@ void TableImpl::insertRows(std::span<const Value> values, size_t* rowsInFile) {
         }
       }
       endStep();
-      stepFullPages_.clear();
     });
   } catch (...) {
+    stepFullPages_.clear();
+    stepLongValuePages_.clear();
     flushEachStep_ = false;
     if (rowsInFile) *rowsInFile = runRowsInFile_;
     throw;
   }
+  // The last step is written too: the buffers of the pages it filled serve the next run,
+  // as each earlier step's did, rather than stay cached until the cache is trimmed.
+  Pager& pager = db_.pager();
+  for (uint32_t full : stepFullPages_) pager.release(full);
+  for (uint32_t page : stepLongValuePages_)
+    if (!lv_.isSharedPage(page)) pager.release(page);
+  stepFullPages_.clear();
+  stepLongValuePages_.clear();
   flushEachStep_ = false;
   if (rowsInFile) *rowsInFile = values.size() / n;
 }
@@ -189,6 +196,49 @@ void TableImpl::addIndexEntries(std::span<const Value> values, uint32_t pointer)
   }
 }
 
+void TableImpl::insertIndexedRows(std::span<const Value> values, size_t width) {
+  // The rows go in first, then their index entries: each index takes the run's entries in
+  // key order, so one entry after another lands on the leaf the one before changed, and
+  // the pages an index decodes serve the whole run.
+  Pager& pager = db_.pager();
+  const std::string what = "'" + db_.path() + "' (table " + name_ + ")";
+  struct Pending {
+    IndexEntryBytes entry;
+    bool unique;
+  };
+  std::vector<std::vector<Pending>> pending(def_.realIndexes.size());
+  std::vector<Value> stored;
+  for (size_t at = 0; at < values.size(); at += width) {
+    placeRow(values.subspan(at, width));
+    const uint32_t pointer = endStep();
+    if (pointer == 0) continue;
+    // Keys come from the row as stored, so they say exactly what a reader of the row sees.
+    decodeRow(pager, def_, rowAt(pager, pointer, what), stored, what);
+    checkRequiredKeys(stored);
+    for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
+      const RealIndex& ri = def_.realIndexes[i];
+      // Rows whose key is all Null stay out of an ignore-nulls index; Null keys never
+      // clash in a unique one.
+      const bool allNull = keyAllNull(def_, ri, stored);
+      if (allNull && (ri.flags & kIndexIgnoreNulls)) continue;
+      pending[i].push_back({entryOf(ri, stored, pointer, what), (ri.flags & kIndexUnique) && !allNull});
+    }
+  }
+  for (size_t i = 0; i < pending.size(); ++i) {
+    std::vector<Pending>& run = pending[i];
+    std::sort(run.begin(), run.end(), [](const Pending& a, const Pending& b) { return a.entry < b.entry; });
+    const uint32_t map = def_.realIndexes[i].usageMap;
+    DecodedIndexPages decoded;
+    IndexTree tree(pager, def_.page, def_.realIndexes[i].firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
+                   [this, map](uint32_t p) { db_.releaseIndexPage(map, p); }, &decoded);
+    int newKeys = 0;
+    for (const Pending& p : run)
+      if (tree.insert(p.entry, p.unique)) ++newKeys;
+    // The definition counts each index's distinct keys.
+    if (newKeys != 0) adjustIndexCount(i, newKeys);
+  }
+}
+
 void TableImpl::removeIndexEntries(std::span<const Value> values, uint32_t pointer) {
   std::string what = "'" + db_.path() + "' (table " + name_ + ")";
   for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
@@ -229,6 +279,8 @@ uint32_t TableImpl::newPage(uint16_t column, bool shared) {
 }
 
 void TableImpl::leaveSharedPage(uint16_t column, uint32_t page) {
+  // A run no longer comes back to it: its buffer goes with the step's other pages.
+  if (flushEachStep_) stepLongValuePages_.push_back(page);
   for (auto it = newLongValuePages_.rbegin(); it != newLongValuePages_.rend(); ++it)
     if (it->page == page) {
       it->shared = false;  // new in this step: it never reaches the free-space map

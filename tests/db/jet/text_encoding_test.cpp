@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,29 @@ TEST(TextEncoding, CompressedExactlyWhenEveryCharacterFitsOneByte) {
     EXPECT_EQ(stored(t, true), utf16le(t)) << t;
   }
   EXPECT_EQ(stored("\xF0\x9F\x98\x80", true), std::string("\x3D\xD8\x00\xDE", 4)) << "a surrogate pair";
+}
+
+// The stored form is made eight bytes at a time over ASCII: texts pieced together from
+// ASCII runs that cross those eight-byte steps, NULs, one- to four-byte characters and
+// broken sequences get the form a character-by-character reading gives them.
+TEST(TextEncoding, BulkEncodingAgreesWithCharacterByCharacterOnAnyBytes) {
+  const std::vector<std::string> pieces = {"a", "Hello, w", "12345678", std::string(1, '\0'), "\xC3\xA9", "\xC2\x80",
+                                           "\xD0\xAF", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\x80", "\xC3", "\xFF",
+                                           "\xC3" "A", "\xE2\x82", "'", "\r\n"};
+  std::mt19937 rng(16);
+  for (int n = 0; n < 20000; ++n) {
+    std::string t;
+    for (size_t k = rng() % 12; k > 0; --k) t += pieces[rng() % pieces.size()];
+    const std::u16string units = utf8ToUtf16(t);
+    // Compressed exactly when the text is well-formed UTF-8 with every character in
+    // U+0001..U+00FF; otherwise UTF-16 as the lenient decoding reads it.
+    bool compressible = !t.empty() && utf16ToUtf8(units) == t;
+    for (char16_t u : units) compressible = compressible && u != 0 && u <= 0xFF;
+    std::string want = "\xFF\xFE";
+    for (char16_t u : units) want += static_cast<char>(u);
+    ASSERT_EQ(stored(t, true), compressible ? want : utf16le(t)) << testing::PrintToString(t);
+    ASSERT_EQ(stored(t, false), utf16le(t)) << testing::PrintToString(t);
+  }
 }
 
 TEST(TextEncoding, StoredTextsDecodeToThemselves) {

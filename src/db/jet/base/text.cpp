@@ -173,40 +173,49 @@ std::string encodeUcs2Text(std::string_view utf8, bool allowCompression) {
 
 namespace {
 
-// The length of the run of ASCII bytes at the start of s[from..].
-size_t asciiRun(std::string_view s, size_t from) {
-  size_t i = from;
-  while (i + 8 <= s.size()) {
-    uint64_t word;
-    std::memcpy(&word, s.data() + i, 8);
-    if (word & 0x8080808080808080ull) break;
-    i += 8;
-  }
-  while (i < s.size() && static_cast<uint8_t>(s[i]) < 0x80) ++i;
-  return i - from;
-}
+// Texts are read and written eight bytes at a time through words in the host's order.
+static_assert(std::endian::native == std::endian::little, "the bulk text paths assume a little-endian host");
+
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+constexpr uint64_t kLowBits = 0x0101010101010101ull;
+
+// Whether any of eight bytes is outside U+0001..U+007F (a NUL, or not ASCII).
+bool notPlainAscii(uint64_t w) { return ((w | ((w - kLowBits) & ~w)) & kHighBits) != 0; }
 
 // Writes utf8 compressed (after the FF FE marker) at out's end; false, with out as it
-// was, when a character is outside U+0001..U+00FF.
+// was, when a character is outside U+0001..U+00FF. One pass: ASCII eight bytes at a time.
 bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out) {
-  if (utf8.empty() || std::memchr(utf8.data(), 0, utf8.size()) != nullptr) return false;
+  if (utf8.empty()) return false;
   const size_t start = out.size();
   out.resize(start + 2 + utf8.size());  // never more bytes than the UTF-8 form
   uint8_t* dst = out.data() + start;
   *dst++ = 0xFF;
   *dst++ = 0xFE;
-  for (size_t i = 0; i < utf8.size();) {
-    const size_t run = asciiRun(utf8, i);
-    std::memcpy(dst, utf8.data() + i, run);
-    dst += run;
-    i += run;
-    if (i == utf8.size()) break;
-    const auto c = static_cast<uint8_t>(utf8[i]);
-    if ((c != 0xC2 && c != 0xC3) || i + 1 >= utf8.size() || (static_cast<uint8_t>(utf8[i + 1]) & 0xC0) != 0x80) {
+  const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
+  const size_t n = utf8.size();
+  size_t i = 0;
+  while (i < n) {
+    if (i + 8 <= n) {
+      uint64_t w;
+      std::memcpy(&w, s + i, 8);
+      if (!notPlainAscii(w)) {
+        std::memcpy(dst, &w, 8);
+        dst += 8;
+        i += 8;
+        continue;
+      }
+    }
+    const uint8_t c = s[i];
+    if (c != 0 && c < 0x80) {
+      *dst++ = c;
+      ++i;
+      continue;
+    }
+    if ((c != 0xC2 && c != 0xC3) || i + 1 >= n || (s[i + 1] & 0xC0) != 0x80) {
       out.resize(start);
       return false;
     }
-    *dst++ = static_cast<uint8_t>(((c & 0x1Fu) << 6) | (static_cast<uint8_t>(utf8[i + 1]) & 0x3Fu));
+    *dst++ = static_cast<uint8_t>(((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
     i += 2;
   }
   out.resize(static_cast<size_t>(dst - out.data()));
@@ -222,15 +231,39 @@ void appendPlainUcs2(std::string_view s, std::vector<uint8_t>& out) {
     *dst++ = static_cast<uint8_t>(u & 0xFF);
     *dst++ = static_cast<uint8_t>(u >> 8);
   };
+  const auto* b = reinterpret_cast<const uint8_t*>(s.data());
+  const size_t n = s.size();
   size_t i = 0;
-  while (i < s.size()) {
-    const size_t run = asciiRun(s, i);
-    for (size_t k = 0; k < run; ++k) {
-      *dst++ = static_cast<uint8_t>(s[i + k]);
-      *dst++ = 0;
+  while (i < n) {
+    if (i + 8 <= n) {
+      uint64_t w;
+      std::memcpy(&w, b + i, 8);
+      if ((w & kHighBits) == 0) {
+        // Each byte widened to a little-endian unit: four at a time in a word.
+        auto widen = [](uint64_t x) {
+          x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+          return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+        };
+        const uint64_t low = widen(w & 0xFFFFFFFFull), high = widen(w >> 32);
+        std::memcpy(dst, &low, 8);
+        std::memcpy(dst + 8, &high, 8);
+        dst += 16;
+        i += 8;
+        continue;
+      }
     }
-    i += run;
-    if (i == s.size()) break;
+    const uint8_t c = b[i];
+    if (c < 0x80) {
+      put(c);
+      ++i;
+      continue;
+    }
+    if (c >= 0xC2 && c <= 0xDF && i + 1 < n && (b[i + 1] & 0xC0) == 0x80) {
+      // Two bytes (Latin, Greek, Cyrillic, Hebrew, Arabic letters), inline.
+      put(((c & 0x1Fu) << 6) | (b[i + 1] & 0x3Fu));
+      i += 2;
+      continue;
+    }
     uint32_t cp = decodeLenient(s, i);
     if (cp >= 0x10000) {
       cp -= 0x10000;

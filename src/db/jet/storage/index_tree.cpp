@@ -52,6 +52,9 @@ void putBigEndian32(IndexEntryBytes& e, uint32_t v) {
 // The largest entry we add: small enough that any page split leaves two halves that fit.
 constexpr size_t kMaxEntry = 800;
 
+// Decoded pages kept at most (about 40 MB of a big index's pages); beyond, they start over.
+constexpr size_t kMaxDecodedPages = 4096;
+
 }  // namespace
 
 uint32_t nodeChild(const IndexEntryBytes& e) {
@@ -115,20 +118,31 @@ bool writeIndexPage(uint8_t* out, const Layout& l, uint32_t tableDefPage, const 
 }
 
 IndexTree::IndexTree(Pager& pager, uint32_t tableDefPage, uint32_t rootPage, std::string what,
-                     std::function<uint32_t()> allocate, std::function<void(uint32_t)> release)
+                     std::function<uint32_t()> allocate, std::function<void(uint32_t)> release,
+                     DecodedIndexPages* decoded)
     : pager_(pager),
       tableDefPage_(tableDefPage),
       root_(rootPage),
       what_(std::move(what)),
       allocate_(std::move(allocate)),
-      release_(std::move(release)) {}
+      release_(std::move(release)),
+      decoded_(decoded) {}
 
-IndexPage IndexTree::load(uint32_t page) {
+IndexPage& IndexTree::load(uint32_t page) {
+  if (decoded_) {
+    auto it = decoded_->find(page);
+    if (it != decoded_->end()) return it->second;
+  }
   if (page == 0 || page >= pager_.pageCount())
     throw DbError(kErrFormat, what_ + " is damaged (an index names page " + std::to_string(page) + ")");
   std::optional<IndexPage> p = readIndexPage(pager_.read(page), pager_.layout());
   if (!p) throw DbError(kErrFormat, what_ + " is damaged (index page " + std::to_string(page) + " is unreadable)");
-  return std::move(*p);
+  if (!decoded_) {
+    loaded_ = std::move(*p);
+    return loaded_;
+  }
+  if (decoded_->size() >= kMaxDecodedPages) decoded_->clear();
+  return decoded_->emplace(page, std::move(*p)).first->second;
 }
 
 std::vector<IndexTree::Child> IndexTree::childrenOf(const IndexPage& node) {
@@ -141,7 +155,7 @@ std::vector<IndexTree::Child> IndexTree::childrenOf(const IndexPage& node) {
 
 IndexEntryBytes IndexTree::subtreeLast(uint32_t page) {
   for (int depth = 0; depth < 32; ++depth) {
-    IndexPage p = load(page);
+    const IndexPage& p = load(page);
     if (p.leaf) {
       if (p.entries.empty()) break;
       return p.entries.back();
@@ -180,34 +194,48 @@ size_t IndexTree::splitPoint(const std::vector<size_t>& sizes) const {
   return std::clamp<size_t>(m, 1, sizes.size() - 1);
 }
 
-void IndexTree::store(uint32_t page, const IndexPage& content, bool fresh) {
-  std::vector<uint8_t> buf(pager_.pageSize());
-  if (!writeIndexPage(buf.data(), pager_.layout(), tableDefPage_, content))
+void IndexTree::store(uint32_t page, IndexPage content, bool fresh) {
+  if (!fresh && decoded_) {
+    // A node rewritten as it stands (its changed child is one whose key it does not
+    // keep) needs no write.
+    auto it = decoded_->find(page);
+    if (it != decoded_->end() && it->second == content) return;
+  }
+  encoded_.resize(pager_.pageSize());
+  if (!writeIndexPage(encoded_.data(), pager_.layout(), tableDefPage_, content))
     throw DbError(kErrGeneric, what_ + ": an index page overflowed");
   uint8_t* dst = fresh ? pager_.overwrite(page) : pager_.modify(page, 0, pager_.pageSize());
-  std::memcpy(dst, buf.data(), buf.size());
+  std::memcpy(dst, encoded_.data(), encoded_.size());
+  if (decoded_) decoded_->insert_or_assign(page, std::move(content));
 }
 
 std::vector<IndexTree::Level> IndexTree::descend(const IndexEntryBytes& entry, IndexPage* leaf, uint32_t* leafPage) {
   std::vector<Level> path;
   uint32_t page = root_;
   for (int depth = 0; depth < 32; ++depth) {
-    IndexPage p = load(page);
+    IndexPage& p = load(page);
     if (p.leaf) {
+      // The caller changes the leaf and stores it back: it leaves decoded_ until then.
       *leaf = std::move(p);
+      if (decoded_) decoded_->erase(page);
       *leafPage = page;
       return path;
     }
-    std::vector<Child> children = childrenOf(p);
-    if (children.empty()) throw DbError(kErrFormat, what_ + " is damaged (index node " + std::to_string(page) + " is empty)");
-    size_t at = children.size() - 1;
-    for (size_t i = 0; i < children.size(); ++i)
-      if (!children[i].last || entry <= *children[i].last) {
+    const size_t count = p.entries.size() + (p.tail != 0 ? 1 : 0);
+    if (count == 0) throw DbError(kErrFormat, what_ + " is damaged (index node " + std::to_string(page) + " is empty)");
+    // The first child whose last key is at or after the entry, else the last child (the
+    // tail child, whose key the node does not keep, when it has one). Its children are
+    // listed only if the change goes up to this node (propagate()).
+    size_t at = count - 1;
+    for (size_t i = 0; i < p.entries.size(); ++i) {
+      const IndexEntryBytes& e = p.entries[i];
+      if (!std::lexicographical_compare(e.begin(), e.end() - 4, entry.begin(), entry.end())) {
         at = i;
         break;
       }
-    uint32_t child = children[at].page;
-    path.push_back({page, p.prev, p.next, std::move(children), at});
+    }
+    const uint32_t child = at < p.entries.size() ? nodeChild(p.entries[at]) : p.tail;
+    path.push_back({page, p.prev, p.next, {}, at});
     page = child;
   }
   throw DbError(kErrFormat, what_ + " is damaged (an index is too deep)");
@@ -216,6 +244,8 @@ std::vector<IndexTree::Level> IndexTree::descend(const IndexEntryBytes& entry, I
 void IndexTree::propagate(std::vector<Level>& path, std::vector<Child> replacement, bool lastChanged) {
   for (size_t level = path.size(); level-- > 0;) {
     Level& lv = path[level];
+    // The node is as descend() found it: the levels below change only it and other pages.
+    if (lv.children.empty()) lv.children = childrenOf(load(lv.page));
     std::vector<Child>& ch = lv.children;
     const bool wasLast = lv.at + 1 == ch.size();
     ch.erase(ch.begin() + static_cast<long>(lv.at));
@@ -228,6 +258,7 @@ void IndexTree::propagate(std::vector<Level>& path, std::vector<Child> replaceme
       }
       if (lv.prev != 0) relink(lv.prev, true, lv.next);
       if (lv.next != 0) relink(lv.next, false, lv.prev);
+      if (decoded_) decoded_->erase(lv.page);
       release_(lv.page);
       replacement.clear();
       lastChanged = true;
@@ -237,7 +268,7 @@ void IndexTree::propagate(std::vector<Level>& path, std::vector<Child> replaceme
     node.prev = lv.prev;
     node.next = lv.next;
     if (fits(node)) {
-      store(lv.page, node, false);
+      store(lv.page, std::move(node), false);
       if (!nodeLastChanged) return;
       replacement = {{ch.back().last, lv.page}};
       lastChanged = true;
@@ -283,7 +314,7 @@ void IndexTree::propagate(std::vector<Level>& path, std::vector<Child> replaceme
 void IndexTree::relink(uint32_t page, bool next, uint32_t to) {
   IndexPage p = load(page);
   (next ? p.next : p.prev) = to;
-  store(page, p, false);
+  store(page, std::move(p), false);
 }
 
 bool IndexTree::keyShared(const IndexPage& leaf, size_t pos, const IndexEntryBytes& entry) {
@@ -293,13 +324,13 @@ bool IndexTree::keyShared(const IndexPage& leaf, size_t pos, const IndexEntryByt
   if (pos > 0) {
     if (same(leaf.entries[pos - 1])) return true;
   } else if (leaf.prev != 0) {
-    IndexPage before = load(leaf.prev);
+    const IndexPage& before = load(leaf.prev);
     if (!before.entries.empty() && same(before.entries.back())) return true;
   }
   if (pos < leaf.entries.size()) {
     if (same(leaf.entries[pos])) return true;
   } else if (leaf.next != 0) {
-    IndexPage after = load(leaf.next);
+    const IndexPage& after = load(leaf.next);
     if (!after.entries.empty() && same(after.entries.front())) return true;
   }
   return false;
@@ -319,8 +350,10 @@ bool IndexTree::insert(const IndexEntryBytes& entry, bool unique) {
                            "duplicate values in the index, primary key, or relationship.");
   leaf.entries.insert(pos, entry);
   if (fits(leaf)) {
-    store(lp, leaf, false);
-    if (last) propagate(path, {{leaf.entries.back(), lp}}, true);
+    std::optional<IndexEntryBytes> up;
+    if (last) up = leaf.entries.back();
+    store(lp, std::move(leaf), false);
+    if (up) propagate(path, {{std::move(*up), lp}}, true);
     return newKey;
   }
   std::vector<size_t> sizes;
@@ -376,6 +409,7 @@ bool IndexTree::remove(const IndexEntryBytes& entry, bool* keyGone) {
       after.prev = leaf.prev;
       store(leaf.next, after, false);
     }
+    if (decoded_) decoded_->erase(lp);
     release_(lp);
     propagate(path, {}, true);
     return true;

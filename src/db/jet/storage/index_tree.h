@@ -21,6 +21,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "db/jet/file/format.h"
@@ -34,7 +35,13 @@ struct IndexPage {
   bool leaf = true;
   uint32_t prev = 0, next = 0, tail = 0;
   std::vector<IndexEntryBytes> entries;  // prefix restored
+  bool operator==(const IndexPage&) const = default;
 };
+
+// Index pages as decoded, by page number, kept while one change adds a run of entries so
+// each page is decoded once rather than once an entry. Valid only while the change lasts:
+// whoever holds it drops it when the change ends or fails.
+using DecodedIndexPages = std::unordered_map<uint32_t, IndexPage>;
 
 // Decodes an index page; nullopt when it is malformed.
 std::optional<IndexPage> readIndexPage(const uint8_t* page, const Layout& layout);
@@ -48,7 +55,8 @@ uint32_t nodeChild(const IndexEntryBytes& entry);
 class IndexTree {
  public:
   IndexTree(Pager& pager, uint32_t tableDefPage, uint32_t rootPage, std::string what,
-            std::function<uint32_t()> allocate, std::function<void(uint32_t)> release);
+            std::function<uint32_t()> allocate, std::function<void(uint32_t)> release,
+            DecodedIndexPages* decoded = nullptr);
 
   // Adds a leaf entry (key + row pointer); true when no other entry has its key. With
   // unique set, an entry whose key is there already is refused (DbError, nothing changed).
@@ -67,16 +75,17 @@ class IndexTree {
   struct Level {
     uint32_t page;
     uint32_t prev, next;  // siblings under the same parent
-    std::vector<Child> children;
+    std::vector<Child> children;  // listed only once propagate() reaches the node
     size_t at;  // the child the path follows
   };
-  IndexPage load(uint32_t page);
+  // The page as decoded (from decoded_ when it is there); valid until the next load().
+  IndexPage& load(uint32_t page);
   std::vector<Child> childrenOf(const IndexPage& node);
   IndexPage nodeFrom(const std::vector<Child>& children);
   IndexEntryBytes subtreeLast(uint32_t page);
   // Descends from the root to the leaf where entry belongs.
   std::vector<Level> descend(const IndexEntryBytes& entry, IndexPage* leaf, uint32_t* leafPage);
-  void store(uint32_t page, const IndexPage& content, bool fresh);
+  void store(uint32_t page, IndexPage content, bool fresh);
   // Sets a page's previous or next link (0 cuts it).
   void relink(uint32_t page, bool next, uint32_t to);
   // Whether a neighbour of leaf position pos (before it, or at it) has the same key.
@@ -93,6 +102,9 @@ class IndexTree {
   std::string what_;
   std::function<uint32_t()> allocate_;
   std::function<void(uint32_t)> release_;
+  DecodedIndexPages* decoded_;
+  IndexPage loaded_;              // the page load() decoded last, without decoded_
+  std::vector<uint8_t> encoded_;  // a page as store() writes it
 };
 
 }  // namespace qv::jet
