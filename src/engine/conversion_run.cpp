@@ -151,9 +151,9 @@ void ConversionRun::executeQueuedRows(StepTrapAdapter& trap) {
   const std::vector<StatementBatch::Failure> failures = batch.executeAll(host_.connections().access.get());
   rowsDone_ += static_cast<long>(batch.size());
   // Reported as the statement's own step would have reported it, with its row.
-  for (const auto& [i, failure] : failures) {
-    reportRow_ = batch.tag(i);
-    trap.run(406, [&] { std::rethrow_exception(failure); });
+  for (const StatementBatch::Failure& failure : failures) {
+    reportRow_ = batch.tag(failure.index);
+    trap.run(406, [&] { std::rethrow_exception(failure.error); });
     reportRow_ = -1;
   }
   auto nextFailure = failures.begin();

@@ -55,7 +55,7 @@ size_t StatementBatch::execute(const ConnectionFinder& connection, const Failure
   std::vector<std::string_view> views;
   views.reserve(ends_.size());
   for (size_t i = 0; i < ends_.size(); ++i) views.push_back(statement(i));
-  size_t next = 0;              // the first statement whose outcome is not yet known
+  size_t next = 0;             // the first statement whose outcome is not yet known
   bool handlerFailed = false;  // what onFailure throws is its own, not the batch's
   try {
     const int ran =
@@ -89,7 +89,8 @@ std::vector<StatementBatch::Failure> StatementBatch::executeAll(ado::Connection*
     return true;
   });
   // ExecuteBatch reports in statement order; kept so whatever a driver does.
-  std::stable_sort(failures.begin(), failures.end(), [](const Failure& a, const Failure& b) { return a.index < b.index; });
+  std::stable_sort(failures.begin(), failures.end(),
+                   [](const Failure& a, const Failure& b) { return a.index < b.index; });
   return failures;
 }
 

@@ -122,10 +122,12 @@ TEST_F(StatementBatchExecution, ABatchWithoutAConnectionFailsEveryStatementOrThr
 
   conn_->Close();
   seen.clear();
-  EXPECT_EQ(batch.execute(conn_.get(), [&](size_t i, const std::exception_ptr& failure) {
-    record(i, failure);
-    return i < 1;
-  }), 2u);
+  EXPECT_EQ(batch.execute(conn_.get(),
+                          [&](size_t i, const std::exception_ptr& failure) {
+                            record(i, failure);
+                            return i < 1;
+                          }),
+            2u);
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].number, ado::kErrObjectClosed);
 

@@ -5,7 +5,6 @@
 
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
-#include "db/jet/ciphers.h"
 #include "db/jet/text.h"
 
 namespace qv::jet {
@@ -91,10 +90,6 @@ Layout layoutFor(Format format) {
   l.colFixedOffset = 14;
   l.colLength = 16;
   return l;
-}
-
-void rc4(const uint8_t* key, size_t keyLength, uint8_t* data, size_t n) {
-  crypto::rc4(crypto::ByteView(key, keyLength), data, n);
 }
 
 DatabaseHeader decodeHeader(const std::vector<uint8_t>& raw, size_t fileSize, const std::string& path) {

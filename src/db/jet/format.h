@@ -123,9 +123,6 @@ DatabaseHeader decodeHeader(const std::vector<uint8_t>& page, size_t fileSize, c
 // Builds page 0 of a new database.
 std::vector<uint8_t> encodeHeader(const DatabaseHeader& header);
 
-// RC4 as Jet uses it for the header (and, with other keys, for encoded pages).
-void rc4(const uint8_t* key, size_t keyLength, uint8_t* data, size_t n);
-
 const char* formatName(Format format);
 
 }  // namespace qv::jet
