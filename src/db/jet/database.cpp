@@ -250,7 +250,7 @@ void DatabaseImpl::checkCatalogIndexes() {
     TableImpl* t = findTable(name, false);
     if (!t) continue;
     if (auto problem = t->indexProblem())
-      throw fileError(kErrGeneric, path_, "the indexes of its catalogue table " + name +
+      throw fileError(kErrGeneric, path_, "the indexes of its catalogue table " + std::string(name) +
                                      " cannot be kept, so tables cannot be created or dropped (" + *problem + ")");
   }
 }

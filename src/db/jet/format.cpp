@@ -5,6 +5,7 @@
 
 #include "db/io/error.h"
 #include "db/jet/bytes.h"
+#include "db/jet/ciphers.h"
 #include "db/jet/text.h"
 
 namespace qv::jet {
@@ -120,7 +121,7 @@ DatabaseHeader decodeHeader(const std::vector<uint8_t>& raw, size_t fileSize, co
   if (raw.size() < l.pageSize) throw notAccess("the file is too short");
   if (fileSize < static_cast<size_t>(l.pageSize) * 3) throw notAccess("the file is truncated");
   std::vector<uint8_t> page(raw.begin(), raw.begin() + l.pageSize);
-  rc4(kHeaderKey, 4, page.data() + kScrambleStart, l.headerScrambled);
+  crypto::rc4(crypto::ByteView(kHeaderKey, 4), page.data() + kScrambleStart, l.headerScrambled);
   for (size_t i = 0; i < h.catalogPages.size(); ++i) h.catalogPages[i] = get32(page.data(), kCatalogPagesOffset + 4 * i);
   h.codePage = get16(page.data(), kCodePageOffset);
   h.encodingKey = get32(page.data(), kEncodingKeyOffset);
@@ -191,7 +192,7 @@ std::vector<uint8_t> encodeHeader(const DatabaseHeader& h) {
     for (uint32_t slot = 0; slot < kCommitSlots; ++slot) page[kCommitTable + 2 * slot + 1] = 1;
     page[kCommitTable] = 1;
   }
-  rc4(kHeaderKey, 4, page.data() + kScrambleStart, l.headerScrambled);
+  crypto::rc4(crypto::ByteView(kHeaderKey, 4), page.data() + kScrambleStart, l.headerScrambled);
   return page;
 }
 

@@ -113,7 +113,7 @@ void removeQuietly(io::Env& env, const std::string& path) {
 std::unique_ptr<Database> createDatabase(const std::string& path, Format format, const OpenOptions& options,
                                          uint16_t sortLanguage) {
   if (format == Format::kJet3)
-    throw fileError(kErrGeneric, path, "this program does not make Access 97 (Jet 3) databases" + kJet3Reason);
+    throw fileError(kErrGeneric, path, std::string("this program does not make Access 97 (Jet 3) databases") + kJet3Reason);
   if (utf16Length(options.password) > 20)
     throw fileError(kErrSql, path, "a database password has at most 20 characters");
   io::Env& env = options.env ? *options.env : io::defaultEnv();
