@@ -1,5 +1,6 @@
 #include "db/jet/index_key.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "db/io/error.h"
@@ -142,9 +143,21 @@ std::vector<uint8_t> indexKey(const TableDef& def, const RealIndex& index, std::
       }
       case ColumnType::kBoolean: out.push_back(v.b ? 0x00 : 0xFF); break;
       case ColumnType::kBinary:
-      case ColumnType::kGuid:  // its 16 stored bytes, keyed as binary
         appendBinary(out, v.s, ic.ascending);
         continue;  // handles its own descending form
+      case ColumnType::kGuid: {
+        // Stored as the GUID structure is in memory (its first three fields little-endian);
+        // keyed in the order its text reads, so those three fields byte-reversed, then
+        // as binary (Access's own GUID indexes, e.g. testIndexCodes.mdb, are keyed so).
+        std::string key = v.s;
+        if (key.size() == 16) {
+          std::reverse(key.begin(), key.begin() + 4);
+          std::reverse(key.begin() + 4, key.begin() + 6);
+          std::reverse(key.begin() + 6, key.begin() + 8);
+        }
+        appendBinary(out, key, ic.ascending);
+        continue;  // handles its own descending form
+      }
       case ColumnType::kNumeric:
         appendDecimal(out, v.s, c->def.scale, ic.ascending, def.legacyNumericKeys);
         continue;

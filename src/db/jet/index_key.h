@@ -11,7 +11,8 @@
 //   Text, Long Text    the sort-order key of sort_order.h;
 //   Binary             8-byte groups, each followed by 09 when more follow or by the
 //                      number of bytes it holds (zero-padded) when it is the last;
-//   GUID               its 16 stored bytes, as Binary;
+//   GUID               its 16 bytes in the order its text reads (the stored first three
+//                      fields, little-endian, byte-reversed), as Binary;
 //   Decimal            the sign byte (00/80) and the 16-byte magnitude, big-endian: a
 //                      positive value's sign byte becomes FF, a negative value's 00 with
 //                      its magnitude inverted. Descending: Jet 4 inverts positives (and

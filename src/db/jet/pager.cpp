@@ -203,11 +203,9 @@ void Pager::flush() {
   }
   // Another program may have cut the file short under us: writing the changes would
   // leave them behind a hole of zeros, so the step fails instead.
-  const uint64_t expected = static_cast<uint64_t>(changing_ ? pagesBefore_ : pageCount_) * layout_.pageSize;
-  if (const uint64_t size = file_->size(); size < expected) {
+  if (!holdsPages(changing_ ? pagesBefore_ : pageCount_)) {
     discard();
-    throw DbError(kErrIo, "'" + path() + "' was cut short by another program (" + std::to_string(size) + " bytes, " +
-                              std::to_string(expected) + " expected)");
+    throwCutShort(changing_ ? pagesBefore_ : pageCount_);
   }
   std::vector<uint8_t> encoded;
   size_t i = 0;
@@ -376,7 +374,20 @@ void Pager::rollBack(size_t failed) noexcept {
 
 void Pager::sync() {
   flush();
-  if (!readOnly_) file_->sync();
+  if (readOnly_) return;
+  file_->sync();
+  // Cut short after the last write: what the session wrote is gone, and the caller must
+  // hear of it rather than a success.
+  if (!holdsPages(pageCount_)) throwCutShort(pageCount_);
+}
+
+bool Pager::holdsPages(uint32_t pages) const {
+  return file_->size() >= static_cast<uint64_t>(pages) * layout_.pageSize;
+}
+
+void Pager::throwCutShort(uint32_t pages) const {
+  throw DbError(kErrIo, "'" + path() + "' was cut short by another program (" + std::to_string(file_->size()) +
+                            " bytes, " + std::to_string(static_cast<uint64_t>(pages) * layout_.pageSize) + " expected)");
 }
 
 void Pager::trim(size_t limit) {

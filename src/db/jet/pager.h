@@ -122,6 +122,9 @@ class Pager {
     int64_t saved = -1;  // where the group's bytes were kept in saved_, or -1
   };
   CachedPage& load(uint32_t page);
+  // Whether the file is still at least this many pages long (another program may cut it).
+  bool holdsPages(uint32_t pages) const;
+  [[noreturn]] void throwCutShort(uint32_t pages) const;
   // A cached page of pageSize bytes (contents unspecified), from sparePages_ when it has one.
   std::unique_ptr<CachedPage> newCachedPage();
   CachedPage& startFresh(uint32_t page, CachedPage& p);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <random>
 
@@ -104,6 +105,24 @@ TEST(JetBadInput, ReadOnlyFileRefusesChanges) {
     EXPECT_NE(std::string(e.what()).find(path), std::string::npos);
   }
   EXPECT_EQ(test::fileBytes(path), before);
+}
+
+TEST(JetBadInput, AFileCutShortByAnotherProgramIsNeverReportedAsWritten) {
+  test::TempDir dir;
+  std::string path = dir.file("cut.mdb");
+  createDatabase(path, Format::kJet4)->close();
+  // Cut after the session's last write: the close says so, naming the file.
+  auto db = openDatabase(path, {});
+  Table& t = db->createTable("T", {ColumnDef{"A", ColumnType::kLong}});
+  for (int i = 0; i < 100; ++i) t.insert(std::vector<Value>{Value::integer(i)});
+  std::filesystem::resize_file(path, 4096);
+  try {
+    db->close();
+    FAIL() << "a close succeeded on a file another program had cut short";
+  } catch (const DbError& e) {
+    EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("cut short"), std::string::npos) << e.what();
+  }
 }
 
 }  // namespace

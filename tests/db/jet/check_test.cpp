@@ -47,6 +47,10 @@ TEST(JetCheck, AccessMadeDatabasesPass) {
     std::string path = test::testdataDir() + "/" + name;
     EXPECT_EQ(joinedLines(checkDatabase(path)), "") << name;
   }
+  // GUID keys, ascending and descending, as Access writes them; the file's one finding is
+  // a row count Access left one short.
+  const std::string guids = test::testdataDir() + "/access/jackcess/old-test-data/testIndexCodes.mdb";
+  EXPECT_EQ(joinedLines(checkDatabase(guids)), "table Table1 holds 275 rows, but its definition counts 274\n");
 }
 
 TEST(JetCheck, FindsWrongCountsMissingPermissionsAndBrokenChains) {
