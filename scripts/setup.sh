@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-packages=(build-essential cmake ninja-build clang libclang-rt-14-dev
+packages=(build-essential cmake ninja-build clang libclang-rt-14-dev clang-format clang-tidy
   qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   pxlib-dev mdbtools xvfb xauth)

@@ -127,80 +127,49 @@ namespace {
 
 // A queue of rows is executed when it holds this many statements or characters, or its
 // first statement waited this long.
-constexpr qsizetype kQueuedRows = 1000;
-constexpr qsizetype kQueuedChars = qsizetype{4} << 20;
+constexpr size_t kQueuedRows = 1000;
+constexpr size_t kQueuedChars = size_t{4} << 20;
 constexpr qint64 kQueuedMilliseconds = 250;
 
 }  // namespace
 
 void ConversionRun::queueRow(StepTrapAdapter& trap, std::string_view statement) {
-  if (queuedEnds_.empty()) queuedSince_.start();
-  // Copied whole into one buffer that serves batch after batch.
-  queued_.append(statement);
-  queuedEnds_.push_back(queued_.size());
-  queuedRows_.push_back(rowCounter_);
-  if (static_cast<qsizetype>(queuedEnds_.size()) >= kQueuedRows || static_cast<qsizetype>(queued_.size()) >= kQueuedChars ||
-      queuedSince_.elapsed() >= kQueuedMilliseconds) {
-    executeQueuedRows(trap);
-  }
+  queued_.add(statement, rowCounter_);
+  if (queued_.due(kQueuedRows, kQueuedChars, kQueuedMilliseconds)) executeQueuedRows(trap);
 }
 
 void ConversionRun::executeQueuedRows(StepTrapAdapter& trap) {
-  if (queuedEnds_.empty()) return;
+  if (queued_.empty()) return;
   // The batch leaves the queue before anything is executed or reported: a report may
   // come back here (a later step's failure executes the queue first), and must find it
   // empty.
-  std::string batch = std::move(queued_);
-  queued_.clear();
-  std::vector<std::string_view> statements;
-  statements.reserve(queuedEnds_.size());
-  for (size_t i = 0, from = 0; i < queuedEnds_.size(); from = queuedEnds_[i++])
-    statements.emplace_back(batch.data() + from, queuedEnds_[i] - from);
-  queuedEnds_.clear();
-  const std::vector<long> rows = std::move(queuedRows_);
-  queuedRows_.clear();
+  StatementBatch batch;
+  batch.swap(queued_);
   // The whole queue is executed before the first of its failures is reported: a report
   // waits for the user, who may end the program meanwhile, and every row read before it
   // must be in the database then.
-  std::vector<std::pair<size_t, std::exception_ptr>> failures;
-  std::vector<bool> failed(statements.size(), false);
-  try {
-    ado::Connection* access = host_.connections().access.get();
-    if (!access) throw ado::Error(91, QStringLiteral("Object variable not set"));
-    access->ExecuteBatch(std::span<const std::string_view>(statements), [&](int i, const ado::Error& error) {
-      failed[static_cast<size_t>(i)] = true;
-      failures.emplace_back(static_cast<size_t>(i), std::make_exception_ptr(error));
-      return true;
-    });
-  } catch (...) {
-    // The batch could not run (no connection, a closed one): every statement of it not
-    // yet failed fails as it would have alone.
-    const std::exception_ptr failure = std::current_exception();
-    for (size_t i = 0; i < failed.size(); ++i) {
-      if (failed[i]) continue;
-      failed[i] = true;
-      failures.emplace_back(i, failure);
-    }
-  }
-  rowsDone_ += static_cast<long>(statements.size());
-  std::sort(failures.begin(), failures.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  const std::vector<StatementBatch::Failure> failures = batch.executeAll(host_.connections().access.get());
+  rowsDone_ += static_cast<long>(batch.size());
   // Reported as the statement's own step would have reported it, with its row.
-  for (const auto& entry : failures) {
-    const std::exception_ptr failure = entry.second;
-    reportRow_ = rows[entry.first];
-    trap.run(406, [&] { std::rethrow_exception(failure); });
+  for (const StatementBatch::Failure& failure : failures) {
+    reportRow_ = batch.tag(failure.index);
+    trap.run(406, [&] { std::rethrow_exception(failure.error); });
     reportRow_ = -1;
   }
-  for (size_t i = 0; i < statements.size(); ++i) {
-    if (failed[i]) continue;
-    reportRow_ = rows[i];
-    trap.run(406, [&] { host_.executedRow(statements[i]); });
+  auto nextFailure = failures.begin();
+  for (size_t i = 0; i < batch.size(); ++i) {
+    if (nextFailure != failures.end() && nextFailure->index == i) {
+      ++nextFailure;
+      continue;
+    }
+    reportRow_ = batch.tag(i);
+    trap.run(406, [&] { host_.executedRow(batch.statement(i)); });
     reportRow_ = -1;
   }
   // The next batch reuses the buffer, unless one was queued meanwhile.
-  if (queued_.empty() && queuedEnds_.empty()) {
+  if (queued_.empty()) {
     batch.clear();
-    queued_ = std::move(batch);
+    queued_.swap(batch);
   }
 }
 
@@ -364,7 +333,7 @@ void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const st
     trap.run(408, [&] { rs.MoveNext(); });
   } while (trap.advance(410, [&] { return !rs.eof(); }));
   executeQueuedRows(trap);
-  std::string().swap(queued_);  // the next table's rows may be of another size
+  queued_.release();  // the next table's rows may be of another size
 }
 
 QString duplicateTableMessage(const QString& table, FirstEntry first) {

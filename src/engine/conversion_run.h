@@ -20,7 +20,6 @@
 // time or, after the first made the Access table, into that table. The second entry is
 // skipped with a message that says what became of the first.
 
-#include <QElapsedTimer>
 #include <QLocale>
 #include <QHash>
 #include <QString>
@@ -31,6 +30,7 @@
 
 #include "db/ado/recordset.h"
 #include "engine/conversion_host.h"
+#include "engine/statement_batch.h"
 #include "engine/value_text.h"
 
 namespace qv::engine {
@@ -80,11 +80,8 @@ class ConversionRun {
   long rowCounter_ = 0;
   long rowsDone_ = 0;
   long reportRow_ = -1;  // while a queued row's failure is reported: its row
-  // The queued statements (UTF-8) back to back, where each ends, and each one's row.
-  std::string queued_;
-  std::vector<size_t> queuedEnds_;
-  std::vector<long> queuedRows_;
-  QElapsedTimer queuedSince_;
+  // The queued rows' statements, each tagged with its row.
+  StatementBatch queued_;
   QStringList list1_;
   QStringList list2_;
   // The table names this run has come to (compared without regard to case), with what

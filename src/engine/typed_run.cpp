@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cstdint>
+#include <exception>
 #include <memory>
 
 #include "db/ado/connection.h"
@@ -13,6 +15,7 @@
 #include "db/paradox/table_reader.h"
 #include "db/paradox/text_codec.h"
 #include "engine/conversion_run.h"
+#include "engine/statement_batch.h"
 #include "engine/typed_survey.h"
 #include "shell/main_helpers.h"
 #include "shell/messages.h"
@@ -29,7 +32,7 @@ constexpr int kStepRead = 408;
 constexpr int kStepConnect = 132;
 
 // INSERT statements go to the database in batches of this many.
-constexpr int kBatchRows = 1000;
+constexpr size_t kBatchRows = 1000;
 constexpr size_t kMaxIndexColumns = 10;
 constexpr size_t kMaxIndexes = 32;
 
@@ -268,25 +271,23 @@ void TypedRun::convertTable(const QString& table) {
       return uint64_t{0};
     }
   }();
-  QStringList batch;
-  std::vector<long> batchRows;
+  StatementBatch batch;  // each statement tagged with its record's number
+  std::vector<bool> failed;
   auto flush = [&] {
-    if (batch.isEmpty()) return;
-    std::vector<bool> failed(static_cast<size_t>(batch.size()), false);
-    try {
-      access->ExecuteBatch(batch, [&](int i, const ado::Error& e) {
-        failed[static_cast<size_t>(i)] = true;
-        fail(kStepInsert, e.description(), batchRows[static_cast<size_t>(i)]);
-        return true;
-      });
-    } catch (const ado::Error& e) {
-      for (size_t i = 0; i < failed.size(); ++i)
-        if (!failed[i]) failed[i] = true, fail(kStepInsert, e.description(), batchRows[i]);
-    }
-    for (qsizetype i = 0; i < batch.size(); ++i)
-      if (!failed[static_cast<size_t>(i)]) host_.executed(batch[i]);
+    if (batch.empty()) return;
+    failed.assign(batch.size(), false);
+    batch.execute(access, [&](size_t i, const std::exception_ptr& failure) {
+      failed[i] = true;
+      try {
+        std::rethrow_exception(failure);
+      } catch (const ado::Error& e) {
+        fail(kStepInsert, e.description(), batch.tag(i));
+      }
+      return true;
+    });
+    for (size_t i = 0; i < batch.size(); ++i)
+      if (!failed[i]) host_.executedRow(batch.statement(i));
     batch.clear();
-    batchRows.clear();
   };
   std::vector<paradox::Value> row;
   std::string statement;
@@ -305,9 +306,8 @@ void TypedRun::convertTable(const QString& table) {
       if (host_.previewMode()) {
         host_.appendPreviewLine(QString::fromStdString(statement));
       } else {
-        batch.push_back(QString::fromStdString(statement));
-        batchRows.push_back(number);
-        if (batch.size() >= kBatchRows) flush();
+        batch.add(statement, number);
+        if (batch.due(kBatchRows, SIZE_MAX)) flush();
       }
       if (number % 1024 == 0) host_.setProgressValue((static_cast<double>(number) + 1.0) / (static_cast<double>(total) + 1.0) * 100.0);
     }

@@ -96,7 +96,7 @@ class TestHost final : public ConversionHost {
   std::vector<Failure> failures;
 };
 
-class ConversionRunTest : public ::testing::Test {
+class ConversionRunSteps : public ::testing::Test {
  protected:
   void SetUp() override {
     ado::resetMemoryStores();
@@ -137,7 +137,7 @@ class ConversionRunTest : public ::testing::Test {
   shell::RecordingMessages box;
 };
 
-TEST_F(ConversionRunTest, DirectModeCopiesTablesLastFirstAndSaysDone) {
+TEST_F(ConversionRunSteps, DirectModeCopiesTablesLastFirstAndSaysDone) {
   ConversionRun run(host, QLocale(QStringLiteral("en_US")));
   run.start();
   EXPECT_TRUE(host.failures.empty());
@@ -165,7 +165,7 @@ TEST_F(ConversionRunTest, DirectModeCopiesTablesLastFirstAndSaysDone) {
   EXPECT_EQ(ado::memoryStore(QStringLiteral("access")).closes, 1);
 }
 
-TEST_F(ConversionRunTest, NothingHappensWithoutTablesInTheFolder) {
+TEST_F(ConversionRunSteps, NothingHappensWithoutTablesInTheFolder) {
   host.folder.clear();
   ConversionRun run(host, QLocale::c());
   run.start();
@@ -174,7 +174,7 @@ TEST_F(ConversionRunTest, NothingHappensWithoutTablesInTheFolder) {
   EXPECT_FALSE(run.running());
 }
 
-TEST_F(ConversionRunTest, OverwriteQuestionDropsOrSkipsTablesOfAnyCase) {
+TEST_F(ConversionRunSteps, OverwriteQuestionDropsOrSkipsTablesOfAnyCase) {
   ado::memoryStore(QStringLiteral("access")).tables.push_back({QStringLiteral("c"), QStringLiteral("TABLE"), {}, {}});
   ado::memoryStore(QStringLiteral("access")).tables.push_back({QStringLiteral("a"), QStringLiteral("TABLE"), {}, {}});
   box.answer(shell::MsgAnswer::Yes);  // C
@@ -194,7 +194,7 @@ TEST_F(ConversionRunTest, OverwriteQuestionDropsOrSkipsTablesOfAnyCase) {
   EXPECT_FALSE(run.accessTables().contains(QStringLiteral("c")));
 }
 
-TEST_F(ConversionRunTest, PerFilePreviewGathersEveryTableAndExecutesNothing) {
+TEST_F(ConversionRunSteps, PerFilePreviewGathersEveryTableAndExecutesNothing) {
   host.preview = true;
   ConversionRun run(host, QLocale::c());
   run.start();
@@ -208,7 +208,7 @@ TEST_F(ConversionRunTest, PerFilePreviewGathersEveryTableAndExecutesNothing) {
   EXPECT_EQ(box.shown.back().text, QStringLiteral("Done."));
 }
 
-TEST_F(ConversionRunTest, PerTablePreviewSkipGoesOnAndAnythingElseStops) {
+TEST_F(ConversionRunSteps, PerTablePreviewSkipGoesOnAndAnythingElseStops) {
   host.preview = true;
   host.perFile = false;
   host.perTable = true;
@@ -223,7 +223,7 @@ TEST_F(ConversionRunTest, PerTablePreviewSkipGoesOnAndAnythingElseStops) {
   EXPECT_EQ(host.previews.size(), 1u);
 }
 
-TEST_F(ConversionRunTest, AFailingRowIsReportedWithTableAndRowAndTheRunGoesOn) {
+TEST_F(ConversionRunSteps, AFailingRowIsReportedWithTableAndRowAndTheRunGoesOn) {
   ado::memoryStore(QStringLiteral("access")).failWhen = [](const QString& s) -> std::optional<QString> {
     if (s.contains(QStringLiteral("(2,NULL"))) return QStringLiteral("SQL error: value out of range");
     return std::nullopt;
@@ -238,7 +238,7 @@ TEST_F(ConversionRunTest, AFailingRowIsReportedWithTableAndRowAndTheRunGoesOn) {
   EXPECT_TRUE(executed().last().startsWith(QStringLiteral("INSERT INTO `A` VALUES (3,")));
 }
 
-TEST_F(ConversionRunTest, AFailedEndOfRowsTestCountsAsNoRows) {
+TEST_F(ConversionRunSteps, AFailedEndOfRowsTestCountsAsNoRows) {
   // A table the driver cannot open: its record set stays closed, so every step that
   // reads it fails. The end-of-rows test is one of them; failed, it holds: no rows.
   host.tables = {QStringLiteral("NOT-A")};
@@ -259,7 +259,7 @@ TEST_F(ConversionRunTest, AFailedEndOfRowsTestCountsAsNoRows) {
   }
 }
 
-TEST_F(ConversionRunTest, QueuedRowsAreReportedBeforeAnyLaterStep) {
+TEST_F(ConversionRunSteps, QueuedRowsAreReportedBeforeAnyLaterStep) {
   // Row 2 of A is rejected by the database while it waits in the queue; then reading
   // the row after it fails. The row's report comes first, as its step came first.
   ado::memoryStore(QStringLiteral("access")).failWhen = [](const QString& s) -> std::optional<QString> {
@@ -279,7 +279,7 @@ TEST_F(ConversionRunTest, QueuedRowsAreReportedBeforeAnyLaterStep) {
   EXPECT_TRUE(executed().contains(QStringLiteral("INSERT INTO `A` VALUES (1, 'O''Row 0', '01/03/2021');")));
 }
 
-TEST_F(ConversionRunTest, QueuedRowsGoInWhenTheProgramEndsMidRun) {
+TEST_F(ConversionRunSteps, QueuedRowsGoInWhenTheProgramEndsMidRun) {
   // The main window closes while the run yields: every row read so far must be in the
   // database before the connections close, failing ones reported by nobody.
   addParadoxTable(QStringLiteral("BIG"), 40);
@@ -304,7 +304,7 @@ TEST_F(ConversionRunTest, QueuedRowsGoInWhenTheProgramEndsMidRun) {
   EXPECT_TRUE(host.failures.empty()) << "a program that ends shows no report";
 }
 
-TEST_F(ConversionRunTest, AnUnopenedDatabaseFailsEachStatementButPreviewStillFills) {
+TEST_F(ConversionRunSteps, AnUnopenedDatabaseFailsEachStatementButPreviewStillFills) {
   ado::memoryStore(QStringLiteral("access")).failOpen = true;
   ConversionRun run(host, QLocale::c());
   run.start();
@@ -323,7 +323,7 @@ TEST_F(ConversionRunTest, AnUnopenedDatabaseFailsEachStatementButPreviewStillFil
   EXPECT_EQ(host.previews.back().size(), 7);
 }
 
-TEST_F(ConversionRunTest, ASecondStartWhileRunningIsIgnored) {
+TEST_F(ConversionRunSteps, ASecondStartWhileRunningIsIgnored) {
   ConversionRun run(host, QLocale::c());
   int nested = 0;
   host.onYield = [&] {
@@ -335,7 +335,7 @@ TEST_F(ConversionRunTest, ASecondStartWhileRunningIsIgnored) {
   EXPECT_EQ(box.shown.size(), 1u);
 }
 
-TEST_F(ConversionRunTest, ATableNameFoundTwiceIsConvertedOnce) {
+TEST_F(ConversionRunSteps, ATableNameFoundTwiceIsConvertedOnce) {
   // ORDERS.DB in the folder and orders.db in a folder below it: both entries name the
   // same table, so converting both would add its rows twice.
   host.tables = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("a")};
@@ -357,7 +357,7 @@ TEST_F(ConversionRunTest, ATableNameFoundTwiceIsConvertedOnce) {
   }
 }
 
-TEST_F(ConversionRunTest, ADuplicateNameSaysWhatBecameOfTheFirstEntry) {
+TEST_F(ConversionRunSteps, ADuplicateNameSaysWhatBecameOfTheFirstEntry) {
   // A is listed twice; the run comes to the later entry first.
   host.tables = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("a")};
   ado::memoryStore(QStringLiteral("access")).tables.push_back({QStringLiteral("A"), QStringLiteral("TABLE"), {}, {}});

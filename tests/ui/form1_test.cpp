@@ -34,7 +34,7 @@ namespace {
 QString setting(const char* key) { return shell::GetSetting(QString::fromLatin1(key), QStringLiteral("<absent>")); }
 void store(const char* key, const char* value) { shell::SaveSetting(QString::fromLatin1(key), QString::fromLatin1(value)); }
 
-class Form1Test : public test::UiTest {
+class Form1Window : public test::UiTest {
  protected:
   void SetUp() override {
     UiTest::SetUp();
@@ -60,7 +60,7 @@ class Form1Test : public test::UiTest {
   test::TempDir programDir;
 };
 
-TEST_F(Form1Test, FirstStartComesUpEmptyWithPreviewPerFile) {
+TEST_F(Form1Window, FirstStartComesUpEmptyWithPreviewPerFile) {
   auto form = load();
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Quorvane"));
   EXPECT_TRUE(form->Text1->text().isEmpty());
@@ -82,7 +82,7 @@ TEST_F(Form1Test, FirstStartComesUpEmptyWithPreviewPerFile) {
   EXPECT_FALSE(form->hasHandCursor());
 }
 
-TEST_F(Form1Test, StoredValuesAreRestored) {
+TEST_F(Form1Window, StoredValuesAreRestored) {
   store("ParadoxFolder", "/data/paradox");
   store("AccessMDBFile", "/data/shop.accdb");
   store("AccessPassword", "s3cret");
@@ -105,7 +105,7 @@ TEST_F(Form1Test, StoredValuesAreRestored) {
             QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/shop.accdb;JET OLEDB:Database Password=s3cret"));
 }
 
-TEST_F(Form1Test, ACheckValueThatIsNoNumberIsReportedAtLine128) {
+TEST_F(Form1Window, ACheckValueThatIsNoNumberIsReportedAtLine128) {
   store("Check1", "yes please");
   store("Option1", "maybe");
   auto form = load();
@@ -125,7 +125,7 @@ TEST_F(Form1Test, ACheckValueThatIsNoNumberIsReportedAtLine128) {
   EXPECT_EQ(setting("Check1"), QStringLiteral("0"));
 }
 
-TEST_F(Form1Test, EveryChangeIsStoredAtOnce) {
+TEST_F(Form1Window, EveryChangeIsStoredAtOnce) {
   auto form = load();
   form->show();
   QTest::keyClicks(form->Text6, QStringLiteral("ab"));
@@ -153,7 +153,7 @@ TEST_F(Form1Test, EveryChangeIsStoredAtOnce) {
   EXPECT_EQ(again->Text1->text(), QStringLiteral("/p"));
 }
 
-TEST_F(Form1Test, AFieldThatGetsTheFocusSelectsItsText) {
+TEST_F(Form1Window, AFieldThatGetsTheFocusSelectsItsText) {
   store("ParadoxFolder", "/data/paradox");
   auto form = load();
   form->show();
@@ -163,7 +163,7 @@ TEST_F(Form1Test, AFieldThatGetsTheFocusSelectsItsText) {
   QTRY_COMPARE(form->Text1->selectedText(), QStringLiteral("/data/paradox"));
 }
 
-TEST_F(Form1Test, AMissingProviderEndsStartUpAfterItsMessage) {
+TEST_F(Form1Window, AMissingProviderEndsStartUpAfterItsMessage) {
   ado::DriverRegistry::instance().clear();
   messages.answer(shell::MsgAnswer::Yes);
   load(false);
@@ -177,7 +177,7 @@ TEST_F(Form1Test, AMissingProviderEndsStartUpAfterItsMessage) {
   EXPECT_EQ(opened.size(), 2);
 }
 
-TEST_F(Form1Test, OneStartInAHundredOpensTheHomePage) {
+TEST_F(Form1Window, OneStartInAHundredOpensTheHomePage) {
   Form1::startupDraw = [] { return 7; };
   load();
   EXPECT_EQ(opened, QStringList{QString::fromLatin1(shell::kHomePage)});
@@ -186,7 +186,7 @@ TEST_F(Form1Test, OneStartInAHundredOpensTheHomePage) {
   EXPECT_EQ(opened.size(), 1);
 }
 
-TEST_F(Form1Test, HandCursorIsLoadedWhenPresentAndABadOneIsReported) {
+TEST_F(Form1Window, HandCursorIsLoadedWhenPresentAndABadOneIsReported) {
   writeProgramFile(QStringLiteral("HAND-M.CUR"), test::handCursorFileBytes(5, 3));
   auto form = load();
   EXPECT_TRUE(messages.shown.empty());
@@ -202,7 +202,7 @@ TEST_F(Form1Test, HandCursorIsLoadedWhenPresentAndABadOneIsReported) {
   EXPECT_FALSE(bad->hasHandCursor());
 }
 
-TEST_F(Form1Test, PointerIsAHandOverButtonsUnlessBusy) {
+TEST_F(Form1Window, PointerIsAHandOverButtonsUnlessBusy) {
   writeProgramFile(QStringLiteral("HAND-M.CUR"), test::handCursorFileBytes(5, 3));
   auto form = load();
   form->show();
@@ -236,14 +236,14 @@ TEST_F(Form1Test, PointerIsAHandOverButtonsUnlessBusy) {
   EXPECT_TRUE(hand());
 }
 
-TEST_F(Form1Test, ThePasswordShowsAStarForEveryCharacter) {
+TEST_F(Form1Window, ThePasswordShowsAStarForEveryCharacter) {
   auto form = load();
   form->Text6->setText(QStringLiteral("p\u00e4ss"));
   EXPECT_EQ(form->Text6->displayText(), QStringLiteral("****"));
   EXPECT_EQ(form->Text6->text(), QStringLiteral("p\u00e4ss"));
 }
 
-TEST_F(Form1Test, TheApplicationErrorReportCanBeSelectedAndCopied) {
+TEST_F(Form1Window, TheApplicationErrorReportCanBeSelectedAndCopied) {
   MessageBoxSink boxes;
   shell::setMessages(&boxes);
   const QString location = shell::locationString(QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
@@ -266,7 +266,7 @@ TEST_F(Form1Test, TheApplicationErrorReportCanBeSelectedAndCopied) {
   EXPECT_EQ(copied, displayText(shell::applicationErrorText(QStringLiteral("Disk full"), location, 118)));
 }
 
-TEST_F(Form1Test, WhiteWithoutSkinButtonFaceWithIt) {
+TEST_F(Form1Window, WhiteWithoutSkinButtonFaceWithIt) {
   auto plain = load();
   EXPECT_EQ(plain->palette().color(QPalette::Window), QColor(Qt::white));
   EXPECT_EQ(plain->Frame2->palette().color(QPalette::Window), QColor(Qt::white));
@@ -279,7 +279,7 @@ TEST_F(Form1Test, WhiteWithoutSkinButtonFaceWithIt) {
   EXPECT_NE(buttonFaceColor(), QColor(Qt::white));
 }
 
-TEST_F(Form1Test, ControlsAreInTheirPlaces) {
+TEST_F(Form1Window, ControlsAreInTheirPlaces) {
   auto form = load();
   EXPECT_EQ(form->size(), QSize(536, 413));
   const QStringList order{"PushButton5", "Frame3", "Frame1", "Frame2", "PushButton7", "ProgressBar1"};
@@ -299,7 +299,7 @@ TEST_F(Form1Test, ControlsAreInTheirPlaces) {
   EXPECT_EQ(form->Option2->parentWidget(), form->Frame2);
 }
 
-TEST_F(Form1Test, ClosingClosesTheConnectionsAndEndsARunningProgram) {
+TEST_F(Form1Window, ClosingClosesTheConnectionsAndEndsARunningProgram) {
   int terminated = 0;
   auto savedTerminate = Form1::terminateProcess;
   Form1::terminateProcess = [&terminated] { ++terminated; };

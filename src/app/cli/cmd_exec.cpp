@@ -7,8 +7,8 @@
 #include <QStringList>
 #include <cctype>
 #include <cstdio>
+#include <exception>
 #include <iostream>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,17 +18,18 @@
 #include "db/ado/connection.h"
 #include "db/ado/error.h"
 #include "engine/connection_strings.h"
+#include "engine/statement_batch.h"
 
 namespace qv::cli {
 namespace {
 
 constexpr const char* kUsage = "exec DATABASE [--password P] [--stop-on-error] [STATEMENT]";
 // A batch closes at this many statements or bytes, whichever comes first.
-constexpr int kBatchStatements = 1000;
+constexpr size_t kBatchStatements = 1000;
 constexpr size_t kBatchChars = 4u << 20;
 
 // Whether a statement adds a row (the only kind that changes rows here).
-bool isInsert(const std::string& text) {
+bool isInsert(std::string_view text) {
   size_t at = text.find_first_not_of(" \t\r\n");
   if (at == std::string::npos || text.size() - at < 6) return false;
   for (size_t i = 0; i < 6; ++i)
@@ -90,28 +91,30 @@ int runExec(const std::vector<std::string>& args) {
   } else {
     std::ios::sync_with_stdio(false);
     ScriptReader reader(std::cin);
-    // The batch's statements (UTF-8, as read) back to back, and where each ends: only
-    // the current batch is held, and it reaches the database without another conversion.
-    std::string batch;
-    std::vector<size_t> ends;
-    std::vector<std::string_view> views;
-    std::vector<long> lines;
-    std::vector<bool> inserts;
+    // The batch's statements (UTF-8, as read), each tagged with the line it starts on:
+    // only the current batch is held, and it reaches the database without another
+    // conversion.
+    engine::StatementBatch batch;
     bool stopped = false;
     // Runs the gathered statements; failures are reported by the line they start on.
     auto flush = [&] {
-      if (ends.empty()) return;
+      if (batch.empty()) return;
       long failedHere = 0, insertsFailed = 0;
-      int ran = 0;
-      views.clear();
-      for (size_t i = 0, from = 0; i < ends.size(); from = ends[i++]) views.emplace_back(batch.data() + from, ends[i] - from);
+      size_t ran = 0;
       try {
-        ran = conn->ExecuteBatch(std::span<const std::string_view>(views), [&](int i, const ado::Error& e) {
-          std::fprintf(stderr, "line %ld: %s\n", lines[static_cast<size_t>(i)], e.what());
-          ++failedHere;
-          if (inserts[static_cast<size_t>(i)]) ++insertsFailed;
-          return !stopOnError;
-        });
+        ran = batch.execute(
+            conn.get(),
+            [&](size_t i, const std::exception_ptr& failure) {
+              try {
+                std::rethrow_exception(failure);
+              } catch (const ado::Error& e) {
+                std::fprintf(stderr, "line %ld: %s\n", batch.tag(i), e.what());
+              }
+              ++failedHere;
+              if (isInsert(batch.statement(i))) ++insertsFailed;
+              return !stopOnError;
+            },
+            engine::StatementBatch::WhenBatchFails::kThrow);
       } catch (const ado::Error& e) {
         // The database itself failed (not one statement): what ran before is kept.
         std::fprintf(stderr, "quorvane-cli exec: %s\n", e.what());
@@ -119,26 +122,20 @@ int runExec(const std::vector<std::string>& args) {
         stopped = true;
         return;
       }
-      for (int i = 0; i < ran; ++i)
-        if (inserts[static_cast<size_t>(i)]) ++rows;
+      for (size_t i = 0; i < ran; ++i)
+        if (isInsert(batch.statement(i))) ++rows;
       rows -= insertsFailed;
-      executed += ran - failedHere;
+      executed += static_cast<long>(ran) - failedHere;
       failed += failedHere;
       stopped = stopOnError && failedHere > 0;
       batch.clear();
-      ends.clear();
-      lines.clear();
-      inserts.clear();
     };
     std::string text;
     long line = 0;
     while (!stopped && reader.next(&text, &line)) {
       if (text.find_first_not_of(" \t") == std::string::npos) continue;  // blank lines are skipped
-      batch += text;
-      ends.push_back(batch.size());
-      lines.push_back(line);
-      inserts.push_back(isInsert(text));
-      if (static_cast<int>(ends.size()) >= kBatchStatements || batch.size() >= kBatchChars) flush();
+      batch.add(text, line);
+      if (batch.due(kBatchStatements, kBatchChars)) flush();
     }
     if (!stopped) flush();
   }

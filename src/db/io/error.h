@@ -31,4 +31,11 @@ class DbError : public std::runtime_error {
   int number_;
 };
 
+// A failure of one file, described the way every failure that names its file is:
+// "'PATH': WHAT".
+inline std::string fileMessage(const std::string& path, const std::string& what) { return "'" + path + "': " + what; }
+inline DbError fileError(int number, const std::string& path, const std::string& what) {
+  return DbError(number, fileMessage(path, what));
+}
+
 }  // namespace qv

@@ -101,7 +101,7 @@ class PosixEnv final : public Env {
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
       ::close(fd);
-      throw DbError(kErrIo, "'" + path + "': is a folder, not a file");
+      throw fileError(kErrIo, path, "is a folder, not a file");
     }
     return std::make_unique<PosixFile>(path, fd);
   }
@@ -160,7 +160,7 @@ Env* g_default = nullptr;
 
 void File::readExact(uint64_t offset, void* buffer, size_t n) {
   if (readAt(offset, buffer, n) != n) {
-    throw DbError(kErrFormat, "'" + path() + "': file ends early (wanted " + std::to_string(n) +
+    throw fileError(kErrFormat, path(), "file ends early (wanted " + std::to_string(n) +
                                   " bytes at offset " + std::to_string(offset) + ")");
   }
 }

@@ -54,7 +54,7 @@ class Checker {
         problem("table " + r.name + ": its definition on page " + std::to_string(page) + " cannot be found");
         continue;
       }
-      bool system = (static_cast<uint32_t>(r.flags) & 0x80000002u) != 0;
+      bool system = isSystemObject(r.flags);
       checkTable(*t, system);
       if (!system && hasAces_ && !permitted.count(r.id)) problem("table " + r.name + " has no permission rows in MSysACEs");
     }

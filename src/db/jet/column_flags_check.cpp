@@ -10,7 +10,7 @@ namespace qv::jet {
 void checkUserColumnFlags(DatabaseImpl& db, std::vector<std::string>& problems) {
   constexpr uint8_t kCatalogOnly = 0x30;  // set on the engine's catalogue columns, never on a user's
   for (const CatalogRow& r : db.catalogRows()) {
-    if (r.type != kTypeTable || (static_cast<uint32_t>(r.flags) & 0x80000002u) != 0) continue;
+    if (r.type != kTypeTable || isSystemObject(r.flags)) continue;
     TableImpl* t = nullptr;
     try {
       t = db.findTable(r.name, false);

@@ -112,7 +112,7 @@ std::vector<CatalogEntry> DatabaseImpl::catalog() {
     e.objectId = r.id;
     e.type = r.type;
     e.flags = r.flags;
-    bool system = (static_cast<uint32_t>(r.flags) & 0x80000002u) != 0;
+    bool system = isSystemObject(r.flags);
     switch (r.type) {
       case kTypeTable: e.kind = system ? ObjectKind::kSystemTable : ObjectKind::kUserTable; break;
       case kTypeOdbcTable:
@@ -133,7 +133,7 @@ TableImpl* DatabaseImpl::findTable(const std::string& name, bool userOnly) {
   if (it != tables_.end()) return it->second.get();
   for (const CatalogRow& r : catalogRows()) {
     if (r.type != kTypeTable || foldName(r.name) != key) continue;
-    bool system = (static_cast<uint32_t>(r.flags) & 0x80000002u) != 0;
+    bool system = isSystemObject(r.flags);
     if (userOnly && system) continue;
     uint32_t page = static_cast<uint32_t>(r.id) & 0x00FFFFFF;
     if (page == kCatalogPage) return catalogTable_.get();
@@ -211,7 +211,7 @@ void DatabaseImpl::markUsed(uint32_t page) {
     return np;
   });
   for (uint32_t np : extra) setUsageBit(*pager_, kGlobalMap, np, false, true, [&]() -> uint32_t {
-      throw DbError(kErrGeneric, "'" + path_ + "': the global usage map cannot grow further");
+      throw fileError(kErrGeneric, path_, "the global usage map cannot grow further");
     });
 }
 
@@ -250,7 +250,7 @@ void DatabaseImpl::checkCatalogIndexes() {
     TableImpl* t = findTable(name, false);
     if (!t) continue;
     if (auto problem = t->indexProblem())
-      throw DbError(kErrGeneric, "'" + path_ + "': the indexes of its catalogue table " + name +
+      throw fileError(kErrGeneric, path_, "the indexes of its catalogue table " + std::string(name) +
                                      " cannot be kept, so tables cannot be created or dropped (" + *problem + ")");
   }
 }

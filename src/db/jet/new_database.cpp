@@ -113,9 +113,9 @@ void removeQuietly(io::Env& env, const std::string& path) {
 std::unique_ptr<Database> createDatabase(const std::string& path, Format format, const OpenOptions& options,
                                          uint16_t sortLanguage) {
   if (format == Format::kJet3)
-    throw DbError(kErrGeneric, "'" + path + "': this program does not make Access 97 (Jet 3) databases" + kJet3Reason);
+    throw fileError(kErrGeneric, path, std::string("this program does not make Access 97 (Jet 3) databases") + kJet3Reason);
   if (utf16Length(options.password) > 20)
-    throw DbError(kErrSql, "'" + path + "': a database password has at most 20 characters");
+    throw fileError(kErrSql, path, "a database password has at most 20 characters");
   io::Env& env = options.env ? *options.env : io::defaultEnv();
   if (env.exists(path)) throw DbError(kErrGeneric, "'" + path + "' already exists");
   DatabaseHeader header;
@@ -127,7 +127,7 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
                            ? 1
                            : 0;
   if (!textKeyEncoder(header.sortLanguage, header.sortVersion))
-    throw DbError(kErrGeneric, "'" + path + "': the sort order " + sortOrderName(header.sortLanguage, header.sortVersion) +
+    throw fileError(kErrGeneric, path, "the sort order " + sortOrderName(header.sortLanguage, header.sortVersion) +
                                    " is not one this program can keep");
   header.creationDate = nowAsOleDate();
   header.engineBuild = kEngineBuild;

@@ -74,14 +74,14 @@ std::unique_ptr<RowCursor> TableImpl::scan() {
 
 void TableImpl::insert(std::span<const Value> values) {
   if (auto problem = indexProblem())
-    throw DbError(kErrGeneric, "'" + db_.path() + "': rows cannot be added to table " + name_ + ": " + *problem);
+    throw fileError(kErrGeneric, db_.path(), "rows cannot be added to table " + name_ + ": " + *problem);
   db_.change([&] { insertRow(values); });
 }
 
 void TableImpl::insertRows(std::span<const Value> values, size_t* rowsInFile) {
   if (rowsInFile) *rowsInFile = 0;
   if (auto problem = indexProblem())
-    throw DbError(kErrGeneric, "'" + db_.path() + "': rows cannot be added to table " + name_ + ": " + *problem);
+    throw fileError(kErrGeneric, db_.path(), "rows cannot be added to table " + name_ + ": " + *problem);
   const size_t n = def_.columns.size();
   if (n == 0 || values.size() % n != 0)
     throw DbError(kErrSql, "Table '" + name_ + "' has " + std::to_string(n) + " columns, but " +

@@ -20,7 +20,7 @@ BlobFile::BlobFile(std::unique_ptr<io::File> file, uint32_t key) : file_(std::mo
 }
 
 void BlobFile::damaged(const std::string& what) const {
-  throw DbError(kErrFormat, "'" + path() + "': damaged Paradox blob file: " + what);
+  throw fileError(kErrFormat, path(), "damaged Paradox blob file: " + what);
 }
 
 void BlobFile::readRange(uint64_t offset, size_t n, uint8_t* out) {

@@ -12,7 +12,7 @@ namespace qv::paradox {
 namespace {
 
 [[noreturn]] void fail(const std::string& path, const std::string& what) {
-  throw DbError(kErrFormat, "'" + path + "': not a readable Paradox table or index: " + what);
+  throw fileError(kErrFormat, path, "not a readable Paradox table or index: " + what);
 }
 
 std::string takeString(const uint8_t* data, size_t limit, size_t* pos, const std::string& path, const char* what) {

@@ -71,7 +71,7 @@ SecondaryIndex readSecondaryIndex(const std::string& entryPath, const std::strin
     if (have != want)
       file.damaged("it holds " + std::to_string(have) + " entries for the table's " + std::to_string(want) + " records");
   }
-  if (treePath.empty()) throw DbError(kErrNotFound, "'" + entryPath + "': its tree file (.Y" + entryPath.substr(entryPath.size() - 2) + ") is missing");
+  if (treePath.empty()) throw fileError(kErrNotFound, entryPath, "its tree file (.Y" + entryPath.substr(entryPath.size() - 2) + ") is missing");
   if (x.keyFields == 0 || x.keyFields > x.fields.size()) file.damaged("impossible key field count " + std::to_string(x.keyFields));
   checkTreeFile(treePath, env, std::vector<FieldSlot>(x.fields.begin(), x.fields.begin() + x.keyFields), entries);
   return out;

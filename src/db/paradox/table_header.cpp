@@ -9,7 +9,7 @@ namespace qv::paradox {
 namespace {
 
 [[noreturn]] void fail(const std::string& path, const std::string& what) {
-  throw DbError(kErrFormat, "'" + path + "': not a readable Paradox table: " + what);
+  throw fileError(kErrFormat, path, "not a readable Paradox table: " + what);
 }
 
 // Reads a zero-terminated string starting at pos, which must end before limit.

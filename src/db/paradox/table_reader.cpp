@@ -71,7 +71,7 @@ std::vector<std::string> TableReader::textNotices() const {
 }
 
 void TableReader::damaged(const std::string& what) const {
-  throw DbError(kErrFormat, "'" + path_ + "': damaged Paradox table: " + what);
+  throw fileError(kErrFormat, path_, "damaged Paradox table: " + what);
 }
 
 uint32_t TableReader::blocksInFile() const {
@@ -161,7 +161,7 @@ BlobFile& TableReader::blobFile(const FieldDef& f) {
   }
   if (!blobs_) {
     std::string expected = path_.substr(0, path_.size() - std::min<size_t>(path_.size(), 3)) + ".MB";
-    throw DbError(kErrNotFound, "'" + expected + "': the blob file of table '" + path_ + "' is missing; field '" + f.name +
+    throw fileError(kErrNotFound, expected, "the blob file of table '" + path_ + "' is missing; field '" + f.name +
                                     "' of record " + std::to_string(recordNumber_ + 1) + " keeps its value there");
   }
   return *blobs_;

@@ -34,7 +34,7 @@ class BlobWriter {
   uint32_t store(const std::string& data) {
     if (data.size() < kSharedLimit) return storeShared(data);
     const uint64_t units = (kBlobSingleHeaderSize + data.size() + kBlobBlockUnit - 1) / kBlobBlockUnit;
-    if (units > 0xFFFF) throw DbError(kErrGeneric, "'" + file_->path() + "': a value of " + std::to_string(data.size()) + " bytes is too long for a blob file");
+    if (units > 0xFFFF) throw fileError(kErrGeneric, file_->path(), "a value of " + std::to_string(data.size()) + " bytes is too long for a blob file");
     std::vector<uint8_t> block(units * kBlobBlockUnit, 0);
     uint8_t* b = block.data();
     if (b == nullptr) return 0;  // never: units is at least 1
@@ -91,7 +91,7 @@ class BlobWriter {
   }
 
   void checkPlace(uint64_t at) const {
-    if (at > 0xFFFFFF00u) throw DbError(kErrGeneric, "'" + file_->path() + "': the blob file would grow past 4 GB");
+    if (at > 0xFFFFFF00u) throw fileError(kErrGeneric, file_->path(), "the blob file would grow past 4 GB");
   }
 
   void put(uint64_t at, std::vector<uint8_t> bytes) {
@@ -126,7 +126,7 @@ std::string writerCharset(const WriterOptions& options) {
 
 TableWriter::TableWriter(const std::string& path, const std::vector<FieldSpec>& fields, const WriterOptions& options, io::Env& env)
     : path_(path), encoder_("UTF-8", writerCharset(options)) {
-  auto bad = [&](const std::string& why) { throw DbError(kErrGeneric, "'" + path + "': cannot create the table: " + why); };
+  auto bad = [&](const std::string& why) { throw fileError(kErrGeneric, path, "cannot create the table: " + why); };
   if (options.versionId < 5 || options.versionId > kVersion7) bad("only versions 4.x to 7.x are written");
   if (options.blockSize % 1024 != 0 || options.blockSize < 1024 || options.blockSize > 32 * 1024) bad("the block size must be 1 to 32 KB");
   if (fields.empty() || fields.size() > 255) bad("a table has 1 to 255 fields");
@@ -210,9 +210,9 @@ void TableWriter::encodeBlob(const FieldDef& f, const Value& v, uint8_t* p) {
 }
 
 void TableWriter::append(const std::vector<Value>& row) {
-  if (finished_) throw DbError(kErrGeneric, "'" + path_ + "': the table is already finished");
+  if (finished_) throw fileError(kErrGeneric, path_, "the table is already finished");
   if (row.size() != header_.fields.size())
-    throw DbError(kErrGeneric, "'" + path_ + "': a record has " + std::to_string(row.size()) + " values for " +
+    throw fileError(kErrGeneric, path_, "a record has " + std::to_string(row.size()) + " values for " +
                                    std::to_string(header_.fields.size()) + " fields");
   if (recordsInBlock_ == capacity_) writeBlock(false);
   uint8_t* rec = block_.data() + kDataBlockHeaderSize + size_t{recordsInBlock_} * header_.recordSize;
@@ -231,7 +231,7 @@ void TableWriter::append(const std::vector<Value>& row) {
 
 void TableWriter::writeBlock(bool last) {
   if (recordsInBlock_ == 0) return;
-  if (blocks_ == 0xFFFF) throw DbError(kErrGeneric, "'" + path_ + "': the table would need more than 65535 blocks");
+  if (blocks_ == 0xFFFF) throw fileError(kErrGeneric, path_, "the table would need more than 65535 blocks");
   const uint32_t number = ++blocks_;
   putU16(block_.data(), last ? 0 : number + 1);
   putU16(block_.data() + 2, number - 1);

@@ -1,7 +1,6 @@
 #include "ui/preview/form2.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -12,10 +11,10 @@
 #include <QTreeView>
 #include <exception>
 #include <stdexcept>
-#include <vector>
 
 #include "db/ado/connection.h"
 #include "db/ado/error.h"
+#include "engine/statement_batch.h"
 #include "shell/error_report.h"
 #include "shell/event_yield.h"
 #include "shell/main_helpers.h"
@@ -217,38 +216,21 @@ void Form2::PushButton1_Click() {
                          progress_->setText(QStringLiteral("Progress Bar"));
                          shell::msgBox(QStringLiteral("Error found."));
                        });
-  QStringList queued;
-  std::vector<int> queuedLines, queuedSteps;
-  qsizetype queuedChars = 0;
-  QElapsedTimer queuedSince;
+  engine::StatementBatch queued;  // each line tagged with its number
   auto runQueued = [&] {
-    if (queued.isEmpty()) return;
-    const QStringList texts = std::move(queued);
-    const std::vector<int> lines = std::move(queuedLines), steps = std::move(queuedSteps);
-    queued.clear();
-    queuedLines.clear();
-    queuedSteps.clear();
-    queuedChars = 0;
-    qsizetype next = 0;  // the first line whose outcome is not yet known
-    auto fail = [&](qsizetype i, const std::exception_ptr& failure) {
-      reportLine = lines[static_cast<size_t>(i)];
-      trap.run(steps[static_cast<size_t>(i)], [&] { std::rethrow_exception(failure); });
+    if (queued.empty()) return;
+    engine::StatementBatch batch;
+    batch.swap(queued);
+    const auto connection = [this]() -> ado::Connection& { return windows_.accessConnection(); };
+    batch.execute(connection, [&](size_t i, const std::exception_ptr& failure) {
+      const std::string_view text = batch.statement(i);
+      const bool insert =
+          QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).contains(QStringLiteral("INSERT INTO"), Qt::CaseInsensitive);
+      reportLine = static_cast<int>(batch.tag(i));
+      trap.run(insert ? 132 : 134, [&] { std::rethrow_exception(failure); });
       reportLine = -1;
-      next = i + 1;
       return !sqlError;
-    };
-    try {
-      windows_.accessConnection().ExecuteBatch(texts, [&](int i, const ado::Error& error) {
-        return fail(i, std::make_exception_ptr(error));
-      });
-    } catch (...) {
-      // The batch could not run (no connection): each line not yet reported fails as it
-      // would have alone.
-      const std::exception_ptr failure = std::current_exception();
-      for (qsizetype i = next; i < texts.size(); ++i) {
-        if (!fail(i, failure)) break;
-      }
-    }
+    });
   };
   if (!trap.test(104, [&] { return script().count() > 0; })) {
     trap.run(148, [&] { shell::msgBox(QStringLiteral("No SQL to run.")); });
@@ -282,12 +264,8 @@ void Form2::PushButton1_Click() {
         statement = !isBlankText(text);
       });
       if (statement && !sqlError) {
-        if (queued.isEmpty()) queuedSince.start();
-        queued.push_back(text);
-        queuedLines.push_back(r);
-        queuedSteps.push_back(text.contains(QStringLiteral("INSERT INTO"), Qt::CaseInsensitive) ? 132 : 134);
-        queuedChars += text.size();
-        if (queued.size() >= 1000 || queuedChars >= (qsizetype{4} << 20) || queuedSince.elapsed() >= 100) runQueued();
+        queued.add(text, r);
+        if (queued.due(1000, size_t{4} << 20, 100)) runQueued();
       }
       if (sqlError) return;
       if (start == shell::StepTrap::LoopStart::kOnce) break;

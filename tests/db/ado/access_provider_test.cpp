@@ -18,9 +18,9 @@
 namespace qv::ado {
 namespace {
 
-class AccessProviderTest : public ::testing::Test {
+class AccessProviderSession : public ::testing::Test {
  protected:
-  AccessProviderTest() {
+  AccessProviderSession() {
     std::ofstream(file) << "stands in for a database";
     provider = makeAccessProvider([this](const std::string& path, const jet::OpenOptions& options) {
       openedPath = path;
@@ -50,7 +50,7 @@ class AccessProviderTest : public ::testing::Test {
   jet::OpenOptions openedOptions;
 };
 
-TEST_F(AccessProviderTest, TakesTheTwoProviderStrings) {
+TEST_F(AccessProviderSession, TakesTheTwoProviderStrings) {
   for (const char* p : {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=x", "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=x",
                         "provider=microsoft.jet.oledb.4.0", " Provider = MICROSOFT.ACE.OLEDB.12.0 ;"}) {
     EXPECT_TRUE(provider->accepts(ConnectionString(QString::fromLatin1(p)))) << p;
@@ -60,7 +60,7 @@ TEST_F(AccessProviderTest, TakesTheTwoProviderStrings) {
   }
 }
 
-TEST_F(AccessProviderTest, OpensTheFileAsWrittenWithItsPassword) {
+TEST_F(AccessProviderSession, OpensTheFileAsWrittenWithItsPassword) {
   auto s = open(QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=") + QString::fromStdString(file) +
                 QStringLiteral(";JET OLEDB:Database Password=se;cr=et"));
   EXPECT_EQ(openedPath, file);
@@ -88,7 +88,7 @@ TEST_F(AccessProviderTest, OpensTheFileAsWrittenWithItsPassword) {
   EXPECT_THROW(open(QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=;JET OLEDB:Database Password=")), Error);
 }
 
-TEST_F(AccessProviderTest, ExecutesStatementsAndReportsSqlErrors) {
+TEST_F(AccessProviderSession, ExecutesStatementsAndReportsSqlErrors) {
   auto s = open(jetString());
   EXPECT_EQ(s->execute(QStringLiteral("CREATE TABLE `Stück` ([ID] INT,[NAME] TEXT,[PRICE] FLOAT,[PIC] BLOB);")), 0);
   EXPECT_EQ(s->execute(QStringLiteral("INSERT INTO `Stück` VALUES (7, 'O''Brien – ü', 3.25, '0x00ff');")), 1);
@@ -121,7 +121,7 @@ TEST_F(AccessProviderTest, ExecutesStatementsAndReportsSqlErrors) {
   EXPECT_THROW(s->execute(QStringLiteral("DROP TABLE `Stück`")), Error);
 }
 
-TEST_F(AccessProviderTest, SchemaRowsNameEveryKindOfTable) {
+TEST_F(AccessProviderSession, SchemaRowsNameEveryKindOfTable) {
   extraCatalog = {{"MSysAccessStorage", jet::ObjectKind::kSystemTable, 5, 1, 2},
                   {"Remote", jet::ObjectKind::kLinkedTable, 6, 6, 0},
                   {"Server", jet::ObjectKind::kLinkedTable, 7, 4, 0},

@@ -9,7 +9,7 @@
 namespace qv::ado {
 namespace {
 
-class RecordsetTest : public ::testing::Test {
+class RecordsetRead : public ::testing::Test {
  protected:
   void SetUp() override {
     resetMemoryStores();
@@ -32,7 +32,7 @@ class RecordsetTest : public ::testing::Test {
   std::unique_ptr<Connection> conn;
 };
 
-TEST_F(RecordsetTest, WalksRowsWithEofBofAndRecordCount) {
+TEST_F(RecordsetRead, WalksRowsWithEofBofAndRecordCount) {
   Recordset rs;
   rs.Open(QStringLiteral("SELECT * FROM [orders]"), *conn, adOpenStatic, adLockOptimistic);
   EXPECT_FALSE(rs.eof());
@@ -54,7 +54,7 @@ TEST_F(RecordsetTest, WalksRowsWithEofBofAndRecordCount) {
   EXPECT_THROW(rs.eof(), Error);
 }
 
-TEST_F(RecordsetTest, AnEmptyTableIsAtBothEofAndBof) {
+TEST_F(RecordsetRead, AnEmptyTableIsAtBothEofAndBof) {
   Recordset rs;
   rs.Open(QStringLiteral("SELECT * FROM [Empty]"), *conn);
   EXPECT_TRUE(rs.eof());
@@ -63,7 +63,7 @@ TEST_F(RecordsetTest, AnEmptyTableIsAtBothEofAndBof) {
   EXPECT_EQ(rs.Fields().Count(), 2);
 }
 
-TEST_F(RecordsetTest, SchemaRowsAndClosedConnections) {
+TEST_F(RecordsetRead, SchemaRowsAndClosedConnections) {
   auto schema = conn->OpenSchema(adSchemaTables);
   QStringList seen;
   for (; !schema->eof(); schema->MoveNext()) {

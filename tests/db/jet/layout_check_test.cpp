@@ -10,6 +10,7 @@
 
 #include "db/jet/base/bytes.h"
 #include "db/jet/checker.h"
+#include "db/jet/file/ciphers.h"
 #include "support/column_def.h"
 #include "db/jet/storage/data_page.h"
 #include "db/jet/database_impl.h"
@@ -37,9 +38,9 @@ void patchHeaderWord(const std::string& path, uint32_t offset, uint32_t value) {
   std::string bytes = test::fileBytes(path);
   std::vector<uint8_t> page(bytes.begin(), bytes.begin() + 4096);
   const uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
-  rc4(key, 4, page.data() + 0x18, 128);
+  crypto::rc4(crypto::ByteView(key, 4), page.data() + 0x18, 128);
   put32(page.data(), offset, value);
-  rc4(key, 4, page.data() + 0x18, 128);
+  crypto::rc4(crypto::ByteView(key, 4), page.data() + 0x18, 128);
   patchFile(path, 0, std::string(page.begin(), page.end()));
 }
 

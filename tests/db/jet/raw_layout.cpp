@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "db/jet/file/ciphers.h"
 #include "db/jet/file/format.h"
 #include "support/temp_dir.h"
 
@@ -61,7 +62,7 @@ std::vector<uint8_t> RawFile::storedHeader() const {
 std::vector<uint8_t> RawFile::header() const {
   std::vector<uint8_t> p = storedHeader();
   const uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
-  jet::rc4(key, 4, p.data() + 0x18, 128);
+  jet::crypto::rc4(jet::crypto::ByteView(key, 4), p.data() + 0x18, 128);
   return p;
 }
 

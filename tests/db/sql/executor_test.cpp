@@ -11,7 +11,7 @@ namespace {
 
 using Kind = jet::Value::Kind;
 
-class ExecutorTest : public ::testing::Test {
+class SqlExecutor : public ::testing::Test {
  protected:
   std::string failure(std::string_view sql) {
     try {
@@ -28,7 +28,7 @@ class ExecutorTest : public ::testing::Test {
   int lastNumber = 0;
 };
 
-TEST_F(ExecutorTest, RunsTheConvertersStatements) {
+TEST_F(SqlExecutor, RunsTheConvertersStatements) {
   EXPECT_EQ(exec.execute("CREATE TABLE `STOCK` ([ID] INT,[NAME] TEXT,[PRICE] FLOAT,[WHEN] TEXT,[PIC] BLOB,[QTY] DECIMAL);"), 0);
   EXPECT_EQ(exec.execute("INSERT INTO `STOCK` VALUES (7, 'O''Brien', 3.25, '01/03/2021', '0x0102', 12);"), 1);
   EXPECT_EQ(exec.execute("INSERT INTO `STOCK` VALUES (8,NULL, 1E+20, '01/03/2021 14:05:09',NULL, -3);"), 1);
@@ -55,7 +55,7 @@ TEST_F(ExecutorTest, RunsTheConvertersStatements) {
   EXPECT_EQ(db.memoryTable("STOCK")->rows().size(), 1u);
 }
 
-TEST_F(ExecutorTest, ColumnListsFillTheRest) {
+TEST_F(SqlExecutor, ColumnListsFillTheRest) {
   exec.execute("create table t (id counter, name varchar(20), ok bit, qty long)");
   exec.execute("insert into T ( [NAME] , qty ) values ( 'x' , 5 )");
   exec.execute("insert into t (qty, name) values (6, 'y')");
@@ -70,7 +70,7 @@ TEST_F(ExecutorTest, ColumnListsFillTheRest) {
   EXPECT_EQ(rows[1][1].s, "y");
 }
 
-TEST_F(ExecutorTest, RejectsWithPreciseMessages) {
+TEST_F(SqlExecutor, RejectsWithPreciseMessages) {
   exec.execute("CREATE TABLE T (A INT, B TEXT(2) NOT NULL)");
   EXPECT_EQ(failure("CREATE TABLE t (X INT)"), "SQL error: Table 't' already exists at character 14.");
   EXPECT_EQ(lastNumber, kErrSql);

@@ -29,13 +29,13 @@ QJsonArray rowsOf(const QJsonObject& d, const char* table) {
 
 bool haveMdbTools() { return test::runCommand("command -v mdb-export >/dev/null 2>&1", nullptr) == 0; }
 
-class RealDatabaseTest : public ::testing::TestWithParam<jet::Format> {
+class RealDatabase : public ::testing::TestWithParam<jet::Format> {
  protected:
   std::string file() const { return dir.file(GetParam() == jet::Format::kJet4 ? "target.mdb" : "target.accdb"); }
   test::TempDir dir;
 };
 
-TEST_P(RealDatabaseTest, GeneratedStatementsReadBackAsWritten) {
+TEST_P(RealDatabase, GeneratedStatementsReadBackAsWritten) {
   QV_REQUIRE_TOOL(!test::nodeToolsDir().empty(), "node with mdb-reader");
   {
     auto db = jet::createDatabase(file(), GetParam());
@@ -73,7 +73,7 @@ TEST_P(RealDatabaseTest, GeneratedStatementsReadBackAsWritten) {
   EXPECT_EQ(row(2)[6].toString(), QStringLiteral("    "));
 }
 
-TEST_P(RealDatabaseTest, EveryColumnTypeAndTheRejectedRows) {
+TEST_P(RealDatabase, EveryColumnTypeAndTheRejectedRows) {
   QV_REQUIRE_TOOL(!test::nodeToolsDir().empty(), "node with mdb-reader");
   {
     auto db = jet::createDatabase(file(), GetParam());
@@ -125,7 +125,7 @@ TEST_P(RealDatabaseTest, EveryColumnTypeAndTheRejectedRows) {
   EXPECT_NE(csv.find("1,\"abc\",255,-32768,2147483647"), std::string::npos) << csv;
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, RealDatabaseTest, ::testing::Values(jet::Format::kJet4, jet::Format::kAce12),
+INSTANTIATE_TEST_SUITE_P(Formats, RealDatabase, ::testing::Values(jet::Format::kJet4, jet::Format::kAce12),
                          [](const auto& p) { return p.param == jet::Format::kJet4 ? "Jet4" : "Ace12"; });
 
 }  // namespace

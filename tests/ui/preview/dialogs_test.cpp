@@ -28,7 +28,7 @@ using ui::Form3;
 using ui::Form4;
 using ui::Form5;
 
-class DialogsTest : public PreviewTest {
+class PreviewDialogs : public PreviewTest {
  protected:
   void preview(const QStringList& lines, std::function<void(Form2&)> action) {
     windows->clearScript();
@@ -43,7 +43,7 @@ class DialogsTest : public PreviewTest {
   }
 };
 
-TEST_F(DialogsTest, FindAndReplaceChangesTheFirstOccurrenceOfEveryLineOnce) {
+TEST_F(PreviewDialogs, FindAndReplaceChangesTheFirstOccurrenceOfEveryLineOnce) {
   preview({QStringLiteral("a1 a2"), QStringLiteral("zABCAy"), QStringLiteral("none"), QStringLiteral("A")}, [&](Form2& w) {
     modal.then<Form3>([](Form3& d) {
       EXPECT_EQ(d.windowTitle(), QStringLiteral("Find and Replace - Quorvane"));
@@ -86,7 +86,7 @@ TEST_F(DialogsTest, FindAndReplaceChangesTheFirstOccurrenceOfEveryLineOnce) {
   EXPECT_EQ(dones, 4);
 }
 
-TEST_F(DialogsTest, FindAndReplaceOnAnEmptyScriptSaysSoAndStaysOpen) {
+TEST_F(PreviewDialogs, FindAndReplaceOnAnEmptyScriptSaysSoAndStaysOpen) {
   preview({}, [&](Form2& w) {
     modal.then<Form3>([&](Form3& d) {
       d.Text1->setText(QStringLiteral("x"));
@@ -102,7 +102,7 @@ TEST_F(DialogsTest, FindAndReplaceOnAnEmptyScriptSaysSoAndStaysOpen) {
   EXPECT_EQ(messages.shown[0].text, QStringLiteral("No SQL to run."));
 }
 
-TEST_F(DialogsTest, EditLineCancelKeepsOkWritesAndKeepsTheTick) {
+TEST_F(PreviewDialogs, EditLineCancelKeepsOkWritesAndKeepsTheTick) {
   preview({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")}, [&](Form2& w) {
     w.script().setChecked(2, true);
     w.selectLine(3);
@@ -139,7 +139,7 @@ TEST_F(DialogsTest, EditLineCancelKeepsOkWritesAndKeepsTheTick) {
   EXPECT_EQ(executed(), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
 }
 
-TEST_F(DialogsTest, EditLineOkWritesBackOnlyWhatTheUserChanged) {
+TEST_F(PreviewDialogs, EditLineOkWritesBackOnlyWhatTheUserChanged) {
   // A memo's CR LF, a bare CR, a no-break space and a line separator inside a literal:
   // the text box shows each in its own way.
   const QString line = QStringLiteral("INSERT INTO `M` VALUES (1, 'first\r\nsecond\u00a0word\u2028third\rfourth');");
@@ -169,7 +169,7 @@ TEST_F(DialogsTest, EditLineOkWritesBackOnlyWhatTheUserChanged) {
   });
 }
 
-TEST_F(DialogsTest, AKeptTextFollowsEveryChangeOfItsBox) {
+TEST_F(PreviewDialogs, AKeptTextFollowsEveryChangeOfItsBox) {
   QPlainTextEdit box;
   ui::EditedText kept;
   kept.show(box, QStringLiteral("a\r\nb\r\nc"));
@@ -194,7 +194,7 @@ TEST_F(DialogsTest, AKeptTextFollowsEveryChangeOfItsBox) {
   EXPECT_EQ(kept.text(box), QStringLiteral("other\ntext"));
 }
 
-TEST_F(DialogsTest, TheDialogsShowTheHandOverTheirButtons) {
+TEST_F(PreviewDialogs, TheDialogsShowTheHandOverTheirButtons) {
   TempDir program;
   {
     QFile cursor(QString::fromStdString(program.file("HAND-M.CUR")));
@@ -236,7 +236,7 @@ TEST_F(DialogsTest, TheDialogsShowTheHandOverTheirButtons) {
   EXPECT_EQ(modal.shown(), 4);
 }
 
-TEST_F(DialogsTest, DatatypeViewShowsTheRecordOnceAndComesBackEmpty) {
+TEST_F(PreviewDialogs, DatatypeViewShowsTheRecordOnceAndComesBackEmpty) {
   windows->clearScript();
   windows->clearDatatypeRecord();
   const QStringList fields{QStringLiteral("ID"), QStringLiteral("NAME"), QStringLiteral("PRICE"), QStringLiteral("WHEN"),

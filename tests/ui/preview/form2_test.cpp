@@ -25,7 +25,7 @@ namespace {
 using ui::Form2;
 using ui::Form4;
 
-class Form2Test : public PreviewTest {
+class Form2Window : public PreviewTest {
  protected:
   Form2& fill(const QStringList& lines) {
     windows->clearScript();
@@ -50,7 +50,7 @@ class Form2Test : public PreviewTest {
                             QStringLiteral("INSERT INTO `T` VALUES (3);")};
 };
 
-TEST_F(Form2Test, LoadsWithCaptionColumnAndControlsInPlace) {
+TEST_F(Form2Window, LoadsWithCaptionColumnAndControlsInPlace) {
   Form2& w = fill({});
   EXPECT_EQ(w.windowTitle(), QStringLiteral("SQL Preview - Quorvane"));
   EXPECT_EQ(w.size(), QSize(536, 562));
@@ -66,7 +66,7 @@ TEST_F(Form2Test, LoadsWithCaptionColumnAndControlsInPlace) {
   EXPECT_FALSE(w.isVisible());  // created hidden by the first reference
 }
 
-TEST_F(Form2Test, ExecuteRunsEveryNonBlankLineSetsSqlFormOkAndCloses) {
+TEST_F(Form2Window, ExecuteRunsEveryNonBlankLineSetsSqlFormOkAndCloses) {
   fill(script5.mid(0, 2) + QStringList{QStringLiteral(""), QStringLiteral(" INSERT INTO `T` VALUES (9); ")});
   QStringList progressSeen;
   ado::memoryStore(QStringLiteral("access")).failWhen = [&](const QString&) -> std::optional<QString> {
@@ -84,7 +84,7 @@ TEST_F(Form2Test, ExecuteRunsEveryNonBlankLineSetsSqlFormOkAndCloses) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(Form2Test, ExecuteOnEmptyOrBlankScripts) {
+TEST_F(Form2Window, ExecuteOnEmptyOrBlankScripts) {
   fill({});
   preview([&](Form2& w) {
     w.PushButton1->click();
@@ -108,7 +108,7 @@ TEST_F(Form2Test, ExecuteOnEmptyOrBlankScripts) {
   EXPECT_EQ(executed(), (QStringList{QStringLiteral(" \t "), QStringLiteral("\r\n")}));
 }
 
-TEST_F(Form2Test, SqlErrorMarksTheLineAndEditLineMendsIt) {
+TEST_F(Form2Window, SqlErrorMarksTheLineAndEditLineMendsIt) {
   // Rows into an existing table: a second Execute SQL runs the lines before the error again.
   QStringList inserts = script5;
   inserts[0] = QStringLiteral("INSERT INTO `T` VALUES (0);");
@@ -146,7 +146,7 @@ TEST_F(Form2Test, SqlErrorMarksTheLineAndEditLineMendsIt) {
   EXPECT_TRUE(applicationErrors().empty());
 }
 
-TEST_F(Form2Test, AnOrdinaryFailureIsReportedAndTheNextLineRuns) {
+TEST_F(Form2Window, AnOrdinaryFailureIsReportedAndTheNextLineRuns) {
   fill(script5);
   failStatementsContaining(QStringLiteral("(2x)"), QStringLiteral("Syntax error in INSERT INTO statement."));
   preview([](Form2& w) { w.PushButton1->click(); });
@@ -159,7 +159,7 @@ TEST_F(Form2Test, AnOrdinaryFailureIsReportedAndTheNextLineRuns) {
   EXPECT_EQ(Form2::ErrorLine, 0);
 }
 
-TEST_F(Form2Test, WithoutAConnectionEveryStatementFailsAsAnApplicationError) {
+TEST_F(Form2Window, WithoutAConnectionEveryStatementFailsAsAnApplicationError) {
   access.reset();
   fill({QStringLiteral("CREATE TABLE `T` ([A] INT);"), QStringLiteral("INSERT INTO `T` VALUES (1);")});
   preview([](Form2& w) { w.PushButton1->click(); });
@@ -169,7 +169,7 @@ TEST_F(Form2Test, WithoutAConnectionEveryStatementFailsAsAnApplicationError) {
   EXPECT_TRUE(errors[1].text.contains(QStringLiteral("at line 132")));
 }
 
-TEST_F(Form2Test, WaysOutAndTheFlagsTheyLeave) {
+TEST_F(Form2Window, WaysOutAndTheFlagsTheyLeave) {
   flags = {false, true};
   fill({QStringLiteral("CREATE TABLE `T` ([A] INT);")});
   preview([](Form2& w) { w.PushButton5->click(); });  // < Back
@@ -189,7 +189,7 @@ TEST_F(Form2Test, WaysOutAndTheFlagsTheyLeave) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(Form2Test, EnterAndEscapeLeaveTheWindowOpen) {
+TEST_F(Form2Window, EnterAndEscapeLeaveTheWindowOpen) {
   flags = {false, true};
   fill({QStringLiteral("CREATE TABLE `T` ([A] INT);"), QStringLiteral("INSERT INTO `T` VALUES (1);")});
   preview([&](Form2& w) {
@@ -210,7 +210,7 @@ TEST_F(Form2Test, EnterAndEscapeLeaveTheWindowOpen) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(Form2Test, TheHandShowsOverEveryButtonMoveAfterMove) {
+TEST_F(Form2Window, TheHandShowsOverEveryButtonMoveAfterMove) {
   fill({QStringLiteral("CREATE TABLE `T` ([A] INT);")});
   preview([&](Form2& w) {
     for (QPushButton* b : w.findChildren<QPushButton*>()) {
@@ -236,7 +236,7 @@ TEST_F(Form2Test, TheHandShowsOverEveryButtonMoveAfterMove) {
   });
 }
 
-TEST_F(Form2Test, BackDuringExecuteStopsIt) {
+TEST_F(Form2Window, BackDuringExecuteStopsIt) {
   QStringList lines;
   for (int i = 0; i < 3000; ++i) lines << QStringLiteral("INSERT INTO `T` VALUES (%1);").arg(i);
   fill(lines);
@@ -259,7 +259,7 @@ TEST_F(Form2Test, BackDuringExecuteStopsIt) {
   EXPECT_EQ(executed(), lines.mid(0, executed().size()));
 }
 
-TEST_F(Form2Test, ErrorLineOutlivesTheWindowAndJumpFailsBeyondTheScript) {
+TEST_F(Form2Window, ErrorLineOutlivesTheWindowAndJumpFailsBeyondTheScript) {
   fill(script5);
   failStatementsContaining(QStringLiteral("(2x)"), QStringLiteral("SQL error: bad"));
   preview([](Form2& w) {
@@ -296,7 +296,7 @@ TEST_F(Form2Test, ErrorLineOutlivesTheWindowAndJumpFailsBeyondTheScript) {
   });
 }
 
-TEST_F(Form2Test, ClipboardAndMailCommands) {
+TEST_F(Form2Window, ClipboardAndMailCommands) {
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->setText(QStringLiteral("before"));
   fill({});

@@ -55,12 +55,12 @@ TEST(FindAndReplaceRule, OnlyTheFirstOccurrenceWhateverItsCase) {
             QStringLiteral("aZc"));
 }
 
-class ListTextTest : public ::testing::Test {
+class ListText : public ::testing::Test {
  protected:
   void SetUp() override { test::previewTestApplication(); }
 };
 
-TEST_F(ListTextTest, CheckedRowsArePaddedToTheWidestCellOfAllRows) {
+TEST_F(ListText, CheckedRowsArePaddedToTheWidestCellOfAllRows) {
   ReportListModel view(true);
   view.addColumn(QStringLiteral("A"));
   view.addColumn(QStringLiteral("B"));
@@ -82,7 +82,7 @@ TEST_F(ListTextTest, CheckedRowsArePaddedToTheWidestCellOfAllRows) {
   EXPECT_EQ(checkedRowsText(script), QStringLiteral("CREATE TABLE `T` ([A] INT);\r\n"));
 }
 
-TEST_F(ListTextTest, ModelHoldsTextsAndTickMarksOfMillionsCheaply) {
+TEST_F(ListText, ModelHoldsTextsAndTickMarksOfMillionsCheaply) {
   ReportListModel view(true);
   view.addColumn(QStringLiteral("SQL Preview"));
   for (int i = 0; i < 1000; ++i) view.append(QStringLiteral("line %1").arg(i + 1));
@@ -117,7 +117,7 @@ TEST_F(ListTextTest, ModelHoldsTextsAndTickMarksOfMillionsCheaply) {
 // share kept once: lines appended as UTF-8 or as QStrings, rows of hundreds of tables,
 // long lines that need a block of their own, lines edited after others were added and
 // empty lines all read back exactly, in both forms.
-TEST_F(ListTextTest, LinesReadBackExactlyFromTheCompactStore) {
+TEST_F(ListText, LinesReadBackExactlyFromTheCompactStore) {
   ReportListModel script(true);
   script.addColumn(QStringLiteral("SQL Preview"));
   std::vector<std::string> lines;

@@ -7,7 +7,6 @@
 
 namespace qv::jet {
 
-inline uint8_t get8(const uint8_t* p, size_t off) { return p[off]; }
 inline uint16_t get16(const uint8_t* p, size_t off) {
   return static_cast<uint16_t>(p[off] | (p[off + 1] << 8));
 }
@@ -35,7 +34,6 @@ inline float getFloat(const uint8_t* p, size_t off) {
   return f;
 }
 
-inline void put8(uint8_t* p, size_t off, uint32_t v) { p[off] = static_cast<uint8_t>(v); }
 inline void put16(uint8_t* p, size_t off, uint32_t v) {
   p[off] = static_cast<uint8_t>(v);
   p[off + 1] = static_cast<uint8_t>(v >> 8);

@@ -138,39 +138,6 @@ std::string encodeUcs2(std::string_view utf8) {
   return out;
 }
 
-std::string encodeUcs2Text(std::string_view utf8, bool allowCompression) {
-  if (allowCompression && !utf8.empty()) {
-    bool simple = true;
-    for (char c : utf8) {
-      if (c == 0) { simple = false; break; }
-      if (static_cast<uint8_t>(c) >= 0x80) { simple = false; break; }
-    }
-    if (simple) {
-      // Pure ASCII: one byte per character after the marker.
-      std::string out;
-      out.reserve(utf8.size() + 2);
-      out += '\xFF';
-      out += '\xFE';
-      out.append(utf8);
-      return out;
-    }
-    std::u16string units = utf8ToUtf16(utf8);
-    bool fits = true;
-    for (char16_t u : units) {
-      if (u == 0 || u > 0xFF) { fits = false; break; }
-    }
-    if (fits) {
-      std::string out;
-      out.reserve(units.size() + 2);
-      out += '\xFF';
-      out += '\xFE';
-      for (char16_t u : units) out += static_cast<char>(u);
-      return out;
-    }
-  }
-  return encodeUcs2(utf8);
-}
-
 namespace {
 
 // Texts are read and written eight bytes at a time through words in the host's order.

@@ -2,6 +2,7 @@
 // other languages part from legacy General, from the Windows sorting weight table;
 // sort_order_languages.h says what the entries mean.
 // NOLINTBEGIN
+// clang-format off
 #include "db/jet/collation/sort_order_languages.h"
 
 namespace qv::jet {
@@ -419,4 +420,5 @@ extern const LanguageOrder kLanguageOrders[] = {
 };
 extern const size_t kLanguageOrderCount = 12;
 }  // namespace qv::jet
+// clang-format on
 // NOLINTEND

@@ -11,8 +11,6 @@
 namespace qv::jet {
 namespace {
 
-constexpr uint8_t kHeaderKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
-constexpr uint32_t kScrambleStart = 0x18;
 constexpr uint32_t kCodePageOffset = 0x3C;
 constexpr uint32_t kEncodingKeyOffset = 0x3E;
 constexpr uint32_t kPasswordOffset = 0x42;
@@ -93,10 +91,6 @@ Layout layoutFor(Format format) {
   return l;
 }
 
-void rc4(const uint8_t* key, size_t keyLength, uint8_t* data, size_t n) {
-  crypto::rc4(crypto::ByteView(key, keyLength), data, n);
-}
-
 DatabaseHeader decodeHeader(const std::vector<uint8_t>& raw, size_t fileSize, const std::string& path) {
   auto notAccess = [&](const std::string& why) {
     return DbError(kErrFormat, "'" + path + "' is not an Access database (" + why + ")");
@@ -125,7 +119,7 @@ DatabaseHeader decodeHeader(const std::vector<uint8_t>& raw, size_t fileSize, co
   if (raw.size() < l.pageSize) throw notAccess("the file is too short");
   if (fileSize < static_cast<size_t>(l.pageSize) * 3) throw notAccess("the file is truncated");
   std::vector<uint8_t> page(raw.begin(), raw.begin() + l.pageSize);
-  rc4(kHeaderKey, 4, page.data() + kScrambleStart, l.headerScrambled);
+  crypto::rc4(crypto::ByteView(kHeaderKey, 4), page.data() + kHeaderScrambleStart, l.headerScrambled);
   for (size_t i = 0; i < h.catalogPages.size(); ++i) h.catalogPages[i] = get32(page.data(), kCatalogPagesOffset + 4 * i);
   h.codePage = get16(page.data(), kCodePageOffset);
   h.encodingKey = get32(page.data(), kEncodingKeyOffset);
@@ -166,7 +160,7 @@ std::vector<uint8_t> encodeHeader(const DatabaseHeader& h) {
   std::memcpy(page.data() + 4, engine, 15);
   page[0x14] = versionByte(h.format);
   if (h.format == Format::kAce14) page[kAce14MarkOffset] = 1;
-  std::memcpy(page.data() + kScrambleStart, kScrambledPrefix, sizeof kScrambledPrefix);
+  std::memcpy(page.data() + kHeaderScrambleStart, kScrambledPrefix, sizeof kScrambledPrefix);
   for (size_t i = 0; i < h.catalogPages.size(); ++i) put32(page.data(), kCatalogPagesOffset + 4 * i, h.catalogPages[i]);
   put16(page.data(), kCodePageOffset, h.codePage);
   put32(page.data(), kEncodingKeyOffset, h.encodingKey);
@@ -191,12 +185,12 @@ std::vector<uint8_t> encodeHeader(const DatabaseHeader& h) {
       page[kPasswordOffset + i] = b ^ mask[i % 4];
     }
     const uint8_t tail[8] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0};
-    std::memcpy(page.data() + kScrambleStart + l.headerScrambled, tail, sizeof tail);
+    std::memcpy(page.data() + kHeaderScrambleStart + l.headerScrambled, tail, sizeof tail);
     // The commit-byte table, idle.
     for (uint32_t slot = 0; slot < kCommitSlots; ++slot) page[kCommitTable + 2 * slot + 1] = 1;
     page[kCommitTable] = 1;
   }
-  rc4(kHeaderKey, 4, page.data() + kScrambleStart, l.headerScrambled);
+  crypto::rc4(crypto::ByteView(kHeaderKey, 4), page.data() + kHeaderScrambleStart, l.headerScrambled);
   return page;
 }
 

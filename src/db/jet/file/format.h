@@ -129,11 +129,13 @@ std::vector<uint32_t> busyCommitSlots(std::span<const uint8_t> page0);
 // can read ("not an Access database", "newer format").
 DatabaseHeader decodeHeader(const std::vector<uint8_t>& page, size_t fileSize, const std::string& path);
 
+// Page 0 is RC4-scrambled with kHeaderKey from kHeaderScrambleStart on, for
+// Layout::headerScrambled bytes.
+inline constexpr uint8_t kHeaderKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
+inline constexpr uint32_t kHeaderScrambleStart = 0x18;
+
 // Builds page 0 of a new database.
 std::vector<uint8_t> encodeHeader(const DatabaseHeader& header);
-
-// RC4 as Jet uses it for the header (and, with other keys, for encoded pages).
-void rc4(const uint8_t* key, size_t keyLength, uint8_t* data, size_t n);
 
 const char* formatName(Format format);
 

@@ -20,7 +20,8 @@ bool endsWithNoCase(const std::string& s, const std::string& tail) {
 }
 
 void putName(uint8_t* field, const std::string& name) {
-  std::memcpy(field, name.data(), std::min(name.size(), kNameField - 1));
+  // The entry is zeroed and at most kNameField - 1 bytes are copied: the name keeps its NUL.
+  std::memcpy(field, name.data(), std::min(name.size(), kNameField - 1));  // NOLINT(bugprone-not-null-terminated-result)
 }
 
 }  // namespace

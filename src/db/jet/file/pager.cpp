@@ -339,6 +339,11 @@ void Pager::pageAsOfGroup(size_t index, std::vector<uint8_t>& out) const {
 }
 
 void Pager::rollBack(size_t failed) noexcept {
+  // Only the groups up to the failed one can have reached the file (the failed write may
+  // have left part of itself); the later ones never started. Each page they touched gets
+  // back the bytes it had before the step, whole. The undo runs from the last write to the
+  // first: if the device fails again half-way, what is left undone is the step's earliest
+  // writes, a prefix of the step, which the order of the writes keeps openable.
   try {
     bool grew = false;
     std::vector<uint8_t> encoded;
@@ -346,6 +351,8 @@ void Pager::rollBack(size_t failed) noexcept {
       const uint32_t page = groups_[k].page;
       auto it = before_.find(page);
       if (it == before_.end()) {
+        // No earlier bytes: a page the step added. Cutting the file back to its length
+        // before the step removes it, and nothing that stays points at it.
         grew = grew || page >= pagesBefore_;
         continue;
       }

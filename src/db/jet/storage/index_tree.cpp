@@ -187,6 +187,9 @@ bool IndexTree::fits(const IndexPage& page) const {
 }
 
 size_t IndexTree::splitPoint(const std::vector<size_t>& sizes) const {
+  // Split by bytes, not by count: entries differ in length, and each half must fit its page.
+  // Half the bytes on each side always fits, since no entry is larger than kMaxEntry; the
+  // clamp keeps one entry at least in each half, as a node must point at something.
   size_t total = 0;
   for (size_t s : sizes) total += s;
   size_t sum = 0, m = 0;
@@ -242,6 +245,10 @@ std::vector<IndexTree::Level> IndexTree::descend(const IndexEntryBytes& entry, I
 }
 
 void IndexTree::propagate(std::vector<Level>& path, std::vector<Child> replacement, bool lastChanged) {
+  // Climbs from the leaf's parent to the root. At each level the child that changed is
+  // replaced by `replacement` (none: it went; two: it split). A parent's entry for a child
+  // holds the child's last key, so the climb goes on only while a node split or its last
+  // key changed; a node that still fits and keeps its last key ends it.
   for (size_t level = path.size(); level-- > 0;) {
     Level& lv = path[level];
     // The node is as descend() found it: the levels below change only it and other pages.
@@ -364,6 +371,8 @@ bool IndexTree::insert(const IndexEntryBytes& entry, bool unique) {
   right.entries.assign(leaf.entries.begin() + static_cast<long>(m), leaf.entries.end());
   if (path.empty()) {
     // The root leaf splits: its halves move to two new leaves, the root becomes a node.
+    // The root keeps its page because the table definition points at it; the new leaves
+    // are complete before the root, written after them, points at them.
     uint32_t a = allocate_(), b = allocate_();
     left.next = b;
     right.prev = a;
@@ -372,6 +381,11 @@ bool IndexTree::insert(const IndexEntryBytes& entry, bool unique) {
     store(lp, nodeFrom({{left.entries.back(), a}, {std::nullopt, b}}), false);
     return newKey;
   }
+  // The left half stays on the leaf's page, so the parent's entry for it still leads to
+  // it (with a new last key); the right half goes to a new page. The new page is stored
+  // first, then the pages that point at it (the left half, the next leaf, the parent):
+  // the pager writes changes in that order, and a crash between two writes never leaves
+  // a pointer to a page not yet written.
   uint32_t r = allocate_();
   right.prev = lp;
   right.next = leaf.next;

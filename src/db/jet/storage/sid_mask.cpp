@@ -7,12 +7,11 @@
 #include "db/io/error.h"
 #include "db/jet/base/bytes.h"
 #include "db/jet/file/ciphers.h"
+#include "db/jet/file/format.h"
 
 namespace qv::jet {
 namespace {
 
-constexpr uint8_t kHeaderKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
-constexpr size_t kScrambleStart = 0x18;
 constexpr size_t kScrambledLength = 128;
 constexpr size_t kRegionOffset = 0x42;
 constexpr size_t kRegionLength = 80;
@@ -22,10 +21,10 @@ constexpr size_t kCreationDateOffset = 0x72;
 }  // namespace
 
 SidMask SidMask::fromStoredPage0(std::span<const uint8_t> page0, Area area) {
-  if (page0.size() < kScrambleStart + kScrambledLength)
+  if (page0.size() < kHeaderScrambleStart + kScrambledLength)
     throw DbError(kErrFormat, "the database definition page is too short to give the security key");
-  std::vector<uint8_t> page(page0.begin(), page0.begin() + kScrambleStart + kScrambledLength);
-  crypto::rc4(crypto::ByteView(kHeaderKey, sizeof kHeaderKey), page.data() + kScrambleStart, kScrambledLength);
+  std::vector<uint8_t> page(page0.begin(), page0.begin() + kHeaderScrambleStart + kScrambledLength);
+  crypto::rc4(crypto::ByteView(kHeaderKey, sizeof kHeaderKey), page.data() + kHeaderScrambleStart, kScrambledLength);
   return fromDecodedPage0(page, area);
 }
 

@@ -93,27 +93,6 @@ std::vector<uint32_t> readUsageMap(Pager& pager, uint32_t pointer, const std::st
   return pages;
 }
 
-bool usageMapBit(Pager& pager, uint32_t pointer, uint32_t page, bool* covered) {
-  MapRow m = locate(pager, pointer, pager.path());
-  const uint8_t* row = pager.read(m.page) + m.start;
-  *covered = false;
-  if (row[0] == 0) {
-    uint32_t first = get32(row, 1);
-    if (page < first || page - first >= (m.length - 5) * 8) return false;
-    *covered = true;
-    uint32_t k = page - first;
-    return (row[5 + k / 8] >> (k % 8)) & 1;
-  }
-  uint32_t per = bitsPerMapPage(pager);
-  uint32_t slot = page / per;
-  if (1 + slot * 4 + 4 > m.length) return false;
-  uint32_t mapPage = get32(row, 1 + slot * 4);
-  if (mapPage == 0 || mapPage >= pager.pageCount()) return false;
-  *covered = true;
-  uint32_t k = page % per;
-  return (pager.read(mapPage)[4 + k / 8] >> (k % 8)) & 1;
-}
-
 void setUsageBit(Pager& pager, uint32_t pointer, uint32_t page, bool value, bool fill,
                  const std::function<uint32_t()>& allocate) {
   MapRow m = locate(pager, pointer, pager.path());
