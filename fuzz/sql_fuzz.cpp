@@ -33,7 +33,8 @@ using Kind = qv::jet::Value::Kind;
 
 class CheckingTable final : public qv::jet::Table {
  public:
-  CheckingTable(std::string name, std::vector<ColumnDef> columns) : name_(std::move(name)), columns_(std::move(columns)) {}
+  CheckingTable(std::string name, std::vector<ColumnDef> columns)
+      : name_(std::move(name)), columns_(std::move(columns)) {}
   const std::string& name() const override { return name_; }
   const std::vector<ColumnDef>& columns() const override { return columns_; }
   int64_t rowCount() const override { return rows_; }
@@ -63,10 +64,10 @@ class FuzzDatabase final : public qv::jet::Database {
  public:
   FuzzDatabase() {
     std::vector<ColumnDef> all;
-    const ColumnType types[] = {ColumnType::kBoolean, ColumnType::kByte,   ColumnType::kInteger, ColumnType::kLong,
-                                ColumnType::kCurrency, ColumnType::kSingle, ColumnType::kDouble, ColumnType::kDateTime,
-                                ColumnType::kBinary,  ColumnType::kText,   ColumnType::kOle,    ColumnType::kMemo,
-                                ColumnType::kGuid,    ColumnType::kNumeric};
+    const ColumnType types[] = {ColumnType::kBoolean,  ColumnType::kByte,   ColumnType::kInteger, ColumnType::kLong,
+                                ColumnType::kCurrency, ColumnType::kSingle, ColumnType::kDouble,  ColumnType::kDateTime,
+                                ColumnType::kBinary,   ColumnType::kText,   ColumnType::kOle,     ColumnType::kMemo,
+                                ColumnType::kGuid,     ColumnType::kNumeric};
     char name[] = "a";
     for (ColumnType t : types) {
       ColumnDef c;

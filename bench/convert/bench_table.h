@@ -31,11 +31,11 @@ inline TableShape tableShapeOf(const std::string& name) {
 
 inline void writeStandardTable(const std::string& path, long rows) {
   using namespace qv::paradox;
-  const std::vector<FieldSpec> fields = {{"Name", FieldType::kAlpha, 24},   {"Qty", FieldType::kLong, 0},
-                                         {"Price", FieldType::kMoney, 0},   {"Ratio", FieldType::kNumber, 0},
-                                         {"Day", FieldType::kDate, 0},      {"Small", FieldType::kShort, 0},
-                                         {"Ok", FieldType::kLogical, 0},    {"Stamp", FieldType::kTimestamp, 0},
-                                         {"Id", FieldType::kAutoInc, 0},    {"Note", FieldType::kMemo, 20}};
+  const std::vector<FieldSpec> fields = {{"Name", FieldType::kAlpha, 24}, {"Qty", FieldType::kLong, 0},
+                                         {"Price", FieldType::kMoney, 0}, {"Ratio", FieldType::kNumber, 0},
+                                         {"Day", FieldType::kDate, 0},    {"Small", FieldType::kShort, 0},
+                                         {"Ok", FieldType::kLogical, 0},  {"Stamp", FieldType::kTimestamp, 0},
+                                         {"Id", FieldType::kAutoInc, 0},  {"Note", FieldType::kMemo, 20}};
   WriterOptions options;
   options.blockSize = 16384;
   TableWriter w(path, fields, options);
@@ -107,19 +107,22 @@ struct LongTexts {
 
 inline LongTexts latinTexts() {
   return LongTexts{{"delivery", "invoice", "the", "customer's", "order", "was", "sent", "caf\xC3\xA9", "payment",
-                    "received", "on", "time", "with", "thanks", "O'Brien", "na\xC3\xAFve", "r\xC3\xA9sum\xC3\xA9", "fa\xC3\xA7" "ade"},
+                    "received", "on", "time", "with", "thanks", "O'Brien", "na\xC3\xAFve", "r\xC3\xA9sum\xC3\xA9",
+                    "fa\xC3\xA7"
+                    "ade"},
                    {"Hamburg", "Lyon", "Porto", "Graz", "Turku", "Bergen", "Aarhus", "Gent"},
                    "\xE2\x82\xAC"};  // the euro sign (a byte of code page 1252 above U+00FF)
 }
 
 inline LongTexts cyrillicTexts() {
-  return LongTexts{{"\xD0\xB7\xD0\xB0\xD0\xBA\xD0\xB0\xD0\xB7", "\xD0\xB4\xD0\xBE\xD1\x81\xD1\x82\xD0\xB0\xD0\xB2\xD0\xBA\xD0\xB0",
-                    "\xD1\x81\xD1\x87\xD1\x91\xD1\x82", "\xD0\xBA\xD0\xBB\xD0\xB8\xD0\xB5\xD0\xBD\xD1\x82",
-                    "\xD0\xBE\xD0\xBF\xD0\xBB\xD0\xB0\xD1\x82\xD0\xB0", "\xD0\xB8", "\xD0\xB2", "order", "O'Brien",
-                    "\xD0\xA1\xD0\xBF\xD0\xB0\xD1\x81\xD0\xB8\xD0\xB1\xD0\xBE"},
-                   {"\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0", "\xD0\x9A\xD0\xB8\xD0\xB5\xD0\xB2",
-                    "\xD0\x9C\xD0\xB8\xD0\xBD\xD1\x81\xD0\xBA", "\xD0\xA1\xD0\xBE\xD1\x84\xD0\xB8\xD1\x8F"},
-                   "\xE2\x84\x96"};  // the numero sign, a byte of code page 1251
+  return LongTexts{
+      {"\xD0\xB7\xD0\xB0\xD0\xBA\xD0\xB0\xD0\xB7", "\xD0\xB4\xD0\xBE\xD1\x81\xD1\x82\xD0\xB0\xD0\xB2\xD0\xBA\xD0\xB0",
+       "\xD1\x81\xD1\x87\xD1\x91\xD1\x82", "\xD0\xBA\xD0\xBB\xD0\xB8\xD0\xB5\xD0\xBD\xD1\x82",
+       "\xD0\xBE\xD0\xBF\xD0\xBB\xD0\xB0\xD1\x82\xD0\xB0", "\xD0\xB8", "\xD0\xB2", "order", "O'Brien",
+       "\xD0\xA1\xD0\xBF\xD0\xB0\xD1\x81\xD0\xB8\xD0\xB1\xD0\xBE"},
+      {"\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0", "\xD0\x9A\xD0\xB8\xD0\xB5\xD0\xB2",
+       "\xD0\x9C\xD0\xB8\xD0\xBD\xD1\x81\xD0\xBA", "\xD0\xA1\xD0\xBE\xD1\x84\xD0\xB8\xD1\x8F"},
+      "\xE2\x84\x96"};  // the numero sign, a byte of code page 1251
 }
 
 inline void writeLongTextTable(const std::string& path, long rows, TableShape shape) {
@@ -127,12 +130,12 @@ inline void writeLongTextTable(const std::string& path, long rows, TableShape sh
   const bool cyrillic = shape == TableShape::kCyrillic;
   const LongTexts texts = cyrillic ? cyrillicTexts() : latinTexts();
   const std::vector<FieldSpec> fields = {
-      {"Name", FieldType::kAlpha, 40},      {"City", FieldType::kAlpha, 24},        {"Born", FieldType::kDate, 0},
-      {"Count", FieldType::kShort, 0},      {"Qty", FieldType::kLong, 0},           {"Price", FieldType::kMoney, 0},
-      {"Ratio", FieldType::kNumber, 0},     {"Ok", FieldType::kLogical, 0},         {"Note", FieldType::kMemo, 11},
-      {"Data", FieldType::kBlob, 10},       {"Styled", FieldType::kFmtMemo, 10},    {"Object", FieldType::kOle, 10},
-      {"Picture", FieldType::kGraphic, 10}, {"At", FieldType::kTime, 0},            {"Stamp", FieldType::kTimestamp, 0},
-      {"Id", FieldType::kAutoInc, 0},       {"Exact", FieldType::kBcd, 2},          {"Raw", FieldType::kBytes, 6}};
+      {"Name", FieldType::kAlpha, 40},      {"City", FieldType::kAlpha, 24},     {"Born", FieldType::kDate, 0},
+      {"Count", FieldType::kShort, 0},      {"Qty", FieldType::kLong, 0},        {"Price", FieldType::kMoney, 0},
+      {"Ratio", FieldType::kNumber, 0},     {"Ok", FieldType::kLogical, 0},      {"Note", FieldType::kMemo, 11},
+      {"Data", FieldType::kBlob, 10},       {"Styled", FieldType::kFmtMemo, 10}, {"Object", FieldType::kOle, 10},
+      {"Picture", FieldType::kGraphic, 10}, {"At", FieldType::kTime, 0},         {"Stamp", FieldType::kTimestamp, 0},
+      {"Id", FieldType::kAutoInc, 0},       {"Exact", FieldType::kBcd, 2},       {"Raw", FieldType::kBytes, 6}};
   WriterOptions options;
   options.blockSize = 16384;
   if (cyrillic) {

@@ -35,8 +35,8 @@ std::string nameOf(long i) {
 // A memo of 300 to 700 bytes: sentences with an apostrophe, a Latin-1 letter and, now
 // and then, a line break.
 std::string memoOf(long i) {
-  static const char* kWords[] = {"delivery", "invoice", "the", "customer's", "order", "was", "sent", "caf\xE9",
-                                 "payment", "received", "on", "time", "with", "thanks"};
+  static const char* kWords[] = {"delivery", "invoice", "the",      "customer's", "order", "was",  "sent",
+                                 "caf\xE9",  "payment", "received", "on",         "time",  "with", "thanks"};
   std::string s = "Note " + std::to_string(i) + ": ";
   const size_t want = 300 + static_cast<size_t>((i * 7919) % 401);
   for (long k = i; s.size() < want; ++k) {
@@ -80,9 +80,9 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   PX_boot();
   pxdoc_t* doc = PX_new();
-  const Spec specs[] = {{"Name", pxfAlpha, 40},   {"City", pxfAlpha, 24},     {"Qty", pxfLong, 4},
-                        {"Price", pxfCurrency, 8}, {"Ratio", pxfNumber, 8},    {"Day", pxfDate, 4},
-                        {"Small", pxfShort, 2},    {"Ok", pxfLogical, 1},      {"Stamp", pxfTimestamp, 8},
+  const Spec specs[] = {{"Name", pxfAlpha, 40},    {"City", pxfAlpha, 24},   {"Qty", pxfLong, 4},
+                        {"Price", pxfCurrency, 8}, {"Ratio", pxfNumber, 8},  {"Day", pxfDate, 4},
+                        {"Small", pxfShort, 2},    {"Ok", pxfLogical, 1},    {"Stamp", pxfTimestamp, 8},
                         {"Id", pxfAutoInc, 4},     {"Note", pxfMemoBLOb, 20}};
   const int n = static_cast<int>(sizeof specs / sizeof specs[0]);
   auto* fields = static_cast<pxfield_t*>(doc->malloc(doc, sizeof(pxfield_t) * n, "fields"));
@@ -126,7 +126,8 @@ int main(int argc, char** argv) {
     p += 2;
     PX_put_data_byte(doc, p, 1, static_cast<char>(r % 2));
     p += 1;
-    PX_put_data_double(doc, p, 8, (730000.0 + static_cast<double>(r % 5000)) * 86400000.0 + static_cast<double>(r % 86400) * 1000.0);
+    PX_put_data_double(
+        doc, p, 8, (730000.0 + static_cast<double>(r % 5000)) * 86400000.0 + static_cast<double>(r % 86400) * 1000.0);
     p += 8;
     PX_put_data_long(doc, p, 4, static_cast<int>(r + 1));
     p += 4;

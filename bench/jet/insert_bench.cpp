@@ -36,8 +36,8 @@ void fillMixed(Value* row, long i) {
 }
 
 std::vector<ColumnDef> mixedColumns() {
-  return {column("ID", ColumnType::kLong),      column("Name", ColumnType::kText, 50),
-          column("City", ColumnType::kText, 30), column("Amount", ColumnType::kDouble),
+  return {column("ID", ColumnType::kLong),        column("Name", ColumnType::kText, 50),
+          column("City", ColumnType::kText, 30),  column("Amount", ColumnType::kDouble),
           column("Price", ColumnType::kCurrency), column("Count", ColumnType::kInteger),
           column("Day", ColumnType::kDateTime),   column("Flag", ColumnType::kBoolean),
           column("Code", ColumnType::kByte),      column("Total", ColumnType::kLong)};

@@ -127,10 +127,12 @@ int main(int argc, char** argv) {
     db->close();
     const uint64_t size = std::filesystem::file_size(file);
     std::printf("%ld INSERT statements of a row with a 2,000-character Long Text, in batches of %ld\n", total, kBatch);
-    std::printf("  accepted: %ld (%.1f us each)\n", accepted, accepted ? acceptedSeconds * 1e6 / static_cast<double>(accepted) : 0.0);
+    std::printf("  accepted: %ld (%.1f us each)\n", accepted,
+                accepted ? acceptedSeconds * 1e6 / static_cast<double>(accepted) : 0.0);
     std::printf("  refused:  %ld (%.1f us each in whole batches)\n", refused,
                 refused ? refusedSeconds * 1e6 / static_cast<double>(refused) : 0.0);
-    std::printf("  refused one at a time: %ld of %ld (%.1f us each)\n", singleRefused, firstError.empty() ? 0 : kSingles,
+    std::printf("  refused one at a time: %ld of %ld (%.1f us each)\n", singleRefused,
+                firstError.empty() ? 0 : kSingles,
                 singleRefused ? singleSeconds * 1e6 / static_cast<double>(singleRefused) : 0.0);
     std::printf("  file size at the first refusal: %llu bytes; at the end: %llu bytes (limit %llu)\n",
                 static_cast<unsigned long long>(sizeAtFirstRefusal), static_cast<unsigned long long>(size),
@@ -138,7 +140,8 @@ int main(int argc, char** argv) {
     std::printf("  the refusal: %s\n", firstError.empty() ? "(none)" : firstError.c_str());
     const auto checkStart = std::chrono::steady_clock::now();
     std::vector<std::string> problems = qv::jet::checkDatabase(file);
-    std::printf("  check: %s (%.1f s)\n", problems.empty() ? "no problems found" : problems.front().c_str(), since(checkStart));
+    std::printf("  check: %s (%.1f s)\n", problems.empty() ? "no problems found" : problems.front().c_str(),
+                since(checkStart));
     auto reopened = qv::jet::openDatabase(file, {});
     std::printf("  rows in the table: %lld\n", static_cast<long long>(reopened->table("BIG")->rowCount()));
     reopened->close();

@@ -86,7 +86,8 @@ Result inChild(Fn fn) {
 
 int main(int argc, char** argv) {
   const long rows = argc > 1 ? std::atol(argv[1]) : 1'000'000;
-  const std::string folder = argc > 2 ? argv[2] : (std::filesystem::temp_directory_path() / "qv-paradox-bench").string();
+  const std::string folder =
+      argc > 2 ? argv[2] : (std::filesystem::temp_directory_path() / "qv-paradox-bench").string();
   std::filesystem::create_directories(folder);
   const std::string big = folder + "/big.db";
   const std::string small = folder + "/small.db";
@@ -99,11 +100,14 @@ int main(int argc, char** argv) {
               static_cast<double>(std::filesystem::file_size(folder + "/big.mb")) / 1e6);
   const Result oursSmall = inChild([&] { return readOurs(small); });
   const Result ours = inChild([&] { return readOurs(big); });
-  std::printf("ours  %9ld rows: %7.3f s  %8.0f rows/s  peak %6ld KB\n", rows / 10, oursSmall.seconds, static_cast<double>(rows / 10) / oursSmall.seconds, oursSmall.peakKb);
-  std::printf("ours  %9ld rows: %7.3f s  %8.0f rows/s  peak %6ld KB\n", rows, ours.seconds, static_cast<double>(rows) / ours.seconds, ours.peakKb);
+  std::printf("ours  %9ld rows: %7.3f s  %8.0f rows/s  peak %6ld KB\n", rows / 10, oursSmall.seconds,
+              static_cast<double>(rows / 10) / oursSmall.seconds, oursSmall.peakKb);
+  std::printf("ours  %9ld rows: %7.3f s  %8.0f rows/s  peak %6ld KB\n", rows, ours.seconds,
+              static_cast<double>(rows) / ours.seconds, ours.peakKb);
 #ifdef QV_HAVE_PXLIB
   const Result px = inChild([&] { return readPxlib(big); });
-  std::printf("pxlib %9ld rows: %7.3f s  %8.0f rows/s  peak %6ld KB\n", rows, px.seconds, static_cast<double>(rows) / px.seconds, px.peakKb);
+  std::printf("pxlib %9ld rows: %7.3f s  %8.0f rows/s  peak %6ld KB\n", rows, px.seconds,
+              static_cast<double>(rows) / px.seconds, px.peakKb);
   std::printf("ours is %.1f times as fast as pxlib\n", px.seconds / ours.seconds);
 #else
   std::printf("pxlib is not installed: no comparison\n");

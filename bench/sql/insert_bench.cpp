@@ -38,11 +38,14 @@ constexpr const char* kCreate =
 // A table that checks nothing and keeps nothing: the front end's cost alone.
 class DiscardTable final : public qv::jet::Table {
  public:
-  DiscardTable(std::string name, std::vector<ColumnDef> columns) : name_(std::move(name)), columns_(std::move(columns)) {}
+  DiscardTable(std::string name, std::vector<ColumnDef> columns)
+      : name_(std::move(name)), columns_(std::move(columns)) {}
   const std::string& name() const override { return name_; }
   const std::vector<ColumnDef>& columns() const override { return columns_; }
   int64_t rowCount() const override { return rows_; }
-  void insert(std::span<const qv::jet::Value> values) override { rows_ += static_cast<int64_t>(values.size() / columns_.size()); }
+  void insert(std::span<const qv::jet::Value> values) override {
+    rows_ += static_cast<int64_t>(values.size() / columns_.size());
+  }
   std::unique_ptr<qv::jet::RowCursor> scan() override { return nullptr; }
 
  private:
@@ -56,7 +59,9 @@ class DiscardDatabase final : public qv::jet::Database {
   qv::jet::Format format() const override { return qv::jet::Format::kJet4; }
   const std::string& path() const override { return path_; }
   std::vector<qv::jet::CatalogEntry> catalog() override { return {}; }
-  qv::jet::Table* table(const std::string& name) override { return table_ && table_->name() == name ? table_.get() : nullptr; }
+  qv::jet::Table* table(const std::string& name) override {
+    return table_ && table_->name() == name ? table_.get() : nullptr;
+  }
   qv::jet::Table& createTable(const std::string& name, const std::vector<ColumnDef>& columns) override {
     table_ = std::make_unique<DiscardTable>(name, columns);
     return *table_;
@@ -79,9 +84,9 @@ void appendStatement(std::string& out, long i) {
       buf, sizeof buf,
       "INSERT INTO `BENCH` VALUES (%ld, %s%s%s, '%s', %ld.%02ld, %ld, '%02ld/%02ld/%ld %02ld:%02ld:%02ld', %ld.%ld, "
       "'Line %ld of the bench, with some words in it', '0x%08lx', %ld.%03ldE-2);",
-      i, nullName ? "" : "'", nullName ? "NULL" : kNames[i % 5], nullName ? "" : "'", kCities[i % 5], i % 100000, i % 100,
-      i % 1000, i % 12 + 1, i % 28 + 1, 1990 + i % 30, i % 24, i % 60, (i * 7) % 60, i * 3, i % 10, i, i * 2654435761L % 0xffffffffL,
-      i % 977, i % 1000);
+      i, nullName ? "" : "'", nullName ? "NULL" : kNames[i % 5], nullName ? "" : "'", kCities[i % 5], i % 100000,
+      i % 100, i % 1000, i % 12 + 1, i % 28 + 1, 1990 + i % 30, i % 24, i % 60, (i * 7) % 60, i * 3, i % 10, i,
+      i * 2654435761L % 0xffffffffL, i % 977, i % 1000);
   out.append(buf, static_cast<size_t>(n));
 }
 
@@ -169,14 +174,15 @@ int main(int argc, char** argv) {
     db->close();
     const double closeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - closeStart).count();
     const double cpuCloseSeconds = threadCpuSeconds() - cpuCloseStart;
-    std::printf("%s%s: %ld INSERT statements of 10 columns\n"
-                "  wall clock: %.3f s + %.3f s close = %.0f statements/s (%.0f ns each)\n"
-                "  CPU time:   %.3f s + %.3f s close = %.0f statements/s (%.0f ns each)\n",
-                frontEndOnly ? "front end only (rows discarded)" : "front end + Jet engine",
-                batched ? ", in batches of 10000" : ", one at a time", done, seconds, closeSeconds,
-                static_cast<double>(done) / (seconds + closeSeconds), seconds * 1e9 / static_cast<double>(done), cpuSeconds,
-                cpuCloseSeconds, static_cast<double>(done) / (cpuSeconds + cpuCloseSeconds),
-                cpuSeconds * 1e9 / static_cast<double>(done));
+    std::printf(
+        "%s%s: %ld INSERT statements of 10 columns\n"
+        "  wall clock: %.3f s + %.3f s close = %.0f statements/s (%.0f ns each)\n"
+        "  CPU time:   %.3f s + %.3f s close = %.0f statements/s (%.0f ns each)\n",
+        frontEndOnly ? "front end only (rows discarded)" : "front end + Jet engine",
+        batched ? ", in batches of 10000" : ", one at a time", done, seconds, closeSeconds,
+        static_cast<double>(done) / (seconds + closeSeconds), seconds * 1e9 / static_cast<double>(done), cpuSeconds,
+        cpuCloseSeconds, static_cast<double>(done) / (cpuSeconds + cpuCloseSeconds),
+        cpuSeconds * 1e9 / static_cast<double>(done));
   } catch (const qv::DbError& e) {
     std::fprintf(stderr, "bench_sql_insert: %s\n", e.what());
     if (removeAfter) std::remove(file.c_str());

@@ -159,10 +159,11 @@ int main(int argc, char** argv) {
   const double directSeconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
   const double directCpu = cpuSeconds() - cpu;
   const qint64 directStall = meter.stop();
-  std::printf("direct mode: %ld rows in %.2f s = %.0f rows/s (processor time %.2f s = %.0f rows/s); event loop blocked "
-              "at most %lld ms; %zu messages\n",
-              rows, directSeconds, static_cast<double>(rows) / directSeconds, directCpu,
-              static_cast<double>(rows) / directCpu, static_cast<long long>(directStall), boxes.shown.size());
+  std::printf(
+      "direct mode: %ld rows in %.2f s = %.0f rows/s (processor time %.2f s = %.0f rows/s); event loop blocked "
+      "at most %lld ms; %zu messages\n",
+      rows, directSeconds, static_cast<double>(rows) / directSeconds, directCpu, static_cast<double>(rows) / directCpu,
+      static_cast<long long>(directStall), boxes.shown.size());
   for (const auto& m : boxes.shown) {
     if (m.text != QStringLiteral("Done.")) std::printf("  message: %s\n", qPrintable(m.text.left(200)));
   }
@@ -211,11 +212,11 @@ int main(int argc, char** argv) {
   conversion.start();
   watch.stop();
   std::printf("per-file preview: %ld lines gathered; shown %.2f s after the last row\n", lines, showSeconds);
-  std::printf("Execute SQL: %ld lines in %.2f s = %.0f lines/s (processor time %.2f s = %.0f lines/s); event loop "
-              "blocked at most %lld ms; SQLFormOK %s\n",
-              lines, executeSeconds, static_cast<double>(lines) / executeSeconds, executeCpu,
-              static_cast<double>(lines) / executeCpu, static_cast<long long>(executeStall),
-              form.SQLFormOK ? "true" : "false");
+  std::printf(
+      "Execute SQL: %ld lines in %.2f s = %.0f lines/s (processor time %.2f s = %.0f lines/s); event loop "
+      "blocked at most %lld ms; SQLFormOK %s\n",
+      lines, executeSeconds, static_cast<double>(lines) / executeSeconds, executeCpu,
+      static_cast<double>(lines) / executeCpu, static_cast<long long>(executeStall), form.SQLFormOK ? "true" : "false");
   for (const auto& m : boxes.shown) {
     if (m.text != QStringLiteral("Done.")) std::printf("  message: %s\n", qPrintable(m.text.left(200)));
   }

@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
   QStringList statements;
   statements.reserve(lines);
   for (int i = 0; i < lines; ++i) {
-    statements << QStringLiteral("INSERT INTO `BIG` VALUES (%1, 'Customer %2', 12.5, 'Oslo');").arg(i + 1).arg(i % 1000);
+    statements
+        << QStringLiteral("INSERT INTO `BIG` VALUES (%1, 'Customer %2', 12.5, 'Oslo');").arg(i + 1).arg(i % 1000);
   }
   QElapsedTimer t;
   t.start();
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
   windows.clearDatatypeRecord();
   for (const QString& statement : statements) windows.appendScriptLine(statement);
   std::printf("append %d script lines: %.0f ms\n", lines, ms(t));
-  const qv::engine::DatatypeRow row{QStringLiteral("BIG"), QStringLiteral("FIELD"), QStringLiteral("char"), QStringLiteral("TEXT")};
+  const qv::engine::DatatypeRow row{QStringLiteral("BIG"), QStringLiteral("FIELD"), QStringLiteral("char"),
+                                    QStringLiteral("TEXT")};
   for (int i = 0; i < lines; ++i) windows.appendDatatypeRow(row);
   std::printf("append %d record rows: %.0f ms\n", lines, ms(t));
 

@@ -21,9 +21,7 @@ constexpr int kSchemaTables = 20;  // adSchemaTables
 fs::path toPath(const QString& text) { return fs::path(text.toStdString()); }
 
 // A catalogue field's text; Null (or a value of another kind) gives an empty text.
-QString textOf(const ado::Value& value) {
-  return value.kind() == ado::Value::Kind::Text ? value.asText() : QString();
-}
+QString textOf(const ado::Value& value) { return value.kind() == ado::Value::Kind::Text ? value.asText() : QString(); }
 
 // Copies every file and folder of source into target, replacing files of the same name.
 // Links to folders are not followed (they could lead back into the source), and the

@@ -10,10 +10,10 @@
 namespace qv::engine {
 
 struct TypeRule {
-  const char* keyword;       // searched in the lower-case type name
-  const char* columnText;    // appended after "[" + field name
-  const char* paradoxWord;   // column 3 of the record
-  const char* accessWord;    // column 4 of the record
+  const char* keyword;      // searched in the lower-case type name
+  const char* columnText;   // appended after "[" + field name
+  const char* paradoxWord;  // column 3 of the record
+  const char* accessWord;   // column 4 of the record
   bool numeric;
 };
 

@@ -7,7 +7,8 @@ namespace qv::engine {
 
 QString ConversionHost::paradoxConnectionString() const { return ParadoxConnString(paradoxFolder()); }
 
-void ConversionHost::reportFailure(const QString& location, int step, const QString& description, const QString&, long) {
+void ConversionHost::reportFailure(const QString& location, int step, const QString& description, const QString&,
+                                   long) {
   shell::reportApplicationError(location, step, description);
 }
 

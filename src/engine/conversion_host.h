@@ -30,10 +30,10 @@ class ConversionHost {
   virtual ~ConversionHost() = default;
 
   // The main window's fields, read at the moment the run needs them.
-  virtual QString paradoxFolder() const = 0;   // Text1
-  virtual bool previewMode() const = 0;        // Check1 is 1
-  virtual bool perFilePreview() const = 0;     // Option1
-  virtual bool perTablePreview() const = 0;    // Option2
+  virtual QString paradoxFolder() const = 0;  // Text1
+  virtual bool previewMode() const = 0;       // Check1 is 1
+  virtual bool perFilePreview() const = 0;    // Option1
+  virtual bool perTablePreview() const = 0;   // Option2
   // GetAccessConnString of two empty texts: built from the database path and password fields.
   virtual QString accessConnectionString() const = 0;
   // The Paradox connection string for Text1 (a host may add to it, as the command line
@@ -82,8 +82,8 @@ class ConversionHost {
 
   // A failed step. The default shows the Application Error report; table and row tell
   // where the run was (row 0 before the first row of a table).
-  virtual void reportFailure(const QString& location, int step, const QString& description,
-                             const QString& table, long row);
+  virtual void reportFailure(const QString& location, int step, const QString& description, const QString& table,
+                             long row);
 };
 
 }  // namespace qv::engine

@@ -303,7 +303,8 @@ void ConversionRun::copyRows(StepTrapAdapter& trap, ado::Recordset& rs, const st
     trap.run(314, [&] { ++rowCounter_; });
     trap.run(316, [&] {
       if (recordCount + 1 == 0) throw ado::Error(11, QStringLiteral("Division by zero"));
-      host_.setProgressValue((static_cast<double>(rowCounter_) + 1.0) / (static_cast<double>(recordCount) + 1.0) * 100.0);
+      host_.setProgressValue((static_cast<double>(rowCounter_) + 1.0) / (static_cast<double>(recordCount) + 1.0) *
+                             100.0);
     });
     trap.run(318, [&] { insert.begin(currentTable_, &numeric); });
     int fieldCount = 0, k = 0;
@@ -341,11 +342,13 @@ QString duplicateTableMessage(const QString& table, FirstEntry first) {
                         QStringLiteral(" was found more than once in the folder and its sub-folders. ");
   switch (first) {
     case FirstEntry::kDeclined:
-      return found + QStringLiteral("You chose not to overwrite it, so it is not converted; the table found again is "
-                                    "skipped as well.");
+      return found + QStringLiteral(
+                         "You chose not to overwrite it, so it is not converted; the table found again is "
+                         "skipped as well.");
     case FirstEntry::kSkipped:
-      return found + QStringLiteral("You skipped it in the SQL preview, so it is not converted; the table found again "
-                                    "is skipped as well.");
+      return found + QStringLiteral(
+                         "You skipped it in the SQL preview, so it is not converted; the table found again "
+                         "is skipped as well.");
     case FirstEntry::kConverted: break;
   }
   return found + QStringLiteral("It is converted once, from the table found first; the table found again is skipped.");

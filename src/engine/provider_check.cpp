@@ -20,7 +20,8 @@ QString missingProviderText() {
       QString(),
       QStringLiteral("2. A set of Microsoft components to transfer data is not installed on your computer."),
       QString(),
-      QStringLiteral("You need to download and install Microsoft Access Database Engine 2010 or 2016 to solve this problem."),
+      QStringLiteral(
+          "You need to download and install Microsoft Access Database Engine 2010 or 2016 to solve this problem."),
       QString(),
       QStringLiteral("Would you like me to open the Microsoft site now so you can do this?"),
       QString(),

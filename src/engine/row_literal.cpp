@@ -57,9 +57,7 @@ void InsertBuilder::appendNumeric(const ado::Value& value) {
       appendDecimal(statement_, value.asInteger());
       statement_ += ", ";
       return;
-    case K::Boolean:
-      statement_ += value.asBool() ? "1, " : "0, ";
-      return;
+    case K::Boolean: statement_ += value.asBool() ? "1, " : "0, "; return;
     case K::Double: {
       // The value text in plain notation reads as a number, and its separator then
       // becomes a point: written at once, as std::to_chars gives the same shortest digits.
@@ -75,8 +73,7 @@ void InsertBuilder::appendNumeric(const ado::Value& value) {
       }
       break;
     }
-    default:
-      break;
+    default: break;
   }
   appendNumericText(rules_.valueText(value));
 }
@@ -108,7 +105,8 @@ bool InsertBuilder::mayReadAsNumberOrDate(std::string_view text) const {
 
 void InsertBuilder::appendUtf8Text(std::string_view text) {
   if (text.empty()) return appendNull();
-  if (mayReadAsNumberOrDate(text)) return appendText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  if (mayReadAsNumberOrDate(text))
+    return appendText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   statement_ += '\'';
   appendDoublingApostrophes(text, statement_);
   statement_ += "', ";
@@ -154,7 +152,8 @@ void InsertBuilder::appendDateTime(const ado::DateTime& dt) {
 }
 
 void InsertBuilder::appendValue(int k, const ado::Value& value) {
-  bool numeric = tableHasNumeric_ && k >= 0 && static_cast<size_t>(k) < numeric_->size() && (*numeric_)[static_cast<size_t>(k)];
+  bool numeric =
+      tableHasNumeric_ && k >= 0 && static_cast<size_t>(k) < numeric_->size() && (*numeric_)[static_cast<size_t>(k)];
   if (numeric) return appendNumeric(value);
   switch (value.kind()) {
     case ado::Value::Kind::DateTime: return appendDateTime(value.asDateTime());

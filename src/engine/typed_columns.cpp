@@ -16,8 +16,8 @@ namespace {
 using paradox::FieldType;
 using Kind = sql::Literal::Kind;
 
-constexpr int kMaxDecimalDigits = 28;       // Access's Decimal
-constexpr int kDemotedTextLength = 40;      // holds any BCD, date or time as text
+constexpr int kMaxDecimalDigits = 28;   // Access's Decimal
+constexpr int kDemotedTextLength = 40;  // holds any BCD, date or time as text
 constexpr double kCurrencyLimit = 922337203685477.5807;
 
 // A literal before it is written: what the statement holds and what the front end reads.
@@ -126,7 +126,8 @@ Form formOf(const TypedColumn& column, const paradox::Value& v) {
       f.truth = v.integer != 0;
       break;
     case VK::kInteger:
-      number(v.integer < 0, std::to_string(v.integer < 0 ? -static_cast<uint64_t>(v.integer) : static_cast<uint64_t>(v.integer)));
+      number(v.integer < 0,
+             std::to_string(v.integer < 0 ? -static_cast<uint64_t>(v.integer) : static_cast<uint64_t>(v.integer)));
       break;
     case VK::kDouble:
       if (!std::isfinite(v.real)) {
@@ -141,9 +142,7 @@ Form formOf(const TypedColumn& column, const paradox::Value& v) {
       if (column.asText) text(v.text);
       else number(!v.text.empty() && v.text[0] == '-', v.text[0] == '-' ? v.text.substr(1) : v.text);
       break;
-    case VK::kText:
-      text(v.text);
-      break;
+    case VK::kText: text(v.text); break;
     case VK::kDate:
       f.body.clear();
       appendDate(f.body, v.integer);
@@ -172,8 +171,7 @@ Form formOf(const TypedColumn& column, const paradox::Value& v) {
       text(std::move(s));
       break;
     }
-    case VK::kNull:
-      break;
+    case VK::kNull: break;
   }
   return f;
 }
@@ -241,7 +239,8 @@ std::string demote(TypedColumn& c, const std::string& why) {
     c.asBytes = true;
     c.column.type = jet::ColumnType::kOle;
     c.sqlType = "LONGBINARY";
-    return "its formatted memo " + why + " is not laid out as this program reads one; the column keeps the bytes as they are "
+    return "its formatted memo " + why +
+           " is not laid out as this program reads one; the column keeps the bytes as they are "
            "(LONGBINARY)";
   }
   if (c.source == FieldType::kMoney) {
@@ -255,10 +254,11 @@ std::string demote(TypedColumn& c, const std::string& why) {
   c.column.type = jet::ColumnType::kText;
   c.column.length = kDemotedTextLength;
   c.sqlType = "TEXT(" + std::to_string(kDemotedTextLength) + ")";
-  if (c.source == FieldType::kNumber) return "it holds " + why + ", which Access's Double cannot; it becomes a Text column";
+  if (c.source == FieldType::kNumber)
+    return "it holds " + why + ", which Access's Double cannot; it becomes a Text column";
   if (c.source == FieldType::kBcd)
-    return "its BCD numbers have more digits than Access's Decimal holds (28)" + (why.empty() ? std::string() : " (" + why + ")") +
-           "; it becomes a Text column holding them exactly";
+    return "its BCD numbers have more digits than Access's Decimal holds (28)" +
+           (why.empty() ? std::string() : " (" + why + ")") + "; it becomes a Text column holding them exactly";
   return "it holds " + why + ", which Access's Date/Time cannot; it becomes a Text column";
 }
 
@@ -269,7 +269,8 @@ bool fitsType(const TypedColumn& c, const paradox::Value& v) {
   switch (v.kind) {
     case VK::kDouble:
       if (!std::isfinite(v.real)) return false;
-      return c.column.type != jet::ColumnType::kCurrency || (std::fabs(v.real) <= kCurrencyLimit && currencyExact(v.real));
+      return c.column.type != jet::ColumnType::kCurrency ||
+             (std::fabs(v.real) <= kCurrencyLimit && currencyExact(v.real));
     case VK::kBcd: {
       int whole = 0, all = 0;
       bcdDigits(v.text, &whole, &all);

@@ -48,12 +48,12 @@ namespace qv::engine {
 
 struct TypedColumn {
   paradox::FieldType source = paradox::FieldType::kAlpha;
-  int decimals = 0;          // BCD
-  jet::ColumnDef column;     // name (UTF-8), type, length, precision, scale, AutoNumber
-  std::string sqlType;       // the type as the CREATE TABLE statement writes it
-  bool asText = false;       // kept as text instead of its own type
-  bool asDouble = false;     // Money kept as DOUBLE
-  bool asBytes = false;      // a formatted memo kept as LONGBINARY
+  int decimals = 0;       // BCD
+  jet::ColumnDef column;  // name (UTF-8), type, length, precision, scale, AutoNumber
+  std::string sqlType;    // the type as the CREATE TABLE statement writes it
+  bool asText = false;    // kept as text instead of its own type
+  bool asDouble = false;  // Money kept as DOUBLE
+  bool asBytes = false;   // a formatted memo kept as LONGBINARY
 };
 
 // The column for a field; name is the field's name in UTF-8.

@@ -65,7 +65,9 @@ jet::KeyOrder keyOrderFor(const QString& database, const QString& password) {
 }  // namespace
 
 void TypedRun::start() {
-  auto fail = [&](int step, const QString& description) { host_.reportFailure(kLocation, step, description, currentTable_, 0); };
+  auto fail = [&](int step, const QString& description) {
+    host_.reportFailure(kLocation, step, description, currentTable_, 0);
+  };
   if (!host_.hasParadoxTables()) return;
   list1_ = host_.loadParadoxTables();
   list2_ = host_.loadAccessTables();
@@ -201,13 +203,16 @@ void TypedRun::convertTable(const QString& table) {
   for (const paradox::SecondaryIndex& x : keys.indexes) {
     jet::IndexDef d;
     d.name = x.name;
-    for (int n = 1; std::any_of(indexes.begin(), indexes.end(), [&](const jet::IndexDef& o) { return sameName(o.name, d.name); }); ++n)
+    for (int n = 1;
+         std::any_of(indexes.begin(), indexes.end(), [&](const jet::IndexDef& o) { return sameName(o.name, d.name); });
+         ++n)
       d.name = x.name + std::to_string(n);
     for (const paradox::KeyField& f : x.fields) d.columns.push_back({columns[f.field].column.name, !f.descending});
     d.unique = x.unique;
     if (d.columns.size() > kMaxIndexColumns || indexes.size() >= kMaxIndexes) {
-      note("'" + x.file + "': index " + x.name + " has more fields, or comes after more indexes, than Access holds; table " +
-           name + " is converted without it");
+      note("'" + x.file + "': index " + x.name +
+           " has more fields, or comes after more indexes, than Access holds; table " + name +
+           " is converted without it");
       continue;
     }
     if (d.unique) {
@@ -226,7 +231,8 @@ void TypedRun::convertTable(const QString& table) {
     for (const std::string& n : survey.notes) note(n);
     for (size_t i = 0; i < unique.size(); ++i) {
       if (survey.keyKept[i]) continue;
-      indexes.erase(std::remove_if(indexes.begin(), indexes.end(), [&](const jet::IndexDef& d) { return d.name == unique[i].name; }),
+      indexes.erase(std::remove_if(indexes.begin(), indexes.end(),
+                                   [&](const jet::IndexDef& d) { return d.name == unique[i].name; }),
                     indexes.end());
     }
   } catch (const DbError& e) {
@@ -256,7 +262,8 @@ void TypedRun::convertTable(const QString& table) {
     return;
   }
   for (const jet::IndexDef& d : secondary) {
-    std::string s = std::string("CREATE ") + (d.unique ? "UNIQUE " : "") + "INDEX " + bracketed(d.name) + " ON `" + name + "` (";
+    std::string s =
+        std::string("CREATE ") + (d.unique ? "UNIQUE " : "") + "INDEX " + bracketed(d.name) + " ON `" + name + "` (";
     for (size_t k = 0; k < d.columns.size(); ++k)
       s += (k ? ", " : "") + bracketed(d.columns[k].name) + (d.columns[k].ascending ? "" : " DESC");
     deliver(kStepCreate, s + ");", false);
@@ -309,7 +316,8 @@ void TypedRun::convertTable(const QString& table) {
         batch.add(statement, number);
         if (batch.due(kBatchRows, SIZE_MAX)) flush();
       }
-      if (number % 1024 == 0) host_.setProgressValue((static_cast<double>(number) + 1.0) / (static_cast<double>(total) + 1.0) * 100.0);
+      if (number % 1024 == 0)
+        host_.setProgressValue((static_cast<double>(number) + 1.0) / (static_cast<double>(total) + 1.0) * 100.0);
     }
   } catch (const DbError& e) {
     flush();

@@ -28,7 +28,8 @@ std::string describeValue(const TypedColumn& c, const paradox::Value& v) {
   return s.size() > 60 ? s.substr(0, 57) + "..." : s;
 }
 
-std::string keyText(const UniqueKey& key, const std::vector<TypedColumn>& columns, const std::vector<paradox::Value>& row) {
+std::string keyText(const UniqueKey& key, const std::vector<TypedColumn>& columns,
+                    const std::vector<paradox::Value>& row) {
   std::string s;
   for (size_t i = 0; i < key.fields.size(); ++i) {
     if (i) s += ", ";
@@ -62,7 +63,8 @@ class KeyCheck {
     try {
       return probe_->key(key_.columns, values_);
     } catch (const jet::UnencodableText& e) {
-      broken_ = "record " + std::to_string(number) + " holds a text the database's sort order cannot key (" + e.what() + ")";
+      broken_ =
+          "record " + std::to_string(number) + " holds a text the database's sort order cannot key (" + e.what() + ")";
     } catch (const DbError& e) {
       broken_ = e.what();
     }
@@ -92,8 +94,9 @@ class KeyCheck {
     auto k = keyOf(row, number);
     if (!k) return;
     auto [it, fresh] = seen_.emplace(*k, number);
-    if (!fresh) broken_ = "record " + std::to_string(number) + " repeats the key of record " + std::to_string(it->second) +
-                          " (" + keyText(key_, columns_, row) + ")";
+    if (!fresh)
+      broken_ = "record " + std::to_string(number) + " repeats the key of record " + std::to_string(it->second) + " (" +
+                keyText(key_, columns_, row) + ")";
   }
 
   const std::string& broken() const { return broken_; }
@@ -111,19 +114,21 @@ class KeyCheck {
 bool mayNeedMore(const TypedColumn& c) {
   using paradox::FieldType;
   switch (c.source) {
-    case FieldType::kNumber: case FieldType::kMoney: case FieldType::kBcd: case FieldType::kFmtMemo:
-    case FieldType::kDate: case FieldType::kTime: case FieldType::kTimestamp:
-      return !c.asText && !c.asDouble && !c.asBytes;
-    default:
-      return false;
+    case FieldType::kNumber:
+    case FieldType::kMoney:
+    case FieldType::kBcd:
+    case FieldType::kFmtMemo:
+    case FieldType::kDate:
+    case FieldType::kTime:
+    case FieldType::kTimestamp: return !c.asText && !c.asDouble && !c.asBytes;
+    default: return false;
   }
 }
 
 }  // namespace
 
 Survey surveyTable(const std::string& dbPath, const std::string& tableName, std::vector<TypedColumn>& columns,
-                   const std::vector<UniqueKey>& keys, const jet::KeyOrder& order,
-                   const paradox::TextOptions& text) {
+                   const std::vector<UniqueKey>& keys, const jet::KeyOrder& order, const paradox::TextOptions& text) {
   Survey out;
   out.keyKept.assign(keys.size(), true);
   for (TypedColumn& c : columns)

@@ -20,7 +20,7 @@ namespace qv::engine {
 
 // A unique key the table declares.
 struct UniqueKey {
-  std::string name;        // "PrimaryKey" or the index's name
+  std::string name;            // "PrimaryKey" or the index's name
   std::vector<size_t> fields;  // positions of its fields
   std::vector<jet::IndexDef::Column> columns;
   bool primaryKey = false;

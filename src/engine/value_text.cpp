@@ -83,12 +83,9 @@ LocaleRules::LocaleRules(const QLocale& locale) : locale_(locale) {
 QString LocaleRules::valueText(const ado::Value& value) const {
   using K = ado::Value::Kind;
   switch (value.kind()) {
-    case K::Null:
-      return QString();
-    case K::Boolean:
-      return value.asBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case K::Integer:
-      return QString::number(value.asInteger());
+    case K::Null: return QString();
+    case K::Boolean: return value.asBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case K::Integer: return QString::number(value.asInteger());
     case K::Double: {
       double d = value.asDouble();
       if (!std::isfinite(d)) return QString();
@@ -101,8 +98,7 @@ QString LocaleRules::valueText(const ado::Value& value) const {
       if (decimal_ != u'.') t.replace(u'.', decimal_);
       return t;
     }
-    case K::Text:
-      return value.asText();
+    case K::Text: return value.asText();
     case K::DateTime: {
       const auto& dt = value.asDateTime();
       QTime t = dt.time.isValid() ? dt.time : QTime(0, 0);
@@ -112,8 +108,7 @@ QString LocaleRules::valueText(const ado::Value& value) const {
       QString date = locale_.toString(dt.date, dateFormat_);
       return midnight ? date : date + u' ' + time;
     }
-    case K::Bytes:
-      return QStringLiteral("0x") + QString::fromLatin1(value.asBytes().toHex());
+    case K::Bytes: return QStringLiteral("0x") + QString::fromLatin1(value.asBytes().toHex());
   }
   return QString();
 }

@@ -15,7 +15,8 @@ constexpr int kErrPathNotFound = 76;
 // The walk below the folders of the list, with the real paths of the folders taken so far
 // (those of the list itself and those found at the levels above).
 void walkBelow(QStringList& folders, bool recurse, ado::WalkedFolders& walked) {
-  StepTrap trap(locationString(QStringLiteral("AddFolder"), QStringLiteral("GetSubDirectories2016"), QStringLiteral("Kestrune")));
+  StepTrap trap(
+      locationString(QStringLiteral("AddFolder"), QStringLiteral("GetSubDirectories2016"), QStringLiteral("Kestrune")));
   QStringList newFolders;  // (100-104)
 
   // (106) Each folder of the list, in order; an entry removed while it is looked at

@@ -10,7 +10,8 @@ namespace qv::shell {
 inline constexpr char16_t kSupportEmail[] = u"support@varnholt.example";
 
 // "in Quorvane2021/08/31.<module>.<procedure> " (the walk of sub-folders names "Kestrune").
-QString locationString(const QString& module, const QString& procedure, const QString& project = QStringLiteral("Quorvane"));
+QString locationString(const QString& module, const QString& procedure,
+                       const QString& project = QStringLiteral("Quorvane"));
 
 // description CR LF location "at line " step CR CR "Please email screenshot ..." address
 QString applicationErrorText(const QString& description, const QString& location, int step);

@@ -37,7 +37,8 @@ void msgBox(const QString& text) {
 }
 
 MsgAnswer askYesNo(const QString& text, const QString& title) {
-  return messages().show(Message{title.isEmpty() ? applicationTitle() : title, text, MsgIcon::None, MsgButtons::YesNo, false});
+  return messages().show(
+      Message{title.isEmpty() ? applicationTitle() : title, text, MsgIcon::None, MsgButtons::YesNo, false});
 }
 
 MsgAnswer RecordingMessages::show(const Message& message) {

@@ -22,7 +22,7 @@ void makePrivate(const QString& path) {
     if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) file.close();
   }
   constexpr auto kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                          QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+                           QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
   if (QFile::permissions(path) & kOthers) QFile::setPermissions(path, kOwnerOnly);
 }
 

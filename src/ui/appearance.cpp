@@ -79,7 +79,9 @@ class PointerFollower final : public QObject {
   }
 
  private:
-  bool isButton(const QObject* object) const { return std::find(buttons_.begin(), buttons_.end(), object) != buttons_.end(); }
+  bool isButton(const QObject* object) const {
+    return std::find(buttons_.begin(), buttons_.end(), object) != buttons_.end();
+  }
   void follow(const QObject* over) {
     if (isButton(over)) {
       pointer_.overButton();
@@ -123,7 +125,8 @@ QCursor loadCursorFile(const QString& path) {
   const QByteArray data = file.read(1 << 20);
   constexpr int kHeader = 6;
   constexpr int kEntry = 16;
-  const bool cursorHeader = data.size() >= kHeader + kEntry && le16(data, 0) == 0 && le16(data, 2) == 2 && le16(data, 4) >= 1;
+  const bool cursorHeader =
+      data.size() >= kHeader + kEntry && le16(data, 0) == 0 && le16(data, 2) == 2 && le16(data, 4) >= 1;
   QImage image;
   if (!cursorHeader || !image.loadFromData(data, "CUR") || image.isNull()) {
     throw std::runtime_error(QStringLiteral("Invalid picture: %1 is not a cursor file").arg(path).toStdString());

@@ -59,7 +59,8 @@ shell::MsgAnswer MessageBoxSink::show(const shell::Message& message) {
   }
   const bool question = message.buttons == shell::MsgButtons::YesNo;
   CopyableMessageBox box(icon, message.title, displayText(message.text),
-                         question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, QApplication::activeWindow());
+                         question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
+                         QApplication::activeWindow());
   box.setTextFormat(Qt::PlainText);
   box.setCopyable(message.selectable);
   const int answer = box.exec();

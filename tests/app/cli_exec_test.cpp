@@ -50,7 +50,8 @@ TEST(CliExec, RunsStatementsAndReportsFailuresByLine) {
   {
     std::ofstream big(script, std::ios::trunc);
     big << "CREATE TABLE `B` ([N] INT)\n";
-    for (int i = 1; i <= 2500; ++i) big << "INSERT INTO `B` VALUES (" << (i == 1700 ? "'x'" : std::to_string(i)) << ")\n";
+    for (int i = 1; i <= 2500; ++i)
+      big << "INSERT INTO `B` VALUES (" << (i == 1700 ? "'x'" : std::to_string(i)) << ")\n";
   }
   EXPECT_EQ(run("exec --stop-on-error '" + db + "' < '" + script + "'", &out), 1);
   EXPECT_NE(out.find("line 1701: SQL error: Data type mismatch: 'x' is not a number"), std::string::npos) << out;

@@ -62,8 +62,8 @@ TEST(CliKill, KilledConversionsLeaveEveryFinishedStatement) {
   const std::string folder = killTrialFolder(dir);
   expectKillTrials(
       dir, folder, 10, 0.02, "conversions", "last shown",
-      [&](const std::string& path, Clock::duration after) { return convertOnTerminal(folder, path, after); }, lastProgress,
-      [](const KillOutcome&) {});
+      [&](const std::string& path, Clock::duration after) { return convertOnTerminal(folder, path, after); },
+      lastProgress, [](const KillOutcome&) {});
 }
 
 }  // namespace

@@ -38,9 +38,14 @@ TEST(CodePageCli, TableWithoutCodePageFollowsTheLocaleOrTheCodePageOption) {
   test::TempDir dir;
   const std::string folder = shellQuote(test::testdataDir() + "/paradox/celebithil-Rparadox");
   std::string out;
-  ASSERT_EQ(runIn("ru_RU.UTF-8", "convert " + folder + " " + shellQuote(dir.file("ru.mdb")) + " --create mdb", &out), 0) << out;
-  ASSERT_EQ(runIn("en_US.UTF-8", "convert " + folder + " " + shellQuote(dir.file("us.mdb")) + " --create mdb", &out), 0) << out;
-  ASSERT_EQ(runIn("en_US.UTF-8", "convert " + folder + " " + shellQuote(dir.file("forced.mdb")) + " --create mdb --code-page 866", &out), 0)
+  ASSERT_EQ(runIn("ru_RU.UTF-8", "convert " + folder + " " + shellQuote(dir.file("ru.mdb")) + " --create mdb", &out), 0)
+      << out;
+  ASSERT_EQ(runIn("en_US.UTF-8", "convert " + folder + " " + shellQuote(dir.file("us.mdb")) + " --create mdb", &out), 0)
+      << out;
+  ASSERT_EQ(
+      runIn("en_US.UTF-8",
+            "convert " + folder + " " + shellQuote(dir.file("forced.mdb")) + " --create mdb --code-page 866", &out),
+      0)
       << out;
 
   const std::string russian = columnsOf(dir.file("ru.mdb"), "OF");
@@ -52,10 +57,14 @@ TEST(CodePageCli, TableWithoutCodePageFollowsTheLocaleOrTheCodePageOption) {
   EXPECT_EQ(test::mdbtoolsExport(dir.file("us.mdb"), "OF_CP866"), test::mdbtoolsExport(dir.file("ru.mdb"), "OF_CP866"));
 
   // The typed conversion reads its tables as the default one does.
-  ASSERT_EQ(runIn("ru_RU.UTF-8", "convert " + folder + " " + shellQuote(dir.file("typed-ru.mdb")) + " --create mdb --typed", &out), 0)
+  ASSERT_EQ(runIn("ru_RU.UTF-8",
+                  "convert " + folder + " " + shellQuote(dir.file("typed-ru.mdb")) + " --create mdb --typed", &out),
+            0)
       << out;
   ASSERT_EQ(runIn("en_US.UTF-8",
-                  "convert " + folder + " " + shellQuote(dir.file("typed-forced.mdb")) + " --create mdb --typed --code-page 866", &out),
+                  "convert " + folder + " " + shellQuote(dir.file("typed-forced.mdb")) +
+                      " --create mdb --typed --code-page 866",
+                  &out),
             0)
       << out;
   EXPECT_EQ(columnsOf(dir.file("typed-ru.mdb"), "OF"), russian);
@@ -77,7 +86,9 @@ TEST(CodePageCli, UnknownCodePageIsRefusedBeforeAnythingIsWritten) {
   const std::string folder = shellQuote(test::testdataDir() + "/paradox/celebithil-Rparadox");
   for (const char* bad : {"99999", "0", "cyrillic", "64000"}) {
     std::string out;
-    EXPECT_EQ(runIn("C", "convert " + folder + " " + shellQuote(dir.file("x.mdb")) + " --create mdb --code-page " + bad, &out), 2)
+    EXPECT_EQ(runIn("C", "convert " + folder + " " + shellQuote(dir.file("x.mdb")) + " --create mdb --code-page " + bad,
+                    &out),
+              2)
         << bad;
     EXPECT_NE(out.find(std::string("--code-page ") + bad + ": not a code page"), std::string::npos) << out;
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.mdb"))) << bad;
@@ -104,7 +115,10 @@ TEST(CodePageCli, TextNotValidInItsCodePageIsReportedAndKeptVisible) {
     f.write("\xE5\x04", 2);  // the header now says 1253
   }
   std::string out;
-  EXPECT_EQ(runIn("C", "convert " + shellQuote(dir.file("in")) + " " + shellQuote(dir.file("out.mdb")) + " --create mdb", &out), 0)
+  EXPECT_EQ(
+      runIn("C", "convert " + shellQuote(dir.file("in")) + " " + shellQuote(dir.file("out.mdb")) + " --create mdb",
+            &out),
+      0)
       << out;
   EXPECT_NE(out.find(table + "': 1 text is not valid in code page 1253"), std::string::npos) << out;
   const auto rows = test::mdbtoolsExport(dir.file("out.mdb"), "GREEK");

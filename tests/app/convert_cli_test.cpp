@@ -29,9 +29,7 @@ namespace fs = std::filesystem;
 
 std::string cli() { return std::string(QV_BINARY_DIR) + "/src/app/quorvane-cli"; }
 
-int run(const std::string& command, std::string* out) {
-  return test::runCommand(command + " 2>&1", out);
-}
+int run(const std::string& command, std::string* out) { return test::runCommand(command + " 2>&1", out); }
 
 // One literal of a generated INSERT statement.
 struct Literal {
@@ -101,7 +99,8 @@ Script readScript(const std::string& path) {
 // What mdb-reader finds in the database.
 QJsonObject dumpDatabase(const std::string& db) {
   std::string out;
-  int status = test::runCommand("node " + shellQuote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + shellQuote(db), &out);
+  int status =
+      test::runCommand("node " + shellQuote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + shellQuote(db), &out);
   EXPECT_EQ(status, 0) << out;
   return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
 }
@@ -137,10 +136,10 @@ class ConvertCli : public ::testing::Test {
 // statements say; every table of the folder and its sub-folders is there.
 TEST_F(ConvertCli, CorpusFoldersArriveWholeInANewDatabase) {
   const std::string root = test::testdataDir() + "/paradox/";
-  for (const char* folder : {"celebithil-Rparadox", "bio-guoda-preston", "leonhad-paradoxdriver/db",
-                             "leonhad-paradoxdriver/fields", "leonhad-paradoxdriver/areas", "leonhad-paradoxdriver/encrypt",
-                             "ademkocamaz-lazarus-paradox/Build", "MedilinkPS-Paradox-Reader", "celebithil-Paradox.pm",
-                             "teverett-paradoxReader/examples"}) {
+  for (const char* folder :
+       {"celebithil-Rparadox", "bio-guoda-preston", "leonhad-paradoxdriver/db", "leonhad-paradoxdriver/fields",
+        "leonhad-paradoxdriver/areas", "leonhad-paradoxdriver/encrypt", "ademkocamaz-lazarus-paradox/Build",
+        "MedilinkPS-Paradox-Reader", "celebithil-Paradox.pm", "teverett-paradoxReader/examples"}) {
     SCOPED_TRACE(folder);
     test::TempDir dir;
     const std::string db = dir.file("out.mdb"), sql = dir.file("script.sql");
@@ -150,7 +149,8 @@ TEST_F(ConvertCli, CorpusFoldersArriveWholeInANewDatabase) {
         &out);
     Script script = readScript(sql);
     ASSERT_FALSE(script.tables.empty()) << out;
-    int status = run(cli() + " convert " + shellQuote(root + folder) + " " + shellQuote(db) + " --create mdb --overwrite no", &out);
+    int status = run(
+        cli() + " convert " + shellQuote(root + folder) + " " + shellQuote(db) + " --create mdb --overwrite no", &out);
     QJsonObject dump = dumpDatabase(db);
     QJsonObject data = dump.value("data").toObject();
     for (const std::string& table : script.tables) {
@@ -169,7 +169,8 @@ TEST_F(ConvertCli, CorpusFoldersArriveWholeInANewDatabase) {
         QJsonArray got = rows.at(static_cast<qsizetype>(r)).toArray();
         ASSERT_EQ(static_cast<size_t>(got.size()), want[r].size()) << table << " row " << r;
         for (size_t c = 0; c < want[r].size(); ++c) {
-          expectValue(want[r][c], got.at(static_cast<qsizetype>(c)), table + " row " + std::to_string(r) + " column " + std::to_string(c));
+          expectValue(want[r][c], got.at(static_cast<qsizetype>(c)),
+                      table + " row " + std::to_string(r) + " column " + std::to_string(c));
         }
       }
     }
@@ -203,9 +204,11 @@ TEST_F(ConvertCli, BadTablesAreNamedAndTheRestConverts) {
   fs::copy_file(corpus + "teverett-paradoxReader/examples/MEMBRE.DB", px + "/MEMBRE.DB");
 
   std::string out;
-  int status = run(cli() + " convert " + shellQuote(px) + " " + shellQuote(dir.file("out.accdb")) + " --create accdb", &out);
+  int status =
+      run(cli() + " convert " + shellQuote(px) + " " + shellQuote(dir.file("out.accdb")) + " --create accdb", &out);
   EXPECT_NE(status, 0) << out;
-  for (const char* name : {"BROKEN.DB", "notes.db", "MEMBRE"}) EXPECT_NE(out.find(name), std::string::npos) << name << "\n" << out;
+  for (const char* name : {"BROKEN.DB", "notes.db", "MEMBRE"})
+    EXPECT_NE(out.find(name), std::string::npos) << name << "\n" << out;
   QJsonObject data = dumpDatabase(dir.file("out.accdb")).value("data").toObject();
   EXPECT_EQ(data.value("CONTACTS").toObject().value("rows").toArray().size(), 55);
   EXPECT_EQ(data.value("MUSHROOMS").toObject().value("rows").toArray().size(), 5);
@@ -220,7 +223,8 @@ TEST_F(ConvertCli, ATableThatCannotBeReadGetsNoRows) {
   fs::copy_file(test::testdataDir() + "/paradox/bio-guoda-preston/not-a.DB", px + "/not-a.DB");
   const std::string sql = dir.file("script.sql");
   std::string out;
-  EXPECT_EQ(run(cli() + " convert " + shellQuote(px) + " " + shellQuote(dir.file("a.mdb")) + " --create mdb --sql " + shellQuote(sql),
+  EXPECT_EQ(run(cli() + " convert " + shellQuote(px) + " " + shellQuote(dir.file("a.mdb")) + " --create mdb --sql " +
+                    shellQuote(sql),
                 &out),
             1);
   std::ifstream in(sql);
@@ -231,8 +235,10 @@ TEST_F(ConvertCli, ATableThatCannotBeReadGetsNoRows) {
   out.clear();
   EXPECT_EQ(run(cli() + " convert " + shellQuote(px) + " " + shellQuote(dir.file("b.mdb")) + " --create mdb", &out), 1);
   std::vector<int> steps;
-  static const QRegularExpression summaryLine(QStringLiteral("^  NOT-A, step (\\d+): "), QRegularExpression::MultilineOption);
-  for (auto it = summaryLine.globalMatch(QString::fromStdString(out)); it.hasNext();) steps.push_back(it.next().captured(1).toInt());
+  static const QRegularExpression summaryLine(QStringLiteral("^  NOT-A, step (\\d+): "),
+                                              QRegularExpression::MultilineOption);
+  for (auto it = summaryLine.globalMatch(QString::fromStdString(out)); it.hasNext();)
+    steps.push_back(it.next().captured(1).toInt());
   EXPECT_EQ(steps, (std::vector<int>{176, 184, 190, 192, 194, 302, 306, 412})) << out;
   EXPECT_NE(out.find("Rows written: 0"), std::string::npos) << out;
 }

@@ -67,7 +67,8 @@ TEST(CliKill, KilledCreationsLeaveNothingOrAWholeDatabase) {
     const std::string folder = dir.file("k" + std::to_string(++attempts));
     fs::create_directory(folder);
     const std::string path = folder + (attempts % 2 ? "/neu.mdb" : "/neu.accdb");
-    const auto after = std::chrono::duration_cast<Clock::duration>(length * std::uniform_real_distribution<double>(0.2, 1.1)(rng));
+    const auto after =
+        std::chrono::duration_cast<Clock::duration>(length * std::uniform_real_distribution<double>(0.2, 1.1)(rng));
     if (!createKilledAfter(path, after)) continue;
     ++killed;
     bool temporary = false;

@@ -29,12 +29,17 @@ TEST(DumpParadox, PrintsHeaderFieldsAndRecordsAsJsonLines) {
   auto lines = dumpLines("celebithil-Rparadox/TypSammlung.DB", &status);
   ASSERT_EQ(status, 0);
   ASSERT_EQ(lines.size(), 1u + 14u + 5u);
-  EXPECT_EQ(lines[0], R"({"table": "TYPSAMMLUNG", "version": "7.x", "records": 5, "codepage": 1252, "encrypted": false})");
+  EXPECT_EQ(lines[0],
+            R"({"table": "TYPSAMMLUNG", "version": "7.x", "records": 5, "codepage": 1252, "encrypted": false})");
   EXPECT_EQ(lines[3], R"({"field": "Währung", "type": "Money", "size": 8, "ado": 5})");
   EXPECT_EQ(lines[6], R"({"field": "BCD", "type": "BCD", "size": 6, "ado": 5})");
   EXPECT_EQ(lines[14], R"({"field": "Bytes", "type": "Bytes", "size": 255, "ado": 128})");
-  EXPECT_EQ(lines[19], R"(["Zweite Zeile", -40, -40, -40, -40, "-40.000000", "1999-09-09", "11:11:11.000", "2003-06-10T11:11:11.000", null, true, 2, null, null])");
-  EXPECT_EQ(lines[17], R"(["Fünfter Datensatz", 1.34, 13.002, null, null, "13.123457", "-0001-12-31", "01:10:12.000", "-0001-12-31T01:00:00.000", "Dies ist eine Memo im 'Fünften Datensat'", null, 5, null, null])");
+  EXPECT_EQ(
+      lines[19],
+      R"(["Zweite Zeile", -40, -40, -40, -40, "-40.000000", "1999-09-09", "11:11:11.000", "2003-06-10T11:11:11.000", null, true, 2, null, null])");
+  EXPECT_EQ(
+      lines[17],
+      R"(["Fünfter Datensatz", 1.34, 13.002, null, null, "13.123457", "-0001-12-31", "01:10:12.000", "-0001-12-31T01:00:00.000", "Dies ist eine Memo im 'Fünften Datensat'", null, 5, null, null])");
 
   lines = dumpLines("leonhad-paradoxdriver/fields/graphic.db", &status);
   ASSERT_EQ(status, 0);

@@ -142,7 +142,8 @@ TEST_F(HostileInput, UnreadableTablesAndFoldersAreNamedAndSkipped) {
                            fs::perms::others_read | fs::perms::others_write);
   const std::string asUser = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
   std::string out;
-  const int status = runLimited(asUser + shellQuote(cli()) + " convert " + shellQuote(px_) + " " + shellQuote(db_), &out);
+  const int status =
+      runLimited(asUser + shellQuote(cli()) + " convert " + shellQuote(px_) + " " + shellQuote(db_), &out);
   fs::permissions(px_ + "/locked", fs::perms::owner_all);
   EXPECT_EQ(status, 1) << out;
   EXPECT_NE(out.find("secret.db"), std::string::npos) << out;

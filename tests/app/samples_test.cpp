@@ -27,8 +27,8 @@ namespace fs = std::filesystem;
 fs::path samplesDir() { return fs::path(QV_BINARY_DIR) / "src/app/Samples"; }
 
 // Every sample table (path relative to Samples/) with its rows as our reader reads them.
-std::map<std::string, std::vector<std::vector<paradox::Value>>> readSamples(std::set<paradox::FieldType>* types,
-                                                                            std::map<std::string, paradox::TableHeader>* headers) {
+std::map<std::string, std::vector<std::vector<paradox::Value>>> readSamples(
+    std::set<paradox::FieldType>* types, std::map<std::string, paradox::TableHeader>* headers) {
   std::map<std::string, std::vector<std::vector<paradox::Value>>> tables;
   for (const auto& entry : fs::recursive_directory_iterator(samplesDir())) {
     if (entry.path().extension() != ".DB") continue;
@@ -43,7 +43,8 @@ std::map<std::string, std::vector<std::vector<paradox::Value>>> readSamples(std:
 }
 
 uint32_t le32(const std::string& s, size_t at) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(s[at])) | static_cast<uint32_t>(static_cast<uint8_t>(s[at + 1])) << 8 |
+  return static_cast<uint32_t>(static_cast<uint8_t>(s[at])) |
+         static_cast<uint32_t>(static_cast<uint8_t>(s[at + 1])) << 8 |
          static_cast<uint32_t>(static_cast<uint8_t>(s[at + 2])) << 16 |
          static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
 }
@@ -104,15 +105,17 @@ TEST(Samples, ConvertIntoTheSampleDatabase) {
   const std::string db = dir.file("sample.mdb");
   fs::copy_file(samplesDir() / "sample.mdb", db);
   std::string out;
-  const int status = test::runCommand(std::string(QV_BINARY_DIR) + "/src/app/quorvane-cli convert " +
-                                          shellQuote(samplesDir().string()) + " " + shellQuote(db) + " --overwrite no 2>&1",
-                                      &out);
+  const int status =
+      test::runCommand(std::string(QV_BINARY_DIR) + "/src/app/quorvane-cli convert " +
+                           shellQuote(samplesDir().string()) + " " + shellQuote(db) + " --overwrite no 2>&1",
+                       &out);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Tables converted: " + std::to_string(tables.size())), std::string::npos) << out;
   EXPECT_NE(out.find("Statements failed: 0"), std::string::npos) << out;
 
   std::string json;
-  ASSERT_EQ(test::runCommand("node " + shellQuote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + shellQuote(db), &json), 0);
+  ASSERT_EQ(
+      test::runCommand("node " + shellQuote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + shellQuote(db), &json), 0);
   const QJsonObject dump = QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
   const QJsonObject data = dump.value("data").toObject();
   EXPECT_EQ(static_cast<size_t>(dump.value("tables").toArray().size()), tables.size());

@@ -50,7 +50,8 @@ std::string expected(std::string text) {
   return text;
 }
 
-void writeTable(const std::string& path, const std::vector<Sample>& rows, uint16_t codePage, const std::string& driver) {
+void writeTable(const std::string& path, const std::vector<Sample>& rows, uint16_t codePage,
+                const std::string& driver) {
   using namespace paradox;
   WriterOptions options;
   options.codePage = codePage;
@@ -101,15 +102,20 @@ struct CodePageCase {
 
 std::vector<CodePageCase> cases() {
   const std::string latinMemo = "He said 'it''s fine'.\r\nNext line: caf\xC3\xA9 \xE2\x82\xAC 100\r\n";
-  const std::string cyrillicMemo = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 'O''Brien'\r\n\xD1\x91\xD0\x81 \xE2\x84\x96 7\r\n";
+  const std::string cyrillicMemo =
+      "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 'O''Brien'\r\n\xD1\x91\xD0\x81 \xE2\x84\x96 7\r\n";
   return {
-      {1252, "ANSIINTL", '\x81',
+      {1252,
+       "ANSIINTL",
+       '\x81',
        {{"O'Brien & Sons, 40 characters long.....", latinMemo},
         {"na\xC3\xAFve r\xC3\xA9sum\xC3\xA9 ~~ \xE2\x82\xAC", "~~ at the start, and " + repeat(latinMemo, 40)},
         {"12,5", "'"},
         {"plain", ""},
         {"  ' leading blanks and apostrophe", repeat("x", 5000) + "~~"}}},
-      {1251, "ancyrr", '\x98',
+      {1251,
+       "ancyrr",
+       '\x98',
        {{"\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 'O'Brien' \xD1\x91", cyrillicMemo},
         {"~~ \xD0\x9A\xD0\xB8\xD0\xB5\xD0\xB2", repeat(cyrillicMemo, 30) + "~~"},
         {"\xE2\x84\x96 1", "\xD0\xAF"}}},
@@ -129,13 +135,17 @@ TEST(TextPath, TextsReachTheDatabaseByteForByte) {
     // Directly, and through a script run from standard input.
     const std::string direct = dir.file("direct.mdb"), scripted = dir.file("scripted.mdb"), script = dir.file("t.sql");
     std::string out;
-    ASSERT_EQ(test::runCommand(cli() + " convert " + shellQuote(folder) + " " + shellQuote(direct) + " --create mdb 2>&1", &out), 0) << out;
-    ASSERT_EQ(test::runCommand(cli() + " convert " + shellQuote(folder) + " " + shellQuote(scripted) + " --create mdb --sql " +
-                                   shellQuote(script) + " 2>&1",
+    ASSERT_EQ(test::runCommand(
+                  cli() + " convert " + shellQuote(folder) + " " + shellQuote(direct) + " --create mdb 2>&1", &out),
+              0)
+        << out;
+    ASSERT_EQ(test::runCommand(cli() + " convert " + shellQuote(folder) + " " + shellQuote(scripted) +
+                                   " --create mdb --sql " + shellQuote(script) + " 2>&1",
                                &out),
               0)
         << out;
-    ASSERT_EQ(test::runCommand(cli() + " exec " + shellQuote(scripted) + " < " + shellQuote(script) + " 2>&1", &out), 0) << out;
+    ASSERT_EQ(test::runCommand(cli() + " exec " + shellQuote(scripted) + " < " + shellQuote(script) + " 2>&1", &out), 0)
+        << out;
 
     for (const std::string& database : {direct, scripted}) {
       SCOPED_TRACE(database);
@@ -166,7 +176,9 @@ TEST(TextPath, ExecKeepsCharactersOutsideTheBasicPlane) {
     script += "INSERT INTO `U` VALUES (" + std::to_string(i) + ", '" + quoted + "', " + shortText + ");\n";
   }
   std::ofstream(dir.file("u.sql"), std::ios::binary) << script;
-  ASSERT_EQ(test::runCommand(cli() + " exec " + shellQuote(database) + " < " + shellQuote(dir.file("u.sql")) + " 2>&1", &out), 0)
+  ASSERT_EQ(
+      test::runCommand(cli() + " exec " + shellQuote(database) + " < " + shellQuote(dir.file("u.sql")) + " 2>&1", &out),
+      0)
       << out;
   jet::OpenOptions options;
   options.readOnly = true;
@@ -188,7 +200,6 @@ TEST(TextPath, ExecKeepsCharactersOutsideTheBasicPlane) {
   EXPECT_EQ(seen, texts.size());
 }
 
-
 // convert --sql writes the script while the run goes (it is not held whole): every
 // statement arrives, across the pieces it is written in, and a file that cannot be
 // written is reported and the run fails.
@@ -197,12 +208,13 @@ TEST(TextPath, ScriptIsWrittenAsTheRunGoes) {
   const std::string folder = dir.file("px");
   ASSERT_EQ(std::system(("mkdir -p " + shellQuote(folder)).c_str()), 0);
   std::vector<Sample> rows;
-  for (int i = 0; i < 12000; ++i) rows.push_back({"name " + std::to_string(i), std::string(static_cast<size_t>(90 + i % 50), 'm') + "'"});
+  for (int i = 0; i < 12000; ++i)
+    rows.push_back({"name " + std::to_string(i), std::string(static_cast<size_t>(90 + i % 50), 'm') + "'"});
   writeTable(folder + "/T.DB", rows, 1252, "ANSIINTL");
   const std::string script = dir.file("t.sql");
   std::string out;
-  ASSERT_EQ(test::runCommand(cli() + " convert " + shellQuote(folder) + " " + shellQuote(dir.file("t.mdb")) + " --create mdb --sql " +
-                                 shellQuote(script) + " 2>&1",
+  ASSERT_EQ(test::runCommand(cli() + " convert " + shellQuote(folder) + " " + shellQuote(dir.file("t.mdb")) +
+                                 " --create mdb --sql " + shellQuote(script) + " 2>&1",
                              &out),
             0)
       << out;
@@ -211,11 +223,12 @@ TEST(TextPath, ScriptIsWrittenAsTheRunGoes) {
   ASSERT_GT(text.size(), size_t{1} << 20) << "more than one piece";
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 12001);
   EXPECT_EQ(text.substr(0, 13), "CREATE TABLE ");
-  const std::string last = "INSERT INTO `T` VALUES ('name 11999', 11999, '" + std::string(90 + 11999 % 50, 'm') + "''');\n";
+  const std::string last =
+      "INSERT INTO `T` VALUES ('name 11999', 11999, '" + std::string(90 + 11999 % 50, 'm') + "''');\n";
   EXPECT_EQ(text.substr(text.size() - last.size()), last);
 
-  EXPECT_EQ(test::runCommand(cli() + " convert " + shellQuote(folder) + " " + shellQuote(dir.file("u.mdb")) + " --create mdb --sql " +
-                                 shellQuote(dir.file("no/such/folder/t.sql")) + " 2>&1",
+  EXPECT_EQ(test::runCommand(cli() + " convert " + shellQuote(folder) + " " + shellQuote(dir.file("u.mdb")) +
+                                 " --create mdb --sql " + shellQuote(dir.file("no/such/folder/t.sql")) + " 2>&1",
                              &out),
             1);
   EXPECT_NE(out.find("Cannot write"), std::string::npos) << out;

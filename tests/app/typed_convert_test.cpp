@@ -35,11 +35,15 @@ int run(const std::string& command, std::string* out) { return test::runCommand(
 
 QJsonObject dumpDatabase(const std::string& db) {
   std::string out;
-  EXPECT_EQ(test::runCommand("node " + shellQuote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + shellQuote(db), &out), 0) << out;
+  EXPECT_EQ(test::runCommand("node " + shellQuote(test::nodeToolsDir() + "/mdb_dump.mjs") + " " + shellQuote(db), &out),
+            0)
+      << out;
   return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
 }
 
-std::string two(unsigned v) { return std::string(1, static_cast<char>('0' + v / 10)) + static_cast<char>('0' + v % 10); }
+std::string two(unsigned v) {
+  return std::string(1, static_cast<char>('0' + v / 10)) + static_cast<char>('0' + v % 10);
+}
 
 std::string isoDate(int64_t day) {
   const paradox::CivilDate d = paradox::civilFromDayNumber(day);
@@ -108,23 +112,29 @@ std::string expectedType(const paradox::FieldDef& f, const std::vector<std::vect
   }
   switch (f.type) {
     case FT::kAlpha: return "text";
-    case FT::kMemo: case FT::kFmtMemo: return "memo";
+    case FT::kMemo:
+    case FT::kFmtMemo: return "memo";
     case FT::kShort: return "integer";
     case FT::kLong: return "long";
     case FT::kAutoInc: return "long";
     case FT::kNumber: return "double";
-    case FT::kMoney: case FT::kBcd: break;  // above
-    case FT::kDate: case FT::kTime: case FT::kTimestamp: return "datetime";
+    case FT::kMoney:
+    case FT::kBcd: break;  // above
+    case FT::kDate:
+    case FT::kTime:
+    case FT::kTimestamp: return "datetime";
     case FT::kLogical: return "boolean";
     case FT::kBytes: return "binary";
-    case FT::kBlob: case FT::kOle: case FT::kGraphic: return "ole";
+    case FT::kBlob:
+    case FT::kOle:
+    case FT::kGraphic: return "ole";
   }
   return "?";
 }
 
 // Compares one value mdb-reader read with the Paradox value it came from.
-void expectValue(const paradox::FieldDef& f, const std::string& type, const paradox::Value& v, paradox::Transcoder& text,
-                 const QJsonValue& got, const std::string& where) {
+void expectValue(const paradox::FieldDef& f, const std::string& type, const paradox::Value& v,
+                 paradox::Transcoder& text, const QJsonValue& got, const std::string& where) {
   using VK = paradox::Value::Kind;
   if (f.type == paradox::FieldType::kLogical) {
     ASSERT_TRUE(got.isBool()) << where;
@@ -197,7 +207,8 @@ TEST(TypedConvert, EveryKeyedTableOfTheCorpusReadsBackExactlyInBothFormats) {
   QV_REQUIRE_TOOL(!test::nodeToolsDir().empty(), "mdb-reader (tests/js)");
   QV_REQUIRE_TOOL(test::runCommand("command -v mdb-schema >/dev/null", nullptr) == 0, "mdbtools");
   std::set<std::string> folders;
-  for (const std::string& px : test::corpusFiles("paradox", {".px"})) folders.insert(fs::path(px).parent_path().string());
+  for (const std::string& px : test::corpusFiles("paradox", {".px"}))
+    folders.insert(fs::path(px).parent_path().string());
   size_t tables = 0;
   for (const std::string& folder : folders) {
     const auto keyed = keyedTables(folder);
@@ -205,7 +216,9 @@ TEST(TypedConvert, EveryKeyedTableOfTheCorpusReadsBackExactlyInBothFormats) {
       test::TempDir dir;
       const std::string db = dir.file(std::string("typed.") + format);
       std::string out;
-      run(shellQuote(cli()) + " convert " + shellQuote(folder) + " " + shellQuote(db) + " --create " + format + " --typed", &out);
+      run(shellQuote(cli()) + " convert " + shellQuote(folder) + " " + shellQuote(db) + " --create " + format +
+              " --typed",
+          &out);
       // A table whose memo file is missing (MEMBRE) is the only failure the corpus gives.
       for (size_t at = out.find("error:"); at != std::string::npos; at = out.find("error:", at + 1))
         EXPECT_NE(out.find("MEMBRE", at), std::string::npos) << folder << "\n" << out;
@@ -234,7 +247,8 @@ TEST(TypedConvert, EveryKeyedTableOfTheCorpusReadsBackExactlyInBothFormats) {
         // The primary key, as mdbtools sees it.
         std::string lower = name;
         for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        EXPECT_NE(schema.find("ALTER TABLE \"" + lower + "\" ADD CONSTRAINT \"" + lower + "_pkey\" PRIMARY KEY"), std::string::npos)
+        EXPECT_NE(schema.find("ALTER TABLE \"" + lower + "\" ADD CONSTRAINT \"" + lower + "_pkey\" PRIMARY KEY"),
+                  std::string::npos)
             << where;
         const QJsonArray rows = table.value("rows").toArray();
         ASSERT_EQ(static_cast<size_t>(rows.size()), records.size()) << where;
@@ -267,8 +281,12 @@ TEST(TypedConvert, TheScriptRunThroughExecGivesTheSameDatabase) {
                 &out),
             0)
       << out;
-  ASSERT_EQ(run(shellQuote(cli()) + " create " + shellQuote(dir.file("script.accdb")) + " --format accdb", &out), 0) << out;
-  ASSERT_EQ(run(shellQuote(cli()) + " exec " + shellQuote(dir.file("script.accdb")) + " < " + shellQuote(dir.file("typed.sql")), &out), 0)
+  ASSERT_EQ(run(shellQuote(cli()) + " create " + shellQuote(dir.file("script.accdb")) + " --format accdb", &out), 0)
+      << out;
+  ASSERT_EQ(run(shellQuote(cli()) + " exec " + shellQuote(dir.file("script.accdb")) + " < " +
+                    shellQuote(dir.file("typed.sql")),
+                &out),
+            0)
       << out;
   EXPECT_EQ(dumpDatabase(dir.file("direct.accdb")), dumpDatabase(dir.file("script.accdb")));
   std::string a, b;
@@ -306,14 +324,16 @@ TEST(TypedConvert, APlantedDuplicateIsReportedAndItsTableConvertedWithoutTheKey)
                 &out),
             0)
       << out;
-  EXPECT_NE(out.find("Table SERVER: record 2 repeats the key of record 1 (REQTYPE = 'G', URI = '/maillist.htm')"), std::string::npos)
+  EXPECT_NE(out.find("Table SERVER: record 2 repeats the key of record 1 (REQTYPE = 'G', URI = '/maillist.htm')"),
+            std::string::npos)
       << out;
   EXPECT_NE(out.find("without it"), std::string::npos) << out;
   std::string schema;
   run("mdb-schema --indexes " + shellQuote(dir.file("out.mdb")) + " postgres", &schema);
   EXPECT_EQ(schema.find("\"server_pkey\""), std::string::npos) << schema;
   EXPECT_NE(schema.find("\"general_pkey\""), std::string::npos) << schema;
-  const QJsonArray rows = dumpDatabase(dir.file("out.mdb")).value("data").toObject().value("SERVER").toObject().value("rows").toArray();
+  const QJsonArray rows =
+      dumpDatabase(dir.file("out.mdb")).value("data").toObject().value("SERVER").toObject().value("rows").toArray();
   EXPECT_EQ(rows.size(), 4);
   std::string check;
   EXPECT_EQ(run(shellQuote(cli()) + " check " + shellQuote(dir.file("out.mdb")), &check), 0) << check;

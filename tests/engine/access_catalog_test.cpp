@@ -20,18 +20,23 @@ namespace {
 
 TEST(AccessConnString, ProviderFollowsTheLastFiveCharacters) {
   const AccessFields none;
-  EXPECT_EQ(GetAccessConnString(QStringLiteral("/data/Shop.ACCDB"), QString(), none),
-            QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/Shop.ACCDB;JET OLEDB:Database Password="));
-  EXPECT_EQ(GetAccessConnString(QStringLiteral("/d/old.mdb"), QStringLiteral("pw;x=1"), none),
-            QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/old.mdb;JET OLEDB:Database Password=pw;x=1"));
-  EXPECT_TRUE(GetAccessConnString(QStringLiteral("/db/myaccdb"), QString(), none).startsWith(QStringLiteral("Provider=Microsoft.ACE")));
+  EXPECT_EQ(
+      GetAccessConnString(QStringLiteral("/data/Shop.ACCDB"), QString(), none),
+      QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/Shop.ACCDB;JET OLEDB:Database Password="));
+  EXPECT_EQ(
+      GetAccessConnString(QStringLiteral("/d/old.mdb"), QStringLiteral("pw;x=1"), none),
+      QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/old.mdb;JET OLEDB:Database Password=pw;x=1"));
+  EXPECT_TRUE(GetAccessConnString(QStringLiteral("/db/myaccdb"), QString(), none)
+                  .startsWith(QStringLiteral("Provider=Microsoft.ACE")));
   EXPECT_EQ(GetAccessConnString(QStringLiteral("/x.accdb "), QString(), none),
             QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/x.accdb ;JET OLEDB:Database Password="));
-  EXPECT_TRUE(GetAccessConnString(QStringLiteral("db"), QString(), none).startsWith(QStringLiteral("PROVIDER=Microsoft.Jet")));
+  EXPECT_TRUE(
+      GetAccessConnString(QStringLiteral("db"), QString(), none).startsWith(QStringLiteral("PROVIDER=Microsoft.Jet")));
   // An empty path takes path and password from the fields; the password argument is ignored.
   const AccessFields fields{QStringLiteral("/f/a.AccDb"), QStringLiteral("secret")};
-  EXPECT_EQ(GetAccessConnString(QString(), QStringLiteral("ignored"), fields),
-            QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/f/a.AccDb;JET OLEDB:Database Password=secret"));
+  EXPECT_EQ(
+      GetAccessConnString(QString(), QStringLiteral("ignored"), fields),
+      QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/f/a.AccDb;JET OLEDB:Database Password=secret"));
   EXPECT_EQ(GetAccessConnString(QString(), QString(), AccessFields{QString(), QStringLiteral("pw")}),
             QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=;JET OLEDB:Database Password=pw"));
 }
@@ -171,9 +176,10 @@ TEST_F(CopyDb, AskedWithYourOrSampleAndNoChangesNothing) {
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_EQ(messages_.shown[0].buttons, shell::MsgButtons::YesNo);
   EXPECT_EQ(messages_.shown[0].icon, shell::MsgIcon::None);
-  EXPECT_EQ(messages_.shown[0].text, QStringLiteral("In some cases the software needs to use a folder without spaces.\r\n"
-                                                     "Is it OK to create the folder ") +
-                                         test::SandboxHome::instance().home() + QStringLiteral("/TestDB and put Your db files in it?"));
+  EXPECT_EQ(messages_.shown[0].text,
+            QStringLiteral("In some cases the software needs to use a folder without spaces.\r\n"
+                           "Is it OK to create the folder ") +
+                test::SandboxHome::instance().home() + QStringLiteral("/TestDB and put Your db files in it?"));
   messages_.answer(shell::MsgAnswer::No);
   run(true, source);
   EXPECT_TRUE(messages_.shown[1].text.endsWith(QStringLiteral(" and put sample db files in it?")));
@@ -212,7 +218,8 @@ TEST_F(CopyDb, AHomeFolderWithABlankIsNotCopiedIntoItself) {
   const QString result = run(false, home);
   const QString target = CopyDbTarget();
   const bool copied = QFile::exists(target + QStringLiteral("/a.db"));
-  const bool nested = QFileInfo::exists(target + QStringLiteral("/TestDB")) || QFileInfo::exists(target + QStringLiteral("/loop"));
+  const bool nested =
+      QFileInfo::exists(target + QStringLiteral("/TestDB")) || QFileInfo::exists(target + QStringLiteral("/loop"));
   qputenv("HOME", savedHome);
   EXPECT_EQ(result, home + QStringLiteral("/TestDB"));
   EXPECT_TRUE(copied);
@@ -248,10 +255,12 @@ TEST_F(ProviderCheck, AMissingProviderIsExplainedAndYesOpensBothPagesInOrder) {
   EXPECT_EQ(messages_.shown[0].buttons, shell::MsgButtons::YesNo);
   EXPECT_EQ(messages_.shown[0].title, shell::applicationTitle());
   const QString text = messages_.shown[0].text;
-  EXPECT_TRUE(text.startsWith(QStringLiteral("Error #3706: Provider cannot be found. It may not be properly installed.\r\n\r\n"
-                                             "You are getting this error because:\r\n\r\n")));
-  EXPECT_TRUE(text.endsWith(QStringLiteral("\r\n\r\n(If you have any further questions please email a screenshot of this "
-                                           "error message to support@varnholt.example)")));
+  EXPECT_TRUE(
+      text.startsWith(QStringLiteral("Error #3706: Provider cannot be found. It may not be properly installed.\r\n\r\n"
+                                     "You are getting this error because:\r\n\r\n")));
+  EXPECT_TRUE(
+      text.endsWith(QStringLiteral("\r\n\r\n(If you have any further questions please email a screenshot of this "
+                                   "error message to support@varnholt.example)")));
   EXPECT_EQ(text.count(QStringLiteral("\r\n")), 12);
   EXPECT_EQ(opened, (QStringList{kEngine2010Page, kEngine2016Page}));
 }
@@ -274,7 +283,8 @@ namespace {
 TEST(AccessCatalogCorpus, UserTablesAreThoseMdbToolsLists) {
   QV_REQUIRE_TESTDATA();
   QV_REQUIRE_TOOL(test::runCommand("command -v mdb-tables", nullptr) == 0, "mdb-tables (mdbtools)");
-  for (const char* file : {"access/mdbtools-mdbtestdata/nwind.mdb", "access/mdbtools-mdbtestdata/ASampleDatabase.accdb"}) {
+  for (const char* file :
+       {"access/mdbtools-mdbtestdata/nwind.mdb", "access/mdbtools-mdbtestdata/ASampleDatabase.accdb"}) {
     const std::string path = test::testdataDir() + "/" + file;
     std::string listing;
     ASSERT_EQ(test::runCommand("mdb-tables -1 '" + path + "'", &listing), 0);

@@ -10,16 +10,45 @@ namespace {
 using namespace qv::ado;
 
 TEST(AdoTypeName, KnowsEveryDataTypeEnumMemberAndNothingElse) {
-  const std::pair<int, const char*> known[] = {
-      {0, "adEmpty"}, {2, "adSmallInt"}, {3, "adInteger"}, {4, "adSingle"}, {5, "adDouble"}, {6, "adCurrency"},
-      {7, "adDate"}, {8, "adBSTR"}, {9, "adIDispatch"}, {10, "adError"}, {11, "adBoolean"}, {12, "adVariant"},
-      {13, "adIUnknown"}, {14, "adDecimal"}, {16, "adTinyInt"}, {17, "adUnsignedTinyInt"},
-      {18, "adUnsignedSmallInt"}, {19, "adUnsignedInt"}, {20, "adBigInt"}, {21, "adUnsignedBigInt"},
-      {64, "adFileTime"}, {72, "adGUID"}, {128, "adBinary"}, {129, "adChar"}, {130, "adWChar"},
-      {131, "adNumeric"}, {132, "adUserDefined"}, {133, "adDBDate"}, {134, "adDBTime"}, {135, "adDBTimeStamp"},
-      {136, "adChapter"}, {138, "adPropVariant"}, {139, "adVarNumeric"}, {200, "adVarChar"},
-      {201, "adLongVarChar"}, {202, "adVarWChar"}, {203, "adLongVarWChar"}, {204, "adVarBinary"},
-      {205, "adLongVarBinary"}};
+  const std::pair<int, const char*> known[] = {{0, "adEmpty"},
+                                               {2, "adSmallInt"},
+                                               {3, "adInteger"},
+                                               {4, "adSingle"},
+                                               {5, "adDouble"},
+                                               {6, "adCurrency"},
+                                               {7, "adDate"},
+                                               {8, "adBSTR"},
+                                               {9, "adIDispatch"},
+                                               {10, "adError"},
+                                               {11, "adBoolean"},
+                                               {12, "adVariant"},
+                                               {13, "adIUnknown"},
+                                               {14, "adDecimal"},
+                                               {16, "adTinyInt"},
+                                               {17, "adUnsignedTinyInt"},
+                                               {18, "adUnsignedSmallInt"},
+                                               {19, "adUnsignedInt"},
+                                               {20, "adBigInt"},
+                                               {21, "adUnsignedBigInt"},
+                                               {64, "adFileTime"},
+                                               {72, "adGUID"},
+                                               {128, "adBinary"},
+                                               {129, "adChar"},
+                                               {130, "adWChar"},
+                                               {131, "adNumeric"},
+                                               {132, "adUserDefined"},
+                                               {133, "adDBDate"},
+                                               {134, "adDBTime"},
+                                               {135, "adDBTimeStamp"},
+                                               {136, "adChapter"},
+                                               {138, "adPropVariant"},
+                                               {139, "adVarNumeric"},
+                                               {200, "adVarChar"},
+                                               {201, "adLongVarChar"},
+                                               {202, "adVarWChar"},
+                                               {203, "adLongVarWChar"},
+                                               {204, "adVarBinary"},
+                                               {205, "adLongVarBinary"}};
   EXPECT_EQ(std::size(known), 39u);
   int named = 0;
   for (int code = -32768; code <= 32767; ++code) {
@@ -46,21 +75,38 @@ TEST(ColumnMapping, BuildsTheStockTableStatementAndNumericList) {
 }
 
 TEST(ColumnMapping, ChoosesTheFirstMatchingRuleForEveryCode) {
-  struct Expect { int code; const char* column; const char* word; bool numeric; };
-  const Expect cases[] = {
-      {adChar, "TEXT", "char", false}, {adWChar, "TEXT", "char", false}, {adLongVarChar, "TEXT", "char", false},
-      {adLongVarWChar, "TEXT", "char", false}, {adDecimal, "DECIMAL", "decimal", true},
-      {adSingle, "FLOAT", "single", true}, {adSmallInt, "INT", "int", true}, {adBigInt, "INT", "int", true},
-      {adUnsignedTinyInt, "INT", "int", true}, {adLongVarBinary, "BLOB", "adlongvarbinary", false},
-      {adNumeric, "FLOAT", "numeric", true}, {adVarNumeric, "FLOAT", "numeric", true},
-      {adDate, "TEXT", "date", false}, {adDBDate, "TEXT", "date", false},
-      {adDBTimeStamp, "TEXT", "timestamp", false}, {adDouble, "FLOAT", "double", true},
-      {adDBTime, "TEXT", "OTHER TYPES", false}, {adCurrency, "TEXT", "OTHER TYPES", false},
-      {adBoolean, "TEXT", "OTHER TYPES", false}, {adBinary, "TEXT", "OTHER TYPES", false},
-      {adVarBinary, "TEXT", "OTHER TYPES", false}, {adGUID, "TEXT", "OTHER TYPES", false},
-      {1, "TEXT", "OTHER TYPES", false}, {137, "TEXT", "OTHER TYPES", false},
-      // 65536 + 3 is 3 once taken as a 16-bit integer.
-      {65539, "INT", "int", true}};
+  struct Expect {
+    int code;
+    const char* column;
+    const char* word;
+    bool numeric;
+  };
+  const Expect cases[] = {{adChar, "TEXT", "char", false},
+                          {adWChar, "TEXT", "char", false},
+                          {adLongVarChar, "TEXT", "char", false},
+                          {adLongVarWChar, "TEXT", "char", false},
+                          {adDecimal, "DECIMAL", "decimal", true},
+                          {adSingle, "FLOAT", "single", true},
+                          {adSmallInt, "INT", "int", true},
+                          {adBigInt, "INT", "int", true},
+                          {adUnsignedTinyInt, "INT", "int", true},
+                          {adLongVarBinary, "BLOB", "adlongvarbinary", false},
+                          {adNumeric, "FLOAT", "numeric", true},
+                          {adVarNumeric, "FLOAT", "numeric", true},
+                          {adDate, "TEXT", "date", false},
+                          {adDBDate, "TEXT", "date", false},
+                          {adDBTimeStamp, "TEXT", "timestamp", false},
+                          {adDouble, "FLOAT", "double", true},
+                          {adDBTime, "TEXT", "OTHER TYPES", false},
+                          {adCurrency, "TEXT", "OTHER TYPES", false},
+                          {adBoolean, "TEXT", "OTHER TYPES", false},
+                          {adBinary, "TEXT", "OTHER TYPES", false},
+                          {adVarBinary, "TEXT", "OTHER TYPES", false},
+                          {adGUID, "TEXT", "OTHER TYPES", false},
+                          {1, "TEXT", "OTHER TYPES", false},
+                          {137, "TEXT", "OTHER TYPES", false},
+                          // 65536 + 3 is 3 once taken as a 16-bit integer.
+                          {65539, "INT", "int", true}};
   for (const auto& c : cases) {
     const TypeRule& r = ruleForType(c.code);
     EXPECT_EQ(QLatin1String(r.accessWord), QLatin1String(c.column)) << c.code;

@@ -24,7 +24,8 @@ class FakeParadoxDriver final : public ado::Driver {
   }
   std::unique_ptr<ado::Session> open(const ado::ConnectionString& cs, int mode) override {
     lastFolder = cs.valueOr(QStringLiteral("Dbq"));
-    auto session = ado::makeMemoryDriver()->open(ado::ConnectionString(QStringLiteral("Provider=Memory;Data Source=paradox")), mode);
+    auto session = ado::makeMemoryDriver()->open(
+        ado::ConnectionString(QStringLiteral("Provider=Memory;Data Source=paradox")), mode);
     if (failFetchAt <= 0) return session;
     return std::make_unique<test::HookedSession>(std::move(session), [failAt = failFetchAt](int fetch) {
       if (fetch == failAt) throw ado::Error(-1, QStringLiteral("Disk error while reading"));
@@ -117,7 +118,8 @@ class ConversionRunSteps : public ::testing::Test {
   void addParadoxTable(const QString& name, int rows) {
     ado::MemoryTable t;
     t.name = name;
-    t.fields = {FieldInfo{QStringLiteral("ID"), ado::adInteger, 4}, FieldInfo{QStringLiteral("NAME"), ado::adVarChar, 20},
+    t.fields = {FieldInfo{QStringLiteral("ID"), ado::adInteger, 4},
+                FieldInfo{QStringLiteral("NAME"), ado::adVarChar, 20},
                 FieldInfo{QStringLiteral("WHEN"), ado::adDBDate, 8}};
     for (int i = 0; i < rows; ++i) {
       t.rows.push_back({Value::integer(i + 1), i == 1 ? Value::null() : Value::text(QStringLiteral("O'Row %1").arg(i)),
@@ -141,14 +143,13 @@ TEST_F(ConversionRunSteps, DirectModeCopiesTablesLastFirstAndSaysDone) {
   ConversionRun run(host, QLocale(QStringLiteral("en_US")));
   run.start();
   EXPECT_TRUE(host.failures.empty());
-  const QStringList want{
-      QStringLiteral("CREATE TABLE `C` ([ID] INT,[NAME] TEXT,[WHEN] TEXT);"),
-      QStringLiteral("CREATE TABLE `B` ([ID] INT,[NAME] TEXT,[WHEN] TEXT);"),
-      QStringLiteral("INSERT INTO `B` VALUES (1, 'O''Row 0', '01/03/2021');"),
-      QStringLiteral("CREATE TABLE `A` ([ID] INT,[NAME] TEXT,[WHEN] TEXT);"),
-      QStringLiteral("INSERT INTO `A` VALUES (1, 'O''Row 0', '01/03/2021');"),
-      QStringLiteral("INSERT INTO `A` VALUES (2,NULL, '01/04/2021');"),
-      QStringLiteral("INSERT INTO `A` VALUES (3, 'O''Row 2', '01/05/2021');")};
+  const QStringList want{QStringLiteral("CREATE TABLE `C` ([ID] INT,[NAME] TEXT,[WHEN] TEXT);"),
+                         QStringLiteral("CREATE TABLE `B` ([ID] INT,[NAME] TEXT,[WHEN] TEXT);"),
+                         QStringLiteral("INSERT INTO `B` VALUES (1, 'O''Row 0', '01/03/2021');"),
+                         QStringLiteral("CREATE TABLE `A` ([ID] INT,[NAME] TEXT,[WHEN] TEXT);"),
+                         QStringLiteral("INSERT INTO `A` VALUES (1, 'O''Row 0', '01/03/2021');"),
+                         QStringLiteral("INSERT INTO `A` VALUES (2,NULL, '01/04/2021');"),
+                         QStringLiteral("INSERT INTO `A` VALUES (3, 'O''Row 2', '01/05/2021');")};
   EXPECT_EQ(executed(), want);
   EXPECT_EQ(host.executedCount, 7);
   // B's single row shows 100; A's three rows 50, 75, 100; then the reset.
@@ -386,14 +387,18 @@ TEST_F(ConversionRunSteps, ADuplicateNameSaysWhatBecameOfTheFirstEntry) {
 
 TEST(ConnectionStrings, ParadoxAndAccessStrings) {
   EXPECT_EQ(ParadoxConnString(QStringLiteral("/data")),
-            QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=/data/;Dbq=/data/;CollatingSequence=ASCII;"));
+            QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox "
+                           "5.X;DefaultDir=/data/;Dbq=/data/;CollatingSequence=ASCII;"));
   EXPECT_EQ(AccessConnString(QStringLiteral("/d/Shop.ACCDB"), QString()),
             QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/Shop.ACCDB;JET OLEDB:Database Password="));
   EXPECT_EQ(AccessConnString(QStringLiteral("/d/old.mdb"), QStringLiteral("a;b")),
             QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/old.mdb;JET OLEDB:Database Password=a;b"));
-  EXPECT_TRUE(AccessConnString(QStringLiteral("/db/myaccdb"), QString()).startsWith(QStringLiteral("Provider=Microsoft.ACE")));
-  EXPECT_TRUE(AccessConnString(QStringLiteral("/d/x.accdb "), QString()).startsWith(QStringLiteral("PROVIDER=Microsoft.Jet")));
-  EXPECT_EQ(AccessConnString(QString(), QStringLiteral("pw")), QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=;JET OLEDB:Database Password=pw"));
+  EXPECT_TRUE(
+      AccessConnString(QStringLiteral("/db/myaccdb"), QString()).startsWith(QStringLiteral("Provider=Microsoft.ACE")));
+  EXPECT_TRUE(
+      AccessConnString(QStringLiteral("/d/x.accdb "), QString()).startsWith(QStringLiteral("PROVIDER=Microsoft.Jet")));
+  EXPECT_EQ(AccessConnString(QString(), QStringLiteral("pw")),
+            QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=;JET OLEDB:Database Password=pw"));
 }
 
 }  // namespace

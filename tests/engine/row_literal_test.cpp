@@ -40,17 +40,20 @@ TEST(RowLiteral, NullsEmptyTextsAndTheOpeningParenthesis) {
   // Blanks are not empty.
   EXPECT_EQ(row(en, {false}, {Value::text("   ")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('   ');"));
   // Non-finite numbers are written NULL rather than as a broken literal.
-  EXPECT_EQ(row(en, {true, true, true}, {Value::real(std::nan("")), Value::real(std::numeric_limits<double>::infinity()),
-                                         Value::real(-std::numeric_limits<double>::infinity())}),
+  EXPECT_EQ(row(en, {true, true, true},
+                {Value::real(std::nan("")), Value::real(std::numeric_limits<double>::infinity()),
+                 Value::real(-std::numeric_limits<double>::infinity())}),
             QStringLiteral("INSERT INTO `STOCK` VALUES (NULL,NULL,NULL);"));
 }
 
 TEST(RowLiteral, ADateBeforeTheYearOneIsWrittenNull) {
   // Such a date has no mm/dd/yyyy form; the year 1 itself has.
   LocaleRules en(QLocale(QStringLiteral("en_US")));
-  EXPECT_EQ(row(en, {true, false, false}, {Value::integer(1), Value::dateTime(QDate(-2, 12, 31)), Value::dateTime(QDate(1, 1, 1))}),
+  EXPECT_EQ(row(en, {true, false, false},
+                {Value::integer(1), Value::dateTime(QDate(-2, 12, 31)), Value::dateTime(QDate(1, 1, 1))}),
             QStringLiteral("INSERT INTO `STOCK` VALUES (1,NULL, '01/01/0001');"));
-  EXPECT_EQ(row(en, {false}, {Value::dateTime(QDate(-1, 6, 1), QTime(10, 30))}), QStringLiteral("INSERT INTO `STOCK` VALUES (NULL);"));
+  EXPECT_EQ(row(en, {false}, {Value::dateTime(QDate(-1, 6, 1), QTime(10, 30))}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES (NULL);"));
 }
 
 TEST(RowLiteral, NumericPathUnderEachLocale) {
@@ -63,7 +66,8 @@ TEST(RowLiteral, NumericPathUnderEachLocale) {
                    Value::boolean(true), Value::boolean(false), Value::decimal("-12.3400"), Value::integer(-42)}),
               QStringLiteral("INSERT INTO `STOCK` VALUES (3.25, -1234567.5, 1E+20, -2.5E-09, 1, 0, -12.3400, -42);"));
     // Doubles keep every bit: the shortest text that reads back as the same double.
-    EXPECT_EQ(row(rules, {true}, {Value::real(0.1 + 0.2)}), QStringLiteral("INSERT INTO `STOCK` VALUES (0.30000000000000004);"));
+    EXPECT_EQ(row(rules, {true}, {Value::real(0.1 + 0.2)}),
+              QStringLiteral("INSERT INTO `STOCK` VALUES (0.30000000000000004);"));
   }
 }
 
@@ -87,10 +91,12 @@ TEST(RowLiteral, DatesAndTimesReadBackTheSameInEveryLocale) {
     SCOPED_TRACE(name);
     LocaleRules rules{QLocale(QLatin1String(name))};
     std::vector<bool> none(4, false);
-    EXPECT_EQ(row(rules, none,
-                  {Value::dateTime(QDate(2021, 1, 3)), Value::dateTime(QDate(1850, 7, 14), QTime(23, 59, 58)),
-                   Value::timeOnly(QTime(10, 30)), Value::dateTime(QDate(1, 1, 1))}),
-              QStringLiteral("INSERT INTO `STOCK` VALUES ('01/03/2021', '07/14/1850 23:59:58', '12/30/1899 10:30:00', '01/01/0001');"));
+    EXPECT_EQ(
+        row(rules, none,
+            {Value::dateTime(QDate(2021, 1, 3)), Value::dateTime(QDate(1850, 7, 14), QTime(23, 59, 58)),
+             Value::timeOnly(QTime(10, 30)), Value::dateTime(QDate(1, 1, 1))}),
+        QStringLiteral(
+            "INSERT INTO `STOCK` VALUES ('01/03/2021', '07/14/1850 23:59:58', '12/30/1899 10:30:00', '01/01/0001');"));
     // The value text of a date reads back as the same date (two-digit years would not).
     QString text = rules.valueText(Value::dateTime(QDate(2021, 12, 31), QTime(8, 0, 1)));
     auto back = rules.readsAsDateTime(text);
@@ -106,10 +112,13 @@ TEST(RowLiteral, TextsThatReadAsDatesAreRewritten) {
   LocaleRules en(QLocale(QStringLiteral("en_US")));
   LocaleRules de(QLocale(QStringLiteral("de_DE")));
   std::vector<bool> none(1, false);
-  EXPECT_EQ(row(en, none, {Value::text("10:30")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('12/30/1899 10:30:00');"));
-  EXPECT_EQ(row(en, none, {Value::text("2:05 PM")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('12/30/1899 14:05:00');"));
+  EXPECT_EQ(row(en, none, {Value::text("10:30")}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES ('12/30/1899 10:30:00');"));
+  EXPECT_EQ(row(en, none, {Value::text("2:05 PM")}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES ('12/30/1899 14:05:00');"));
   EXPECT_EQ(row(en, none, {Value::text("1/3/21")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('01/03/2021');"));
-  EXPECT_EQ(row(de, none, {Value::text("03.01.2021 7:08")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('01/03/2021 07:08:00');"));
+  EXPECT_EQ(row(de, none, {Value::text("03.01.2021 7:08")}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES ('01/03/2021 07:08:00');"));
   EXPECT_EQ(row(en, none, {Value::text("2021-01-03")}), QStringLiteral("INSERT INTO `STOCK` VALUES ('01/03/2021');"));
   // Not dates: impossible days, numbers, words, a day and month without a year.
   for (const char* t : {"2/30/2021", "1.5", "Main St. 5", "25:00", "12/2021", "O'Brien 1/2/3"}) {
@@ -121,24 +130,40 @@ TEST(RowLiteral, TextsThatReadAsDatesAreRewritten) {
 TEST(RowLiteral, ReadsAsNumberFollowsTheLocaleSeparator) {
   LocaleRules en(QLocale(QStringLiteral("en_US")));
   LocaleRules de(QLocale(QStringLiteral("de_DE")));
-  for (const char* t : {"7", "-7", "+3.5", " 12 ", ".5", "1e10", "-2.5E-9"}) EXPECT_TRUE(en.readsAsNumber(QString::fromUtf8(t))) << t;
-  for (const char* t : {"", "-", "1,000", "1.2.3", "e5", "1e", "0x1F", "12a"}) EXPECT_FALSE(en.readsAsNumber(QString::fromUtf8(t))) << t;
+  for (const char* t : {"7", "-7", "+3.5", " 12 ", ".5", "1e10", "-2.5E-9"})
+    EXPECT_TRUE(en.readsAsNumber(QString::fromUtf8(t))) << t;
+  for (const char* t : {"", "-", "1,000", "1.2.3", "e5", "1e", "0x1F", "12a"})
+    EXPECT_FALSE(en.readsAsNumber(QString::fromUtf8(t))) << t;
   EXPECT_TRUE(de.readsAsNumber(QStringLiteral("3,25")));
   EXPECT_FALSE(de.readsAsNumber(QStringLiteral("3.25")));
 }
 
 TEST(RowLiteral, BinaryValuesTravelAsHex) {
   LocaleRules c{QLocale::c()};
-  EXPECT_EQ(row(c, {false}, {Value::bytes(QByteArray("\x00\x01\xff", 3))}), QStringLiteral("INSERT INTO `STOCK` VALUES ('0x0001ff');"));
+  EXPECT_EQ(row(c, {false}, {Value::bytes(QByteArray("\x00\x01\xff", 3))}),
+            QStringLiteral("INSERT INTO `STOCK` VALUES ('0x0001ff');"));
   EXPECT_EQ(c.valueText(Value::bytes(QByteArray())), QStringLiteral("0x"));
 }
-
 
 // Doubles in numeric fields are written straight into the statement; the text must be
 // the one the locale's value text gives (its separator made a point), bit for bit.
 TEST(RowLiteral, DoublesAreWrittenAsTheirValueText) {
-  std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 1e-5, 9.99999e-6, 123456789012345.0, 999999999999999.9, 1e15,
-                                -1e15, 0.1 + 0.2, 1.0 / 3.0, 2.0 / 3.0, 5e-324, 1.7976931348623157e308};
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                1.0,
+                                -1.0,
+                                0.5,
+                                1e-5,
+                                9.99999e-6,
+                                123456789012345.0,
+                                999999999999999.9,
+                                1e15,
+                                -1e15,
+                                0.1 + 0.2,
+                                1.0 / 3.0,
+                                2.0 / 3.0,
+                                5e-324,
+                                1.7976931348623157e308};
   uint64_t seed = 88172645463325252ull;
   for (int i = 0; i < 2000; ++i) {
     seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
@@ -152,7 +177,8 @@ TEST(RowLiteral, DoublesAreWrittenAsTheirValueText) {
     for (double d : values) {
       QString want = rules.valueText(Value::real(d));
       if (rules.readsAsNumber(want)) want.replace(u',', u'.');
-      EXPECT_EQ(row(rules, {true}, {Value::real(d)}), QStringLiteral("INSERT INTO `STOCK` VALUES (") + want + QStringLiteral(");"))
+      EXPECT_EQ(row(rules, {true}, {Value::real(d)}),
+                QStringLiteral("INSERT INTO `STOCK` VALUES (") + want + QStringLiteral(");"))
           << d;
     }
   }

@@ -78,7 +78,8 @@ TEST(SampleDatabase, InstalledReadOnlyGivesTheUserACopyOnce) {
   fs::create_directories(dir.file("user"));
   const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
                         fs::perms::others_read | fs::perms::others_exec;
-  fs::permissions(dir.file("program/Samples/sample.mdb"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(dir.file("program/Samples/sample.mdb"),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   fs::permissions(dir.file("program/Samples"), readOnly);
   fs::permissions(dir.file("program"), readOnly);
   fs::permissions(dir.path(), readOnly);

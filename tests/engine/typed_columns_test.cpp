@@ -53,7 +53,8 @@ jet::Value readBack(const TypedColumn& c, const std::string& literal) {
 }
 
 bool same(const jet::Value& a, const jet::Value& b) {
-  return a.kind == b.kind && a.b == b.b && a.i == b.i && (a.d == b.d || (std::isnan(a.d) && std::isnan(b.d))) && a.s == b.s;
+  return a.kind == b.kind && a.b == b.b && a.i == b.i && (a.d == b.d || (std::isnan(a.d) && std::isnan(b.d))) &&
+         a.s == b.s;
 }
 
 double ole(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
@@ -79,7 +80,8 @@ TEST(TypedColumns, EveryLiteralReadsBackToItsValue) {
       {field(FieldType::kAutoInc), value(PV::Kind::kInteger, 42), jet::Value::integer(42)},
       {field(FieldType::kNumber), value(PV::Kind::kDouble, 0, 0.1), jet::Value::real(0.1)},
       {field(FieldType::kNumber), value(PV::Kind::kDouble, 0, -1e-300), jet::Value::real(-1e-300)},
-      {field(FieldType::kNumber), value(PV::Kind::kDouble, 0, 4.9406564584124654e-324), jet::Value::real(4.9406564584124654e-324)},
+      {field(FieldType::kNumber), value(PV::Kind::kDouble, 0, 4.9406564584124654e-324),
+       jet::Value::real(4.9406564584124654e-324)},
       {field(FieldType::kNumber), value(PV::Kind::kDouble, 0, std::numeric_limits<double>::max()),
        jet::Value::real(std::numeric_limits<double>::max())},
       {field(FieldType::kMoney), value(PV::Kind::kDouble, 0, 134.85000000000002), jet::Value::currency(1348500)},
@@ -93,7 +95,8 @@ TEST(TypedColumns, EveryLiteralReadsBackToItsValue) {
       {field(FieldType::kTime), value(PV::Kind::kTime, ms), jet::Value::dateTime(ole(1899, 12, 30, 10, 20, 30, 123))},
       {field(FieldType::kTimestamp), value(PV::Kind::kTimestamp, day * paradox::kMillisPerDay + ms),
        jet::Value::dateTime(ole(1994, 3, 14, 10, 20, 30, 123))},
-      {field(FieldType::kTimestamp), value(PV::Kind::kTimestamp, paradox::dayNumberFromCivil(1800, 6, 1) * paradox::kMillisPerDay + 1000),
+      {field(FieldType::kTimestamp),
+       value(PV::Kind::kTimestamp, paradox::dayNumberFromCivil(1800, 6, 1) * paradox::kMillisPerDay + 1000),
        jet::Value::dateTime(ole(1800, 6, 1, 0, 0, 1))},
       {field(FieldType::kLogical), value(PV::Kind::kLogical, 1), jet::Value::boolean(true)},
       {field(FieldType::kLogical), PV{}, jet::Value::boolean(false)},
@@ -110,8 +113,9 @@ TEST(TypedColumns, EveryLiteralReadsBackToItsValue) {
     appendLiteral(col, c.v, literal);
     const jet::Value back = readBack(col, literal);
     EXPECT_TRUE(same(back, engineValue(col, c.v))) << col.sqlType << " " << literal;
-    EXPECT_TRUE(same(back, c.expect)) << col.sqlType << " " << literal << " read back as kind " << static_cast<int>(back.kind)
-                                      << " " << back.d << " " << back.i << " '" << back.s << "'";
+    EXPECT_TRUE(same(back, c.expect)) << col.sqlType << " " << literal << " read back as kind "
+                                      << static_cast<int>(back.kind) << " " << back.d << " " << back.i << " '" << back.s
+                                      << "'";
   }
 }
 
@@ -145,16 +149,18 @@ TEST(TypedSurvey, KeysAreComparedAsAccessComparesThem) {
   test::TempDir dir;
   const std::string path = dir.file("KEYS.DB");
   {
-    paradox::TableWriter w(path, {{"Id", FieldType::kLong, 0}, {"Code", FieldType::kAlpha, 10}, {"Price", FieldType::kMoney, 0},
+    paradox::TableWriter w(path, {{"Id", FieldType::kLong, 0},
+                                  {"Code", FieldType::kAlpha, 10},
+                                  {"Price", FieldType::kMoney, 0},
                                   {"Big", FieldType::kBcd, 2}});
     auto rec = [&](int64_t id, const std::string& code, double price, const std::string& big) {
-      w.append({id ? value(PV::Kind::kInteger, id) : PV{}, value(PV::Kind::kText, 0, 0, code), value(PV::Kind::kDouble, 0, price),
-                value(PV::Kind::kBcd, 0, 0, big)});
+      w.append({id ? value(PV::Kind::kInteger, id) : PV{}, value(PV::Kind::kText, 0, 0, code),
+                value(PV::Kind::kDouble, 0, price), value(PV::Kind::kBcd, 0, 0, big)});
     };
     rec(1, "abc", 1.5, "1.00");
     rec(2, "Abd", 2.25, "2.00");
     rec(3, "ABC", 3, "123456789012345678901234567.00");  // "abc" to Access
-    rec(0, "xyz", 3.14159, "4.00");                       // no key; five decimals
+    rec(0, "xyz", 3.14159, "4.00");                      // no key; five decimals
     w.finish();
   }
   std::vector<TypedColumn> columns;

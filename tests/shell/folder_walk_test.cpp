@@ -43,8 +43,9 @@ TEST_F(FolderWalk, BreadthFirstLevelByLevelInNameOrder) {
 }
 
 TEST_F(FolderWalk, UnsafeNamesAreSkippedWithEverythingBelow) {
-  const QStringList unsafe{QStringLiteral("dash\u2013name"), QStringLiteral("quote\u201cd"), QStringLiteral("latvian\u0101"),
-                           QStringLiteral("ctl\x01x"), QStringLiteral("what?"), QStringLiteral("del\x7f")};
+  const QStringList unsafe{QStringLiteral("dash\u2013name"), QStringLiteral("quote\u201cd"),
+                           QStringLiteral("latvian\u0101"),  QStringLiteral("ctl\x01x"),
+                           QStringLiteral("what?"),          QStringLiteral("del\x7f")};
   for (const QString& name : unsafe) mkdir(name + QStringLiteral("/inner"));
   mkdir(QStringLiteral("caf\u00e9/inner"));  // Western letters are fine
   mkdir(QStringLiteral(".hidden"));          // hidden alone is not excluded
@@ -56,9 +57,9 @@ TEST_F(FolderWalk, LinksToFoldersAreWalkedAndEachRealFolderOnce) {
   mkdir(QStringLiteral("z"));
   fs::create_directories(dir_.path() + "-outside/inner");
   fs::create_directory_symlink(dir_.path() + "-outside", dir_.path() + "/linked");
-  fs::create_directory_symlink(dir_.path(), dir_.path() + "/a/b/loop");  // back up: a loop
+  fs::create_directory_symlink(dir_.path(), dir_.path() + "/a/b/loop");         // back up: a loop
   fs::create_directory_symlink(dir_.path() + "/a", dir_.path() + "/shortcut");  // a second way into a/
-  fs::create_directory_symlink(dir_.path() + "/z", dir_.path() + "/y");  // comes before z/ itself
+  fs::create_directory_symlink(dir_.path() + "/z", dir_.path() + "/y");         // comes before z/ itself
   fs::create_directory_symlink(dir_.path() + "/gone", dir_.path() + "/dangling");
   EXPECT_EQ(walk(), (QStringList{"", "a/", "linked/", "y/", "a/b/", "linked/inner/"}));
   EXPECT_TRUE(messages_.shown.empty());
@@ -83,9 +84,7 @@ TEST_F(FolderWalk, UnreadableFoldersLeaveTheList) {
   fs::permissions(dir_.path() + "/open", fs::perms(0755));
   fs::permissions(dir_.path() + "/zlast", fs::perms(0755));
   fs::permissions(dir_.path() + "/shut", fs::perms(0311));  // can enter, cannot list
-  const bool ok = test::runUnprivileged([&] {
-    return walk() == QStringList{"", "open/", "zlast/", "open/inner/"};
-  });
+  const bool ok = test::runUnprivileged([&] { return walk() == QStringList{"", "open/", "zlast/", "open/inner/"}; });
   fs::permissions(dir_.path() + "/shut", fs::perms(0755));
   EXPECT_TRUE(ok);
 }

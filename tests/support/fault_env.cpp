@@ -69,10 +69,8 @@ size_t FaultEnv::beforeWrite(const std::string& path, uint64_t offset, size_t n,
   if (fault_ == Fault::kNone || writes_ != failAt_) return n;
   fired_ = true;
   switch (fault_) {
-    case Fault::kDiskFull:
-      throw DbError(kErrDiskFull, "'" + path + "': cannot write: No space left on device");
-    case Fault::kIoError:
-      throw DbError(kErrIo, "'" + path + "': cannot write: Input/output error");
+    case Fault::kDiskFull: throw DbError(kErrDiskFull, "'" + path + "': cannot write: No space left on device");
+    case Fault::kIoError: throw DbError(kErrIo, "'" + path + "': cannot write: Input/output error");
     case Fault::kShortWrite: {
       uint64_t end = (offset + n / 2) / unit_ * unit_;
       return end > offset ? static_cast<size_t>(end - offset) : 0;
@@ -81,8 +79,7 @@ size_t FaultEnv::beforeWrite(const std::string& path, uint64_t offset, size_t n,
       crashed_ = true;
       *dropSilently = true;
       return 0;
-    case Fault::kNone:
-      break;
+    case Fault::kNone: break;
   }
   return n;
 }

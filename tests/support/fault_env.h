@@ -30,7 +30,10 @@ class FaultEnv : public Env {
     crashed_ = false;
     fired_ = false;
   }
-  void disarm() { fault_ = Fault::kNone; crashed_ = false; }
+  void disarm() {
+    fault_ = Fault::kNone;
+    crashed_ = false;
+  }
   // A short write keeps only whole units of the file: with the page size of the
   // kernel's cache (4096), it stops where a real one can, at a page boundary (the
   // kernel never leaves part of a page's write). 1, the default, cuts anywhere.

@@ -17,7 +17,8 @@ using FetchHook = std::function<void(int fetch)>;
 
 class HookedCursor final : public ado::Cursor {
  public:
-  HookedCursor(std::unique_ptr<ado::Cursor> inner, FetchHook onFetch) : inner_(std::move(inner)), onFetch_(std::move(onFetch)) {}
+  HookedCursor(std::unique_ptr<ado::Cursor> inner, FetchHook onFetch)
+      : inner_(std::move(inner)), onFetch_(std::move(onFetch)) {}
   const std::vector<ado::FieldInfo>& fields() const override { return inner_->fields(); }
   long recordCount() override { return inner_->recordCount(); }
   bool fetch(std::vector<ado::Value>& row) override {
@@ -33,7 +34,8 @@ class HookedCursor final : public ado::Cursor {
 
 class HookedSession final : public ado::Session {
  public:
-  HookedSession(std::unique_ptr<ado::Session> inner, FetchHook onFetch) : inner_(std::move(inner)), onFetch_(std::move(onFetch)) {}
+  HookedSession(std::unique_ptr<ado::Session> inner, FetchHook onFetch)
+      : inner_(std::move(inner)), onFetch_(std::move(onFetch)) {}
   long execute(const QString& statement) override { return inner_->execute(statement); }
   std::unique_ptr<ado::Cursor> query(const QString& source) override {
     return std::make_unique<HookedCursor>(inner_->query(source), onFetch_);
@@ -48,7 +50,8 @@ class HookedSession final : public ado::Session {
 
 class HookedDriver final : public ado::Driver {
  public:
-  HookedDriver(std::shared_ptr<ado::Driver> inner, FetchHook onFetch) : inner_(std::move(inner)), onFetch_(std::move(onFetch)) {}
+  HookedDriver(std::shared_ptr<ado::Driver> inner, FetchHook onFetch)
+      : inner_(std::move(inner)), onFetch_(std::move(onFetch)) {}
   QString name() const override { return inner_->name(); }
   bool accepts(const ado::ConnectionString& cs) const override { return inner_->accepts(cs); }
   std::unique_ptr<ado::Session> open(const ado::ConnectionString& cs, int mode) override {

@@ -214,8 +214,9 @@ inline int expectKilledRunsIntact(const std::string& reference, const std::vecto
 // position(output, trial) reads the last position the run reported.
 template <typename Run, typename Position>
 std::vector<KillTrial> killAtRandomMoments(const TempDir& dir, const std::string& empty, const std::string& ext,
-                                           std::chrono::steady_clock::duration length, double earliest, std::mt19937& rng,
-                                           int& attempts, const std::string& positionLabel, Run run, Position position) {
+                                           std::chrono::steady_clock::duration length, double earliest,
+                                           std::mt19937& rng, int& attempts, const std::string& positionLabel, Run run,
+                                           Position position) {
   using Clock = std::chrono::steady_clock;
   std::vector<KillTrial> trials;
   while (trials.size() < 25 && attempts < 120) {
@@ -223,15 +224,17 @@ std::vector<KillTrial> killAtRandomMoments(const TempDir& dir, const std::string
     KillTrial trial;
     trial.path = dir.file("k" + std::to_string(attempts) + ext);
     std::filesystem::copy_file(empty, trial.path);
-    const auto after = std::chrono::duration_cast<Clock::duration>(length * std::uniform_real_distribution<double>(earliest, 0.98)(rng));
+    const auto after = std::chrono::duration_cast<Clock::duration>(
+        length * std::uniform_real_distribution<double>(earliest, 0.98)(rng));
     const auto outcome = run(trial.path, after);
     if (!outcome.killed) {
       std::filesystem::remove(trial.path);
       continue;
     }
     position(outcome.output, &trial);
-    trial.what = "killed after " + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(after).count()) +
-                 " ms (" + ext + "), " + positionLabel + ": " + trial.table + " row " + std::to_string(trial.row);
+    trial.what = "killed after " +
+                 std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(after).count()) + " ms (" + ext +
+                 "), " + positionLabel + ": " + trial.table + " row " + std::to_string(trial.row);
     trials.push_back(trial);
   }
   return trials;
@@ -249,7 +252,8 @@ void expectKillTrials(const TempDir& dir, const std::string& folder, unsigned se
                       const std::function<void(const KillOutcome&)>& checkWhole) {
   // The run goes through the tables from the last one listed to the first.
   std::vector<std::string> order;
-  for (const QString& t : engine::LoadParadoxTables(QString::fromStdString(folder))) order.insert(order.begin(), t.toStdString());
+  for (const QString& t : engine::LoadParadoxTables(QString::fromStdString(folder)))
+    order.insert(order.begin(), t.toStdString());
   ASSERT_GE(order.size(), 3u);
   std::mt19937 rng(seed);
   int killed = 0, partial = 0, attempts = 0;

@@ -96,7 +96,8 @@ jet::Table& MemoryDatabase::createTable(const std::string& name, const std::vect
 }
 
 void MemoryDatabase::dropTable(const std::string& name) {
-  auto it = std::find_if(tables_.begin(), tables_.end(), [&](const auto& t) { return sql::namesEqual(t->name(), name); });
+  auto it =
+      std::find_if(tables_.begin(), tables_.end(), [&](const auto& t) { return sql::namesEqual(t->name(), name); });
   if (it == tables_.end()) throw DbError(kErrSql, "Table '" + name + "' does not exist.");
   tables_.erase(it);
 }

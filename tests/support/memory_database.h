@@ -18,7 +18,8 @@ bool kindFits(jet::ColumnType type, jet::Value::Kind kind);
 
 class MemoryTable final : public jet::Table {
  public:
-  MemoryTable(std::string name, std::vector<jet::ColumnDef> columns) : name_(std::move(name)), columns_(std::move(columns)) {}
+  MemoryTable(std::string name, std::vector<jet::ColumnDef> columns)
+      : name_(std::move(name)), columns_(std::move(columns)) {}
   const std::string& name() const override { return name_; }
   const std::vector<jet::ColumnDef>& columns() const override { return columns_; }
   int64_t rowCount() const override { return static_cast<int64_t>(rows_.size()); }

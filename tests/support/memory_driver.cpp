@@ -15,8 +15,9 @@ std::map<QString, MemoryStore>& stores() {
 }
 
 QString nameIn(const QString& statement, const QString& verb) {
-  static const QRegularExpression re(QStringLiteral("^\\s*(CREATE|DROP)\\s+TABLE\\s+(?:`([^`]*)`|\\[([^\\]]*)\\]|(\\S+))"),
-                                     QRegularExpression::CaseInsensitiveOption);
+  static const QRegularExpression re(
+      QStringLiteral("^\\s*(CREATE|DROP)\\s+TABLE\\s+(?:`([^`]*)`|\\[([^\\]]*)\\]|(\\S+))"),
+      QRegularExpression::CaseInsensitiveOption);
   auto m = re.match(statement);
   if (!m.hasMatch() || m.captured(1).compare(verb, Qt::CaseInsensitive) != 0) return {};
   for (int i = 2; i <= 4; ++i) {
@@ -41,7 +42,8 @@ class MemorySession final : public Session {
       auto& ts = store_.tables;
       auto before = ts.size();
       std::erase_if(ts, [&](const MemoryTable& x) { return x.name.compare(d, Qt::CaseInsensitive) == 0; });
-      if (ts.size() == before) throw Error(kErrUnspecified, QStringLiteral("SQL error: Table '%1' does not exist.").arg(d));
+      if (ts.size() == before)
+        throw Error(kErrUnspecified, QStringLiteral("SQL error: Table '%1' does not exist.").arg(d));
     } else if (statement.trimmed().startsWith(QStringLiteral("INSERT"), Qt::CaseInsensitive)) {
       return 1;
     }
@@ -58,8 +60,11 @@ class MemorySession final : public Session {
   }
 
   std::unique_ptr<Cursor> openSchema(int schema) override {
-    if (schema != adSchemaTables) throw Error(kErrUnspecified, QStringLiteral("Object or provider is not capable of performing requested operation."));
-    std::vector<FieldInfo> fields{{QStringLiteral("TABLE_NAME"), adVarWChar, 64}, {QStringLiteral("TABLE_TYPE"), adVarWChar, 64}};
+    if (schema != adSchemaTables)
+      throw Error(kErrUnspecified,
+                  QStringLiteral("Object or provider is not capable of performing requested operation."));
+    std::vector<FieldInfo> fields{{QStringLiteral("TABLE_NAME"), adVarWChar, 64},
+                                  {QStringLiteral("TABLE_TYPE"), adVarWChar, 64}};
     std::vector<std::vector<Value>> rows;
     for (const auto& t : store_.tables) rows.push_back({Value::text(t.name), Value::text(t.tableType)});
     return std::make_unique<RowListCursor>(std::move(fields), std::move(rows));

@@ -35,7 +35,8 @@ std::vector<std::string> corpusFiles(const std::string& dir, const std::vector<s
     if (ec || !it->is_regular_file()) continue;
     std::string name = it->path().filename().string();
     std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     for (const auto& ext : extensions) {
       if (lower.size() >= ext.size() && lower.compare(lower.size() - ext.size(), ext.size(), ext) == 0) {
         out.push_back(it->path().string());

@@ -28,19 +28,19 @@ std::string shellQuote(const std::string& s);
 }  // namespace qv::test
 
 // Use at the top of a test that needs the corpus.
-#define QV_REQUIRE_TESTDATA()                                                        \
-  do {                                                                              \
-    if (::qv::test::testdataDir().empty()) {                                        \
+#define QV_REQUIRE_TESTDATA()                                                               \
+  do {                                                                                      \
+    if (::qv::test::testdataDir().empty()) {                                                \
       if (::qv::test::underCi()) FAIL() << "the test corpus ../shared/testdata is missing"; \
-      GTEST_SKIP() << "the test corpus ../shared/testdata is missing";              \
-    }                                                                               \
+      GTEST_SKIP() << "the test corpus ../shared/testdata is missing";                      \
+    }                                                                                       \
   } while (0)
 
 // Use at the top of a test that needs an external reader (mdb-reader via node, mdbtools, ...).
-#define QV_REQUIRE_TOOL(available, what)                                  \
-  do {                                                                     \
-    if (!(available)) {                                                    \
-      if (::qv::test::underCi()) FAIL() << what << " is not installed";    \
-      GTEST_SKIP() << what << " is not installed";                         \
-    }                                                                      \
+#define QV_REQUIRE_TOOL(available, what)                                \
+  do {                                                                  \
+    if (!(available)) {                                                 \
+      if (::qv::test::underCi()) FAIL() << what << " is not installed"; \
+      GTEST_SKIP() << what << " is not installed";                      \
+    }                                                                   \
   } while (0)

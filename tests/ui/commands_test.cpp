@@ -88,8 +88,10 @@ TEST_F(Commands, DatabaseBrowseCancelledChangesNothingChosenIsStored) {
 }
 
 TEST(DialogFilters, BecomeQtFiltersWithBothCases) {
-  EXPECT_EQ(qtFilters(QStringLiteral("All Microsoft Databases (*.mdb,*.accdb)|*.*db|Microsoft Database (*.mdb)|*.mdb|")),
-            (QStringList{"All Microsoft Databases (*.mdb,*.accdb) (*.*db *.*DB)", "Microsoft Database (*.mdb) (*.mdb *.MDB)"}));
+  EXPECT_EQ(
+      qtFilters(QStringLiteral("All Microsoft Databases (*.mdb,*.accdb)|*.*db|Microsoft Database (*.mdb)|*.mdb|")),
+      (QStringList{"All Microsoft Databases (*.mdb,*.accdb) (*.*db *.*DB)",
+                   "Microsoft Database (*.mdb) (*.mdb *.MDB)"}));
 }
 
 TEST_F(Commands, FolderBrowseStartsAtLastFolderDotAndCancelChangesNothing) {
@@ -140,7 +142,8 @@ TEST_F(Commands, TestConnectionOnAFolderWithABlankCopiesFirstWhenAgreed) {
   messages.answer(shell::MsgAnswer::Yes);
   form->PushButton3->click();
   ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("In some cases the software needs to use a folder without spaces.")));
+  EXPECT_TRUE(messages.shown[0].text.startsWith(
+      QStringLiteral("In some cases the software needs to use a folder without spaces.")));
   EXPECT_EQ(messages.shown[1].text, QStringLiteral("Connection successful."));
   EXPECT_EQ(form->Text1->text(), engine::CopyDbTarget());
   EXPECT_EQ(setting("ParadoxFolder"), engine::CopyDbTarget());
@@ -153,7 +156,8 @@ TEST_F(Commands, AFailingFolderCheckIsReportedAndIsNoSuccess) {
   form->PushButton3->click();
   ASSERT_EQ(messages.shown.size(), 2u);
   EXPECT_EQ(messages.shown[0].title, QStringLiteral("Application Error"));
-  EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("in Quorvane2021/08/31.Form1.PushButton3_Click at line 106")));
+  EXPECT_TRUE(
+      messages.shown[0].text.contains(QStringLiteral("in Quorvane2021/08/31.Form1.PushButton3_Click at line 106")));
   EXPECT_EQ(messages.shown[1].text, QStringLiteral("Could not connect."));
   EXPECT_EQ(form->MousePointer(), kPointerDefault);
 }
@@ -180,12 +184,14 @@ TEST_F(Commands, SampleButtonsPointNextToTheProgram) {
 TEST_F(Commands, HelpTextIsShownWordForWord) {
   form->PushButton5->click();
   ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text,
-            QStringLiteral("This software transfers text-based and numeric fields but does not handle binary / pictures fields.\r\n"
-                           "\r\n"
-                           "Use SQL Preview if your tables contains less than 32767 rows.\r\n"
-                           "\r\n"
-                           "Questions? Please contact Team Varnholt at https://varnholt.example/contact"));
+  EXPECT_EQ(
+      messages.shown[0].text,
+      QStringLiteral(
+          "This software transfers text-based and numeric fields but does not handle binary / pictures fields.\r\n"
+          "\r\n"
+          "Use SQL Preview if your tables contains less than 32767 rows.\r\n"
+          "\r\n"
+          "Questions? Please contact Team Varnholt at https://varnholt.example/contact"));
   EXPECT_EQ(messages.shown[0].title, shell::applicationTitle());
   EXPECT_EQ(messages.shown[0].buttons, shell::MsgButtons::Ok);
 }

@@ -32,7 +32,9 @@ namespace qv::ui {
 namespace {
 
 QString setting(const char* key) { return shell::GetSetting(QString::fromLatin1(key), QStringLiteral("<absent>")); }
-void store(const char* key, const char* value) { shell::SaveSetting(QString::fromLatin1(key), QString::fromLatin1(value)); }
+void store(const char* key, const char* value) {
+  shell::SaveSetting(QString::fromLatin1(key), QString::fromLatin1(value));
+}
 
 class Form1Window : public test::UiTest {
  protected:
@@ -102,7 +104,8 @@ TEST_F(Form1Window, StoredValuesAreRestored) {
   EXPECT_EQ(setting("Check1"), QStringLiteral("0"));
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(form->GetAccessConnString(),
-            QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/shop.accdb;JET OLEDB:Database Password=s3cret"));
+            QStringLiteral(
+                "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/shop.accdb;JET OLEDB:Database Password=s3cret"));
 }
 
 TEST_F(Form1Window, ACheckValueThatIsNoNumberIsReportedAtLine128) {
@@ -273,7 +276,8 @@ TEST_F(Form1Window, WhiteWithoutSkinButtonFaceWithIt) {
   writeProgramFile(QStringLiteral("x/o.cjs"), QByteArray("skin"));
   auto skinned = load();
   EXPECT_EQ(skinned->palette().color(QPalette::Window), buttonFaceColor());
-  for (QWidget* w : std::initializer_list<QWidget*>{skinned->Frame1, skinned->Label5, skinned->Check1, skinned->Option2}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{skinned->Frame1, skinned->Label5, skinned->Check1, skinned->Option2}) {
     EXPECT_EQ(w->palette().color(QPalette::Window), buttonFaceColor()) << w->objectName().toStdString();
   }
   EXPECT_NE(buttonFaceColor(), QColor(Qt::white));

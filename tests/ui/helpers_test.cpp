@@ -41,7 +41,8 @@ shell::MsgAnswer showAndAnswer(const shell::Message& message, QMessageBox::Stand
 
 TEST(MessageBoxSink, TheApplicationErrorReportIsAWarningWithOk) {
   SeenBox seen;
-  const QString text = shell::applicationErrorText(QStringLiteral("Disk full"), QStringLiteral("in Quorvane2021/08/31.Form1.Form_Load "), 128);
+  const QString text = shell::applicationErrorText(QStringLiteral("Disk full"),
+                                                   QStringLiteral("in Quorvane2021/08/31.Form1.Form_Load "), 128);
   EXPECT_EQ(showAndAnswer({QStringLiteral("Application Error"), text, shell::MsgIcon::Warning, shell::MsgButtons::Ok},
                           QMessageBox::Ok, &seen),
             shell::MsgAnswer::Ok);
@@ -55,7 +56,8 @@ TEST(MessageBoxSink, TheApplicationErrorReportIsAWarningWithOk) {
 
 TEST(MessageBoxSink, QuestionsHaveYesAndNoAndNoIcon) {
   SeenBox seen;
-  const shell::Message question{QStringLiteral("Quorvane"), QStringLiteral("Overwrite?"), shell::MsgIcon::None, shell::MsgButtons::YesNo};
+  const shell::Message question{QStringLiteral("Quorvane"), QStringLiteral("Overwrite?"), shell::MsgIcon::None,
+                                shell::MsgButtons::YesNo};
   EXPECT_EQ(showAndAnswer(question, QMessageBox::No, &seen), shell::MsgAnswer::No);
   EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
   EXPECT_EQ(seen.buttons.size(), 2);

@@ -56,9 +56,10 @@ TEST_F(Screenshot, MainWindowShowsEveryControlWithItsCaption) {
   ASSERT_TRUE(image.save(folder + QStringLiteral("/form1.png")));
   std::printf("screenshot: %s/form1.png (%s)\n", qPrintable(folder), qPrintable(QGuiApplication::platformName()));
 
-  const QStringList shown{"PushButton5", "Frame3", "Label1", "Text1", "PushButton2", "PushButton6", "PushButton3",
-                          "Frame1", "Label5", "Text5", "PushButton1", "lblPassword", "Text6", "PushButton4",
-                          "Frame2", "Check1", "Option1", "Option2", "PushButton7", "ProgressBar1"};
+  const QStringList shown{"PushButton5", "Frame3",      "Label1",  "Text1",       "PushButton2",
+                          "PushButton6", "PushButton3", "Frame1",  "Label5",      "Text5",
+                          "PushButton1", "lblPassword", "Text6",   "PushButton4", "Frame2",
+                          "Check1",      "Option1",     "Option2", "PushButton7", "ProgressBar1"};
   for (const QString& name : shown) {
     auto* w = form.findChild<QWidget*>(name);
     ASSERT_NE(w, nullptr) << name.toStdString();
@@ -69,13 +70,16 @@ TEST_F(Screenshot, MainWindowShowsEveryControlWithItsCaption) {
   }
   // Captions and texts are not cut: each fits its control's width.
   for (auto* label : form.findChildren<QLabel*>()) {
-    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << label->objectName().toStdString();
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+        << label->objectName().toStdString();
   }
   for (auto* button : form.findChildren<QAbstractButton*>()) {
-    EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 8, button->width()) << button->objectName().toStdString();
+    EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 8, button->width())
+        << button->objectName().toStdString();
   }
   for (auto* frame : form.findChildren<QGroupBox*>()) {
-    EXPECT_LE(frame->fontMetrics().horizontalAdvance(frame->title()), frame->width()) << frame->objectName().toStdString();
+    EXPECT_LE(frame->fontMetrics().horizontalAdvance(frame->title()), frame->width())
+        << frame->objectName().toStdString();
   }
   EXPECT_EQ(form.ProgressBar1->text(), QStringLiteral("Progress Bar"));
   for (QListWidget* list : {form.List1, form.List2}) EXPECT_FALSE(form.rect().intersects(list->geometry()));

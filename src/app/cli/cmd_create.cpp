@@ -23,7 +23,8 @@ int run(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   if (format.empty()) {
-    bool accdb = path.size() >= 6 && (path.substr(path.size() - 6) == ".accdb" || path.substr(path.size() - 6) == ".ACCDB");
+    bool accdb =
+        path.size() >= 6 && (path.substr(path.size() - 6) == ".accdb" || path.substr(path.size() - 6) == ".ACCDB");
     format = accdb ? "accdb" : "mdb";
   }
   jet::Format f;

@@ -31,7 +31,8 @@ void dumpTable(jet::Database& db, jet::Table& t) {
   const auto& cols = t.columns();
   for (const jet::ColumnDef& c : cols) {
     int size = c.type == jet::ColumnType::kText || c.type == jet::ColumnType::kBinary ? c.length : 0;
-    std::printf("{\"field\": %s, \"type\": \"%s\", \"size\": %d", jsonString(c.name).c_str(), access::typeName(c.type), size);
+    std::printf("{\"field\": %s, \"type\": \"%s\", \"size\": %d", jsonString(c.name).c_str(), access::typeName(c.type),
+                size);
     if (c.type == jet::ColumnType::kNumeric) std::printf(", \"precision\": %d, \"scale\": %d", c.precision, c.scale);
     if (c.autoIncrement) std::printf(", \"autoincrement\": true");
     std::printf("}\n");

@@ -119,7 +119,8 @@ void appendValue(std::string& out, const paradox::Value& v) {
       out.append(buf, r.ptr);
       return;
     }
-    case K::kBcd: case K::kText: appendJsonString(out, v.text); return;
+    case K::kBcd:
+    case K::kText: appendJsonString(out, v.text); return;
     case K::kDate:
       out += '"';
       appendDate(out, v.integer);
@@ -145,8 +146,10 @@ void appendValue(std::string& out, const paradox::Value& v) {
       return;
     }
     case K::kBytes: {
-      const QByteArray hash = QCryptographicHash::hash(QByteArray::fromRawData(v.text.data(), static_cast<qsizetype>(v.text.size())),
-                                                       QCryptographicHash::Sha256).toHex();
+      const QByteArray hash =
+          QCryptographicHash::hash(QByteArray::fromRawData(v.text.data(), static_cast<qsizetype>(v.text.size())),
+                                   QCryptographicHash::Sha256)
+              .toHex();
       out += "{\"len\": " + std::to_string(v.text.size()) + ", \"sha256\": \"" + hash.toStdString() + "\"}";
       return;
     }
@@ -182,15 +185,17 @@ int run(const std::vector<std::string>& args) {
   std::string line = "{\"table\": ";
   appendJsonString(line, ado::paradoxTableName(QFileInfo(QString::fromStdString(file)).fileName()).toStdString());
   line += ", \"version\": \"" + h.versionText() + "\", \"records\": " + std::to_string(reader.recordCount()) +
-          ", \"codepage\": " + std::to_string(reader.codePage()) + ", \"encrypted\": " + (reader.encrypted() ? "true" : "false") + "}\n";
+          ", \"codepage\": " + std::to_string(reader.codePage()) +
+          ", \"encrypted\": " + (reader.encrypted() ? "true" : "false") + "}\n";
   std::fputs(line.c_str(), stdout);
   for (size_t i = 0; i < h.fields.size(); ++i) {
     const paradox::FieldDef& f = h.fields[i];
     const std::string name = reader.fieldName(i);
     line = "{\"field\": ";
     appendJsonString(line, name);
-    line += ", \"type\": \"" + std::string(paradox::fieldTypeName(f.type)) + "\", \"size\": " + std::to_string(f.sizeByte) +
-            ", \"ado\": " + std::to_string(ado::adoTypeOf(f.type)) + "}\n";
+    line += ", \"type\": \"" + std::string(paradox::fieldTypeName(f.type)) +
+            "\", \"size\": " + std::to_string(f.sizeByte) + ", \"ado\": " + std::to_string(ado::adoTypeOf(f.type)) +
+            "}\n";
     std::fputs(line.c_str(), stdout);
   }
   // Records go out a megabyte or so at a time, in one write each.

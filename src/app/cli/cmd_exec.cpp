@@ -57,8 +57,10 @@ int runExec(const std::vector<std::string>& args) {
       statement = a;
       haveStatement = true;
     } else {
-      std::fprintf(stderr, "quorvane-cli exec: unexpected argument '%s' (quote the statement as one argument)\nUsage: quorvane-cli %s\n",
-                   a.c_str(), kUsage);
+      std::fprintf(
+          stderr,
+          "quorvane-cli exec: unexpected argument '%s' (quote the statement as one argument)\nUsage: quorvane-cli %s\n",
+          a.c_str(), kUsage);
       return kExitUsage;
     }
   }
@@ -146,15 +148,14 @@ int runExec(const std::vector<std::string>& args) {
     std::fprintf(stderr, "quorvane-cli exec: %s\n", e.what());
     return kExitFailure;
   }
-  std::printf("%ld statement%s executed, %ld failed, %ld row%s affected\n", executed, executed == 1 ? "" : "s", failed, rows,
-              rows == 1 ? "" : "s");
+  std::printf("%ld statement%s executed, %ld failed, %ld row%s affected\n", executed, executed == 1 ? "" : "s", failed,
+              rows, rows == 1 ? "" : "s");
   return failed == 0 ? kExitOk : kExitFailure;
 }
 
-const CommandRegistration kRegistration{Command{
-    "exec", kUsage,
-    "runs Access SQL statements on a database: the STATEMENT given, or every line of standard input",
-    runExec}};
+const CommandRegistration kRegistration{
+    Command{"exec", kUsage,
+            "runs Access SQL statements on a database: the STATEMENT given, or every line of standard input", runExec}};
 
 }  // namespace
 }  // namespace qv::cli

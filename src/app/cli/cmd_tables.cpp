@@ -29,7 +29,7 @@ int run(const std::vector<std::string>& args) {
     if (e.kind == jet::ObjectKind::kUserTable) {
       std::printf("%s\n", e.name.c_str());
     } else if (all && e.kind != jet::ObjectKind::kOther) {
-      const char* kind = e.kind == jet::ObjectKind::kSystemTable ? "SYSTEM TABLE"
+      const char* kind = e.kind == jet::ObjectKind::kSystemTable   ? "SYSTEM TABLE"
                          : e.kind == jet::ObjectKind::kLinkedTable ? "LINK"
                                                                    : "VIEW";
       std::printf("%s\t%s\n", e.name.c_str(), kind);

@@ -10,7 +10,8 @@ unsigned parseCodePage(const std::string& argument) { return ado::codePageNumber
 
 std::string unknownCodePage(const std::string& argument) {
   return "--code-page " + argument +
-         ": not a code page this system can convert; give the number of a DOS or Windows code page such as 437, 850, 866 "
+         ": not a code page this system can convert; give the number of a DOS or Windows code page such as 437, 850, "
+         "866 "
          "or 1252";
 }
 

@@ -10,8 +10,8 @@ namespace qv::cli {
 
 struct Command {
   std::string name;
-  std::string usage;    // "convert PARADOX_FOLDER DATABASE [--password P] ..."
-  std::string summary;  // one line for --help
+  std::string usage;                                             // "convert PARADOX_FOLDER DATABASE [--password P] ..."
+  std::string summary;                                           // one line for --help
   std::function<int(const std::vector<std::string>& args)> run;  // args after the name
 };
 

@@ -39,7 +39,9 @@ ConvertHost::ConvertHost(const ConvertOptions& options, std::FILE* progressOut)
 
 ConvertHost::~ConvertHost() { shell::setMessages(nullptr); }
 
-QString ConvertHost::accessConnectionString() const { return engine::AccessConnString(options_.database, options_.password); }
+QString ConvertHost::accessConnectionString() const {
+  return engine::AccessConnString(options_.database, options_.password);
+}
 
 QString ConvertHost::paradoxConnectionString() const {
   QString text = engine::ParadoxConnString(options_.paradoxFolder);
@@ -95,8 +97,8 @@ void ConvertHost::drawProgress(bool force) {
   int filled = static_cast<int>(std::clamp(value_, 0.0, 100.0) / 100.0 * width);
   std::string bar(static_cast<size_t>(filled), '#');
   bar.resize(width, '.');
-  std::fprintf(progressOut_, "\r\033[K%s [%s] %ld/%ld rows  %.0f rows/s  %s left", table_.toUtf8().constData(), bar.c_str(),
-               row, count, rate, left.c_str());
+  std::fprintf(progressOut_, "\r\033[K%s [%s] %ld/%ld rows  %.0f rows/s  %s left", table_.toUtf8().constData(),
+               bar.c_str(), row, count, rate, left.c_str());
   std::fflush(progressOut_);
   progressShown_ = true;
 }
@@ -169,7 +171,8 @@ void ConvertHost::showPreview() {
       scriptError_ = QStringLiteral("Cannot write '%1': %2").arg(options_.sqlFile, scriptFile_.errorString());
   }
   if (!flushScript() || !scriptFile_.flush()) {
-    if (scriptError_.isEmpty()) scriptError_ = QStringLiteral("Cannot write '%1': %2").arg(options_.sqlFile, scriptFile_.errorString());
+    if (scriptError_.isEmpty())
+      scriptError_ = QStringLiteral("Cannot write '%1': %2").arg(options_.sqlFile, scriptFile_.errorString());
     scriptFile_.close();
     throw ado::Error(-1, scriptError_);
   }
@@ -198,7 +201,8 @@ void ConvertHost::reportFailure(const QString&, int step, const QString& descrip
   failures_.push_back({table, row, step, description});
   if (isDatabaseStatement(step)) ++statementsFailed_;
   if (failures_.size() > kFailuresShown) {
-    if (failures_.size() == kFailuresShown + 1) std::fprintf(stderr, "error: more failures follow; the summary counts them\n");
+    if (failures_.size() == kFailuresShown + 1)
+      std::fprintf(stderr, "error: more failures follow; the summary counts them\n");
     return;
   }
   std::string where = table.isEmpty() ? std::string("the run") : "table " + table.toStdString();
@@ -238,8 +242,8 @@ int ConvertHost::finish(std::FILE* out) {
                  static_cast<long long>(scriptLines_), scriptLines_ == 1 ? "" : "s",
                  options_.sqlFile.toUtf8().constData());
   } else {
-    std::fprintf(out, "Tables converted: %ld\nRows written: %ld\nStatements failed: %ld\n", tablesCreated_, rowsWritten_,
-                 statementsFailed_);
+    std::fprintf(out, "Tables converted: %ld\nRows written: %ld\nStatements failed: %ld\n", tablesCreated_,
+                 rowsWritten_, statementsFailed_);
   }
   if (!failures_.empty()) {
     std::fprintf(out, "Failures: %zu\n", failures_.size());

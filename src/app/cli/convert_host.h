@@ -30,7 +30,7 @@ struct ConvertOptions {
   QString database;
   QString password;
   OverwriteMode overwrite = OverwriteMode::kAsk;
-  QString sqlFile;  // non-empty: write the script there instead of executing
+  QString sqlFile;        // non-empty: write the script there instead of executing
   unsigned codePage = 0;  // non-zero: read every Paradox table in this code page
 };
 

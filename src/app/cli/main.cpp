@@ -24,7 +24,8 @@ void printHelp(std::FILE* out) {
                "Commands:\n");
   auto list = commands();
   std::sort(list.begin(), list.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
-  for (const auto& c : list) std::fprintf(out, "  %-14s %s\n      %s\n", c.name.c_str(), c.summary.c_str(), c.usage.c_str());
+  for (const auto& c : list)
+    std::fprintf(out, "  %-14s %s\n      %s\n", c.name.c_str(), c.summary.c_str(), c.usage.c_str());
   std::fprintf(out, "\n  --help         show this text\n  --version      show the program's version\n");
 }
 

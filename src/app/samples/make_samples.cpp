@@ -142,8 +142,9 @@ void writeTable(const std::filesystem::path& path, const std::vector<FieldSpec>&
 
 void writeCustomers(const std::filesystem::path& folder) {
   const std::vector<FieldSpec> fields = {
-      {"Customer No", FieldType::kAutoInc, 0}, {"Name", FieldType::kAlpha, 30},   {"Street", FieldType::kAlpha, 30},
-      {"City", FieldType::kAlpha, 20},         {"Country", FieldType::kAlpha, 20}, {"Phone", FieldType::kAlpha, 16},
+      {"Customer No", FieldType::kAutoInc, 0}, {"Name", FieldType::kAlpha, 30},
+      {"Street", FieldType::kAlpha, 30},       {"City", FieldType::kAlpha, 20},
+      {"Country", FieldType::kAlpha, 20},      {"Phone", FieldType::kAlpha, 16},
       {"Customer Since", FieldType::kDate, 0}, {"Credit Limit", FieldType::kMoney, 0},
       {"Active", FieldType::kLogical, 0},      {"Notes", FieldType::kMemo, 40}};
   const std::vector<std::vector<Value>> rows = {
@@ -162,21 +163,20 @@ void writeCustomers(const std::filesystem::path& folder) {
             "never to the branch. Keep the delivery notes in German.")},
       {integer(5), text("Pacific Divers Ltd."), text("1 Harbour Road"), text("Auckland"), text("New Zealand"),
        nullValue(), date(1998, 9, 21), real(15000), logical(true), text("")},
-      {integer(6), text("Société Nautique du Léman"), text("Quai du Mont-Blanc 5"), text("Genève"),
-       text("Switzerland"), text("+41 22 731 00 00"), nullValue(), nullValue(), nullValue(),
+      {integer(6), text("Société Nautique du Léman"), text("Quai du Mont-Blanc 5"), text("Genève"), text("Switzerland"),
+       text("+41 22 731 00 00"), nullValue(), nullValue(), nullValue(),
        text("Pricing agreed in francs; see the 50% rule for repeat orders.")},
   };
   writeTable(folder / "CUSTOMER.DB", fields, rows);
 }
 
 void writeOrders(const std::filesystem::path& path, int firstOrder, int year) {
-  const std::vector<FieldSpec> fields = {
-      {"Order No", FieldType::kLong, 0},      {"Customer No", FieldType::kLong, 0},
-      {"Sale Date", FieldType::kDate, 0},     {"Ship Time", FieldType::kTime, 0},
-      {"Entered", FieldType::kTimestamp, 0},  {"Items", FieldType::kShort, 0},
-      {"Amount Paid", FieldType::kMoney, 0},  {"Tax Rate", FieldType::kBcd, 2},
-      {"Weight kg", FieldType::kNumber, 0},   {"Shipped", FieldType::kLogical, 0},
-      {"Ship Via", FieldType::kAlpha, 12},    {"Remarks", FieldType::kMemo, 20}};
+  const std::vector<FieldSpec> fields = {{"Order No", FieldType::kLong, 0},     {"Customer No", FieldType::kLong, 0},
+                                         {"Sale Date", FieldType::kDate, 0},    {"Ship Time", FieldType::kTime, 0},
+                                         {"Entered", FieldType::kTimestamp, 0}, {"Items", FieldType::kShort, 0},
+                                         {"Amount Paid", FieldType::kMoney, 0}, {"Tax Rate", FieldType::kBcd, 2},
+                                         {"Weight kg", FieldType::kNumber, 0},  {"Shipped", FieldType::kLogical, 0},
+                                         {"Ship Via", FieldType::kAlpha, 12},   {"Remarks", FieldType::kMemo, 20}};
   static const char* carriers[] = {"UPS", "DHL", "Sea freight", "Courier", "Pick-up"};
   std::vector<std::vector<Value>> rows;
   for (int i = 0; i < 24; ++i) {
@@ -189,14 +189,16 @@ void writeOrders(const std::filesystem::path& path, int firstOrder, int year) {
                               timestamp(year, month, day > 1 ? day - 1 : day, 9 + i % 8, (i * 17) % 60, (i * 29) % 60),
                               integer(1 + (i * 3) % 40),
                               real((i * 1237 % 50000) / 4.0),
-                              bcd(i % 3 == 0 ? "7.00" : i % 3 == 1 ? "16.00" : "0.00"),
+                              bcd(i % 3 == 0   ? "7.00"
+                                  : i % 3 == 1 ? "16.00"
+                                               : "0.00"),
                               real(0.75 + i * 2.5),
                               logical(i % 4 != 3),
                               text(carriers[i % 5]),
-                              i % 5 == 0 ? text("Customer asked for a call before delivery; the goods are fragile, "
-                                                "pack each item separately.")
-                                         : i % 5 == 1 ? text("Paid in advance.")
-                                                      : nullValue()};
+                              i % 5 == 0   ? text("Customer asked for a call before delivery; the goods are fragile, "
+                                                    "pack each item separately.")
+                              : i % 5 == 1 ? text("Paid in advance.")
+                                           : nullValue()};
     if (i == 7) row[3] = nullValue();  // not shipped yet: no time
     rows.push_back(std::move(row));
   }
@@ -205,11 +207,11 @@ void writeOrders(const std::filesystem::path& path, int firstOrder, int year) {
 
 void writeParts(const std::filesystem::path& folder) {
   const std::vector<FieldSpec> fields = {
-      {"Part No", FieldType::kAutoInc, 0},   {"Description", FieldType::kAlpha, 40},
-      {"List Price", FieldType::kMoney, 0},  {"On Hand", FieldType::kShort, 0},
-      {"Bar Code", FieldType::kBytes, 8},    {"Picture", FieldType::kGraphic, 10},
-      {"Data Sheet", FieldType::kBlob, 10},  {"Care Notes", FieldType::kFmtMemo, 10},
-      {"Drawing", FieldType::kOle, 10},      {"Last Count", FieldType::kTimestamp, 0}};
+      {"Part No", FieldType::kAutoInc, 0},  {"Description", FieldType::kAlpha, 40},
+      {"List Price", FieldType::kMoney, 0}, {"On Hand", FieldType::kShort, 0},
+      {"Bar Code", FieldType::kBytes, 8},   {"Picture", FieldType::kGraphic, 10},
+      {"Data Sheet", FieldType::kBlob, 10}, {"Care Notes", FieldType::kFmtMemo, 10},
+      {"Drawing", FieldType::kOle, 10},     {"Last Count", FieldType::kTimestamp, 0}};
   struct Part {
     const char* name;
     double price;
@@ -234,8 +236,8 @@ void writeParts(const std::filesystem::path& folder) {
     ole += std::string(24, '\0');
     rows.push_back({integer(n), text(p.name), real(p.price), integer(p.onHand), bytes(code),
                     bytes(bitmap(24 + 4 * n, p.r, p.g, p.b)), n == 3 ? nullValue() : bytes(sheet),
-                    bytes(richText(std::string("Rinse in fresh water after each dive. Store ") + (n % 2 ? "dry" : "flat") +
-                                   ", away from the sun.")),
+                    bytes(richText(std::string("Rinse in fresh water after each dive. Store ") +
+                                   (n % 2 ? "dry" : "flat") + ", away from the sun.")),
                     n == 5 ? bytes(ole) : nullValue(), timestamp(1998, 12, 31, 17, 30 + n, 0)});
   }
   writeTable(folder / "PARTS.DB", fields, rows);

@@ -21,9 +21,9 @@ constexpr std::array<const char*, 3> kProviders = {"Microsoft.ACE.OLEDB.12.0", "
                                                    "Microsoft.ACE.OLEDB.16.0"};
 
 // Keys that may follow the password in a connection string.
-constexpr std::array<const char*, 9> kKnownKeys = {"Provider", "Data Source", "User ID", "Password", "Mode",
-                                                  "Persist Security Info", "Extended Properties", "Jet OLEDB:",
-                                                  "Locale Identifier"};
+constexpr std::array<const char*, 9> kKnownKeys = {
+    "Provider",   "Data Source",      "User ID", "Password", "Mode", "Persist Security Info", "Extended Properties",
+    "Jet OLEDB:", "Locale Identifier"};
 
 // A failure of the engine or the front end as the layer reports it.
 [[noreturn]] void rethrow(const DbError& e) { throw Error(e.number(), QString::fromUtf8(e.what())); }
@@ -55,7 +55,8 @@ QString guidText(const std::string& raw) {
   QByteArray ordered(16, '\0');
   for (int i = 0; i < 16; ++i) ordered[i] = raw[static_cast<size_t>(kOrder[i])];
   QString hex = QString::fromLatin1(ordered.toHex()).toUpper();
-  return u'{' + hex.mid(0, 8) + u'-' + hex.mid(8, 4) + u'-' + hex.mid(12, 4) + u'-' + hex.mid(16, 4) + u'-' + hex.mid(20) + u'}';
+  return u'{' + hex.mid(0, 8) + u'-' + hex.mid(8, 4) + u'-' + hex.mid(12, 4) + u'-' + hex.mid(16, 4) + u'-' +
+         hex.mid(20) + u'}';
 }
 
 Value toAdo(const jet::Value& v) {
@@ -70,7 +71,8 @@ Value toAdo(const jet::Value& v) {
       const bool negative = v.i < 0;
       const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(v.i) : static_cast<uint64_t>(v.i);
       QString frac = QString::number(magnitude % 10000).rightJustified(4, u'0');
-      return Value::decimal((negative ? QStringLiteral("-") : QString()) + QString::number(magnitude / 10000) + u'.' + frac);
+      return Value::decimal((negative ? QStringLiteral("-") : QString()) + QString::number(magnitude / 10000) + u'.' +
+                            frac);
     }
     case Kind::kDecimal: return Value::decimal(QString::fromStdString(v.s));
     case Kind::kDateTime: {
@@ -122,9 +124,12 @@ QString tableType(const jet::CatalogEntry& e) {
   switch (e.kind) {
     case jet::ObjectKind::kUserTable: return QStringLiteral("TABLE");
     case jet::ObjectKind::kSystemTable:
-      return (static_cast<uint32_t>(e.flags) & kEngineSystemFlag) ? QStringLiteral("SYSTEM TABLE") : QStringLiteral("ACCESS TABLE");
-    case jet::ObjectKind::kLinkedTable: return e.type == kOdbcLinkType ? QStringLiteral("PASS-THROUGH") : QStringLiteral("LINK");
-    case jet::ObjectKind::kQuery: return e.flags == 0 ? QStringLiteral("VIEW") : QString();  // action queries are procedures
+      return (static_cast<uint32_t>(e.flags) & kEngineSystemFlag) ? QStringLiteral("SYSTEM TABLE")
+                                                                  : QStringLiteral("ACCESS TABLE");
+    case jet::ObjectKind::kLinkedTable:
+      return e.type == kOdbcLinkType ? QStringLiteral("PASS-THROUGH") : QStringLiteral("LINK");
+    case jet::ObjectKind::kQuery:
+      return e.flags == 0 ? QStringLiteral("VIEW") : QString();  // action queries are procedures
     case jet::ObjectKind::kOther: return QString();
   }
   return QString();
@@ -189,17 +194,22 @@ class AccessSession final : public Session {
     sql::Lexer lexer(text);
     sql::Token t[6];
     for (auto& tok : t) tok = lexer.next();
-    const bool ok = t[0].kind == sql::TokenKind::kWord && sql::isKeyword(t[0].text, "SELECT") && t[1].kind == sql::TokenKind::kOther &&
-                    t[1].text == "*" && t[2].kind == sql::TokenKind::kWord && sql::isKeyword(t[2].text, "FROM") &&
+    const bool ok = t[0].kind == sql::TokenKind::kWord && sql::isKeyword(t[0].text, "SELECT") &&
+                    t[1].kind == sql::TokenKind::kOther && t[1].text == "*" && t[2].kind == sql::TokenKind::kWord &&
+                    sql::isKeyword(t[2].text, "FROM") &&
                     (t[3].kind == sql::TokenKind::kWord || t[3].kind == sql::TokenKind::kQuotedName) &&
-                    (t[4].kind == sql::TokenKind::kEnd || (t[4].kind == sql::TokenKind::kSemicolon && t[5].kind == sql::TokenKind::kEnd));
+                    (t[4].kind == sql::TokenKind::kEnd ||
+                     (t[4].kind == sql::TokenKind::kSemicolon && t[5].kind == sql::TokenKind::kEnd));
     if (!ok) {
-      throw Error(kErrSql, QStringLiteral("SQL error: only SELECT * FROM [table] can be read through this connection: ") + source);
+      throw Error(
+          kErrSql,
+          QStringLiteral("SQL error: only SELECT * FROM [table] can be read through this connection: ") + source);
     }
     try {
       jet::Table* table = db_->table(std::string(t[3].text));
       if (!table) {
-        throw Error(kErrSql, QStringLiteral("SQL error: The table '%1' does not exist.").arg(QString::fromUtf8(t[3].text.data(), static_cast<qsizetype>(t[3].text.size()))));
+        throw Error(kErrSql, QStringLiteral("SQL error: The table '%1' does not exist.")
+                                 .arg(QString::fromUtf8(t[3].text.data(), static_cast<qsizetype>(t[3].text.size()))));
       }
       return std::make_unique<TableCursor>(*table);
     } catch (const DbError& e) {
@@ -210,7 +220,8 @@ class AccessSession final : public Session {
   std::unique_ptr<Cursor> openSchema(int schema) override {
     requireOpen();
     if (schema != adSchemaTables) {
-      throw Error(kErrUnspecified, QStringLiteral("Object or provider is not capable of performing requested operation."));
+      throw Error(kErrUnspecified,
+                  QStringLiteral("Object or provider is not capable of performing requested operation."));
     }
     std::vector<jet::CatalogEntry> entries;
     try {
@@ -222,7 +233,8 @@ class AccessSession final : public Session {
     for (const auto& e : entries) {
       QString type = tableType(e);
       if (type.isEmpty()) continue;
-      rows.push_back({Value::null(), Value::null(), Value::text(QString::fromStdString(e.name)), Value::text(type), Value::null()});
+      rows.push_back({Value::null(), Value::null(), Value::text(QString::fromStdString(e.name)), Value::text(type),
+                      Value::null()});
     }
     // Schema rows come ordered by type, then name.
     std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
@@ -335,6 +347,8 @@ QString accessPassword(const QString& text) {
   return text.mid(at);
 }
 
-std::shared_ptr<Driver> makeAccessProvider(DatabaseOpener opener) { return std::make_shared<AccessProvider>(std::move(opener)); }
+std::shared_ptr<Driver> makeAccessProvider(DatabaseOpener opener) {
+  return std::make_shared<AccessProvider>(std::move(opener));
+}
 
 }  // namespace qv::ado

@@ -24,7 +24,8 @@
 namespace qv::ado {
 
 // Opens the database file; jet::openDatabase in the program, something smaller in tests.
-using DatabaseOpener = std::function<std::unique_ptr<jet::Database>(const std::string& path, const jet::OpenOptions& options)>;
+using DatabaseOpener =
+    std::function<std::unique_ptr<jet::Database>(const std::string& path, const jet::OpenOptions& options)>;
 
 std::shared_ptr<Driver> makeAccessProvider(DatabaseOpener opener);
 

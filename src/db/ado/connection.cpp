@@ -22,7 +22,10 @@ Connection::~Connection() {
 
 void Connection::setCursorLocation(int location) {
   if (location != adUseClient && location != adUseServer) {
-    throw Error(kErrUnspecified, QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another."));
+    throw Error(
+        kErrUnspecified,
+        QStringLiteral(
+            "Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another."));
   }
   cursorLocation_ = location;
 }

@@ -41,7 +41,8 @@ class Connection {
   int ExecuteBatch(const QStringList& statements, const std::function<bool(int, const Error&)>& onFailure);
   // The same for statements in UTF-8, the form the conversion builds its rows in and the
   // Access provider reads: they reach the SQL front end without another conversion.
-  int ExecuteBatch(std::span<const std::string_view> statements, const std::function<bool(int, const Error&)>& onFailure);
+  int ExecuteBatch(std::span<const std::string_view> statements,
+                   const std::function<bool(int, const Error&)>& onFailure);
   std::unique_ptr<Recordset> OpenSchema(int schema);
   void Close();
 

@@ -22,10 +22,10 @@ class Error : public std::exception {
 };
 
 // Error numbers of the layer itself (database failures keep the engine's numbers).
-inline constexpr int kErrProviderNotFound = 3706;         // ADO's adErrProviderNotFound
-inline constexpr int kErrObjectClosed = 3704;             // operation on a closed object
-inline constexpr int kErrNoCurrentRecord = 3021;          // EOF or BOF is true
-inline constexpr int kErrItemNotFound = 3265;             // no field of that name or index
-inline constexpr int kErrUnspecified = -2147467259;       // 0x80004005
+inline constexpr int kErrProviderNotFound = 3706;    // ADO's adErrProviderNotFound
+inline constexpr int kErrObjectClosed = 3704;        // operation on a closed object
+inline constexpr int kErrNoCurrentRecord = 3021;     // EOF or BOF is true
+inline constexpr int kErrItemNotFound = 3265;        // no field of that name or index
+inline constexpr int kErrUnspecified = -2147467259;  // 0x80004005
 
 }  // namespace qv::ado

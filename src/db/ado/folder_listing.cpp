@@ -87,7 +87,8 @@ QStringList listFiles(const QString& folder, const QString& pattern) {
   if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) return {};
   auto fail = [&dir](const std::error_code& code) {
     const int number = failureNumber(code) == kErrPermissionDenied ? kErrPermissionDenied : kErrPathNotFound;
-    return Error(number, QStringLiteral("Cannot list the folder %1: %2").arg(dir, QString::fromStdString(code.message())));
+    return Error(number,
+                 QStringLiteral("Cannot list the folder %1: %2").arg(dir, QString::fromStdString(code.message())));
   };
   if (ec) throw fail(ec);
   QStringList names;

@@ -31,13 +31,16 @@ QTime toQTime(int64_t ms) {
 
 class ParadoxCursor final : public Cursor {
  public:
-  ParadoxCursor(const QString& path, const paradox::TextOptions& text) : reader_(path.toStdString(), io::defaultEnv(), text) {
+  ParadoxCursor(const QString& path, const paradox::TextOptions& text)
+      : reader_(path.toStdString(), io::defaultEnv(), text) {
     for (size_t i = 0; i < reader_.header().fields.size(); ++i) {
       const paradox::FieldDef& f = reader_.header().fields[i];
       FieldInfo info;
       info.name = QString::fromStdString(reader_.fieldName(i));
       info.type = adoTypeOf(f.type);
-      info.definedSize = paradox::isBlobType(f.type) ? 0 : static_cast<int>(f.type == paradox::FieldType::kAlpha ? f.sizeByte : f.width);
+      info.definedSize = paradox::isBlobType(f.type)
+                             ? 0
+                             : static_cast<int>(f.type == paradox::FieldType::kAlpha ? f.sizeByte : f.width);
       fields_.push_back(std::move(info));
     }
   }
@@ -112,7 +115,9 @@ class ParadoxSession final : public Session {
     const QString table = m.captured(1);
     const QString path = findParadoxTable(folder_, table);
     if (path.isEmpty())
-      throw Error(kErrNotFound, QStringLiteral("The Paradox table '%1' was not found in '%2' or the folders below it.").arg(table, folder_));
+      throw Error(
+          kErrNotFound,
+          QStringLiteral("The Paradox table '%1' was not found in '%2' or the folders below it.").arg(table, folder_));
     try {
       return std::make_unique<ParadoxCursor>(path, text_);
     } catch (const DbError& e) {
@@ -122,15 +127,17 @@ class ParadoxSession final : public Session {
 
   std::unique_ptr<Cursor> openSchema(int schema) override {
     if (schema != adSchemaTables)
-      throw Error(kErrUnspecified, QStringLiteral("Object or provider is not capable of performing requested operation."));
+      throw Error(kErrUnspecified,
+                  QStringLiteral("Object or provider is not capable of performing requested operation."));
     std::vector<std::vector<Value>> rows;
     const auto entries = QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const auto& fi : entries) {
-      if (isTableFile(fi)) rows.push_back({Value::text(paradoxTableName(fi.fileName())), Value::text(QStringLiteral("TABLE"))});
+      if (isTableFile(fi))
+        rows.push_back({Value::text(paradoxTableName(fi.fileName())), Value::text(QStringLiteral("TABLE"))});
     }
-    return std::make_unique<RowListCursor>(
-        std::vector<FieldInfo>{{QStringLiteral("TABLE_NAME"), adVarWChar, 64}, {QStringLiteral("TABLE_TYPE"), adVarWChar, 64}},
-        std::move(rows));
+    return std::make_unique<RowListCursor>(std::vector<FieldInfo>{{QStringLiteral("TABLE_NAME"), adVarWChar, 64},
+                                                                  {QStringLiteral("TABLE_TYPE"), adVarWChar, 64}},
+                                           std::move(rows));
   }
 
   void close() override {}
@@ -155,7 +162,8 @@ class ParadoxDriver final : public Driver {
     // The connection string puts a separator after the folder; on this platform a
     // backslash there is a separator too.
     if (folder.size() > 1 && (folder.endsWith(u'/') || folder.endsWith(u'\\'))) folder.chop(1);
-    if (folder.isEmpty()) throw Error(kErrUnspecified, QStringLiteral("The Paradox connection string names no folder (Dbq=)."));
+    if (folder.isEmpty())
+      throw Error(kErrUnspecified, QStringLiteral("The Paradox connection string names no folder (Dbq=)."));
     if (!QFileInfo(folder).isDir()) throw Error(kErrNotFound, QStringLiteral("'%1' is not a folder.").arg(folder));
     return std::make_unique<ParadoxSession>(folder, textOptions(cs));
   }
@@ -169,10 +177,11 @@ paradox::TextOptions textOptions(const ConnectionString& cs) {
   if (auto forced = cs.value(kCodePageKey)) {
     text.forcedCodePage = codePageNumber(forced->trimmed());
     if (text.forcedCodePage == 0)
-      throw Error(kErrUnspecified, QStringLiteral("The code page '%1' of the Paradox connection string is not one this system can "
-                                                  "convert; give the number of a DOS or Windows code page such as 437, 850, "
-                                                  "866 or 1252.")
-                                       .arg(forced->trimmed()));
+      throw Error(kErrUnspecified,
+                  QStringLiteral("The code page '%1' of the Paradox connection string is not one this system can "
+                                 "convert; give the number of a DOS or Windows code page such as 437, 850, "
+                                 "866 or 1252.")
+                      .arg(forced->trimmed()));
   }
   return text;
 }
@@ -189,12 +198,19 @@ int adoTypeOf(paradox::FieldType type) {
     case FieldType::kAlpha: return adVarChar;
     case FieldType::kDate: return adDBDate;
     case FieldType::kShort: return adSmallInt;
-    case FieldType::kLong: case FieldType::kAutoInc: return adInteger;
-    case FieldType::kMoney: case FieldType::kNumber: case FieldType::kBcd: return adDouble;
+    case FieldType::kLong:
+    case FieldType::kAutoInc: return adInteger;
+    case FieldType::kMoney:
+    case FieldType::kNumber:
+    case FieldType::kBcd: return adDouble;
     case FieldType::kLogical: return adBoolean;
     case FieldType::kMemo: return adLongVarChar;
-    case FieldType::kBlob: case FieldType::kFmtMemo: case FieldType::kOle: case FieldType::kGraphic: return adLongVarBinary;
-    case FieldType::kTime: case FieldType::kTimestamp: return adDBTimeStamp;
+    case FieldType::kBlob:
+    case FieldType::kFmtMemo:
+    case FieldType::kOle:
+    case FieldType::kGraphic: return adLongVarBinary;
+    case FieldType::kTime:
+    case FieldType::kTimestamp: return adDBTimeStamp;
     case FieldType::kBytes: return adBinary;
   }
   return adEmpty;
@@ -235,7 +251,8 @@ Value toAdoValue(const paradox::Value& v) {
     case K::kDate: return Value::dateTime(toQDate(v.integer));
     case K::kTime: return Value::timeOnly(toQTime(v.integer));
     case K::kTimestamp: {
-      const int64_t day = v.integer >= 0 ? v.integer / paradox::kMillisPerDay : -((-v.integer + paradox::kMillisPerDay - 1) / paradox::kMillisPerDay);
+      const int64_t day = v.integer >= 0 ? v.integer / paradox::kMillisPerDay
+                                         : -((-v.integer + paradox::kMillisPerDay - 1) / paradox::kMillisPerDay);
       return Value::dateTime(toQDate(day), toQTime(v.integer - day * paradox::kMillisPerDay));
     }
     case K::kBytes: return Value::bytes(QByteArray(v.text.data(), static_cast<qsizetype>(v.text.size())));

@@ -12,7 +12,9 @@ int Fields::Count() const { return static_cast<int>(rs_->fieldInfos().size()); }
 Field Fields::operator()(int index) const {
   const auto& infos = rs_->fieldInfos();
   if (index < 0 || static_cast<size_t>(index) >= infos.size()) {
-    throw Error(kErrItemNotFound, QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+    throw Error(
+        kErrItemNotFound,
+        QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
   }
   return Field(rs_, &infos[static_cast<size_t>(index)], index);
 }
@@ -22,7 +24,8 @@ Field Fields::operator()(const QString& name) const {
   for (size_t i = 0; i < infos.size(); ++i) {
     if (infos[i].name.compare(name, Qt::CaseInsensitive) == 0) return Field(rs_, &infos[i], static_cast<int>(i));
   }
-  throw Error(kErrItemNotFound, QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+  throw Error(kErrItemNotFound,
+              QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
 }
 
 Recordset::Recordset(std::unique_ptr<Cursor> cursor) : cursor_(std::move(cursor)) { start(); }
@@ -54,7 +57,8 @@ const std::vector<FieldInfo>& Recordset::fieldInfos() const {
 const Value& Recordset::valueAt(int index) const {
   requireOpen();
   if (eof_ || bof_) {
-    throw Error(kErrNoCurrentRecord, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record."));
+    throw Error(kErrNoCurrentRecord, QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                                    "deleted. Requested operation requires a current record."));
   }
   return row_.at(static_cast<size_t>(index));
 }
@@ -78,7 +82,8 @@ long Recordset::recordcount() const {
 void Recordset::MoveNext() {
   requireOpen();
   if (eof_) {
-    throw Error(kErrNoCurrentRecord, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record."));
+    throw Error(kErrNoCurrentRecord, QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                                    "deleted. Requested operation requires a current record."));
   }
   bof_ = false;
   if (!cursor_->fetch(row_)) eof_ = true;

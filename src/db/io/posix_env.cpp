@@ -160,8 +160,9 @@ Env* g_default = nullptr;
 
 void File::readExact(uint64_t offset, void* buffer, size_t n) {
   if (readAt(offset, buffer, n) != n) {
-    throw fileError(kErrFormat, path(), "file ends early (wanted " + std::to_string(n) +
-                                  " bytes at offset " + std::to_string(offset) + ")");
+    throw fileError(
+        kErrFormat, path(),
+        "file ends early (wanted " + std::to_string(n) + " bytes at offset " + std::to_string(offset) + ")");
   }
 }
 

@@ -19,7 +19,8 @@ constexpr int32_t kSystemFlag = static_cast<int32_t>(0x80000000u);
 constexpr int32_t kHiddenSystemFlag = 0x00000002;
 // Whether a row's Flags mark a system object (either flag does).
 constexpr bool isSystemObject(int32_t flags) {
-  return (static_cast<uint32_t>(flags) & (static_cast<uint32_t>(kSystemFlag) | static_cast<uint32_t>(kHiddenSystemFlag))) != 0;
+  return (static_cast<uint32_t>(flags) &
+          (static_cast<uint32_t>(kSystemFlag) | static_cast<uint32_t>(kHiddenSystemFlag))) != 0;
 }
 
 enum CatalogType : int16_t {

@@ -13,7 +13,8 @@ void checkCatalogPlaces(DatabaseImpl& db, std::vector<std::string>& problems) {
     const uint32_t expected = db.header().catalogPages[i];
     bool found = false;
     for (const CatalogRow& r : rows) {
-      if (r.type != kTypeTable || r.parentId != db.tablesContainerId() || foldName(r.name) != foldName(kNames[i])) continue;
+      if (r.type != kTypeTable || r.parentId != db.tablesContainerId() || foldName(r.name) != foldName(kNames[i]))
+        continue;
       found = true;
       const uint32_t page = static_cast<uint32_t>(r.id) & 0x00FFFFFF;
       if (page != expected)

@@ -56,7 +56,8 @@ class Checker {
       }
       bool system = isSystemObject(r.flags);
       checkTable(*t, system);
-      if (!system && hasAces_ && !permitted.count(r.id)) problem("table " + r.name + " has no permission rows in MSysACEs");
+      if (!system && hasAces_ && !permitted.count(r.id))
+        problem("table " + r.name + " has no permission rows in MSysACEs");
     }
     checkSharedDataPages(db_, problems_);
     for (std::string& p : checkSids(db_)) problem(std::move(p));
@@ -68,7 +69,8 @@ class Checker {
 
   void claim(uint32_t page, const std::string& owner) {
     auto [it, fresh] = owners_.emplace(page, owner);
-    if (!fresh && it->second != owner) problem("page " + std::to_string(page) + " is owned by " + it->second + " and by " + owner);
+    if (!fresh && it->second != owner)
+      problem("page " + std::to_string(page) + " is owned by " + it->second + " and by " + owner);
   }
 
   std::set<int32_t> permissionObjects() {
@@ -137,7 +139,8 @@ class Checker {
     }
     // Access keeps the counts of its own system tables loosely; those of user tables are exact.
     if (live.size() != def.rowCount && !system)
-      problem(owner + " holds " + std::to_string(live.size()) + " rows, but its definition counts " + std::to_string(def.rowCount));
+      problem(owner + " holds " + std::to_string(live.size()) + " rows, but its definition counts " +
+              std::to_string(def.rowCount));
     for (const LongValueMaps& m : def.longValueMaps) {
       for (uint32_t p : mapPages(owner + " (long values)", m.owned))
         if (p < pager_.pageCount()) claim(p, owner);
@@ -147,7 +150,8 @@ class Checker {
         if (!lvSet.count(p)) problem(owner + ": page " + std::to_string(p) + " is in a free-space map but not owned");
     }
     for (uint32_t p : mapPages(owner, def.freePages))
-      if (!ownedSet.count(p)) problem(owner + ": page " + std::to_string(p) + " is in its free-space map but not owned by it");
+      if (!ownedSet.count(p))
+        problem(owner + ": page " + std::to_string(p) + " is in its free-space map but not owned by it");
     checkLongValueColumns(db_, t, problems_);
     // Jet 3 index pages are laid out differently; only Jet 4 and ACE indexes are walked.
     if (!l_.jet3)
@@ -183,7 +187,8 @@ class Checker {
       *ok = false;
       return {};
     }
-    if (get32(pager_.read(page), 4) != tdefPage) problem(owner + ": page " + std::to_string(page) + " names another table");
+    if (get32(pager_.read(page), 4) != tdefPage)
+      problem(owner + ": page " + std::to_string(page) + " names another table");
     if (p->leaf) {
       std::vector<uint8_t> last = p->entries.empty() ? std::vector<uint8_t>{} : p->entries.back();
       leaves.emplace_back(page, std::move(*p));
@@ -194,15 +199,16 @@ class Checker {
       std::vector<uint8_t> childLast = walk(owner, tdefPage, nodeChild(e), depth + 1, seen, leaves, ok);
       if (!*ok) return {};
       if (!std::equal(childLast.begin(), childLast.end(), e.begin(), e.end() - 4))
-        problem(owner + ": node page " + std::to_string(page) + " keeps a key for child " + std::to_string(nodeChild(e)) +
-                " that is not that child's last entry");
+        problem(owner + ": node page " + std::to_string(page) + " keeps a key for child " +
+                std::to_string(nodeChild(e)) + " that is not that child's last entry");
       last = childLast;
     }
     if (p->tail != 0) last = walk(owner, tdefPage, p->tail, depth + 1, seen, leaves, ok);
     return last;
   }
 
-  void checkIndex(TableImpl& t, const RealIndex& ri, size_t number, const std::map<uint32_t, std::vector<Value>>& live) {
+  void checkIndex(TableImpl& t, const RealIndex& ri, size_t number,
+                  const std::map<uint32_t, std::vector<Value>>& live) {
     const TableDef& def = t.def();
     std::string name = "index " + std::to_string(number);
     for (const LogicalIndex& li : def.indexes)
@@ -235,14 +241,15 @@ class Checker {
       }
     std::optional<std::string> unsupported = indexKeyUnsupported(def, ri);
     std::string what = "'" + db_.path() + "' (" + owner + ")";
-    IndexTree tree(pager_, def.page, ri.firstPage, what, []() -> uint32_t { throw DbError(kErrGeneric, "read only"); },
-                   [](uint32_t) { throw DbError(kErrGeneric, "read only"); });
+    IndexTree tree(
+        pager_, def.page, ri.firstPage, what, []() -> uint32_t { throw DbError(kErrGeneric, "read only"); },
+        [](uint32_t) { throw DbError(kErrGeneric, "read only"); });
     std::set<uint32_t> pointed;
     int keyProblems = 0;
     for (const auto& e : all) {
       size_t n = e.size();
-      uint32_t original = makePointer((static_cast<uint32_t>(e[n - 4]) << 16) | (static_cast<uint32_t>(e[n - 3]) << 8) | e[n - 2],
-                                      e[n - 1]);
+      uint32_t original = makePointer(
+          (static_cast<uint32_t>(e[n - 4]) << 16) | (static_cast<uint32_t>(e[n - 3]) << 8) | e[n - 2], e[n - 1]);
       uint32_t pointer = resolve(original);
       auto it = live.find(pointer);
       if (it == live.end()) {
@@ -260,8 +267,8 @@ class Checker {
       }
       if (expect != e) {
         ++keyProblems;
-        problem(owner + ": the key of page " + std::to_string(pageOf(pointer)) + " row " + std::to_string(rowOf(pointer)) +
-                " is " + hex(e) + ", but its values give " + hex(expect));
+        problem(owner + ": the key of page " + std::to_string(pageOf(pointer)) + " row " +
+                std::to_string(rowOf(pointer)) + " is " + hex(e) + ", but its values give " + hex(expect));
       } else if (!tree.contains(e)) {
         ++keyProblems;
         problem(owner + ": a lookup does not find the entry of page " + std::to_string(pageOf(pointer)) + " row " +
@@ -274,11 +281,13 @@ class Checker {
       bool allNull = true;
       for (const IndexColumn& ic : ri.columns)
         for (size_t c = 0; c < def.columns.size(); ++c)
-          if (def.columns[c].number == ic.number && !values[c].isNull() && def.columns[c].def.type != ColumnType::kBoolean)
+          if (def.columns[c].number == ic.number && !values[c].isNull() &&
+              def.columns[c].def.type != ColumnType::kBoolean)
             allNull = false;
       if (ignoreNulls && allNull) continue;
       problem(owner + ": page " + std::to_string(pageOf(pointer)) + " row " + std::to_string(rowOf(pointer)) +
-              " has no index entry (" + std::to_string(all.size()) + " entries for " + std::to_string(live.size()) + " rows)");
+              " has no index entry (" + std::to_string(all.size()) + " entries for " + std::to_string(live.size()) +
+              " rows)");
       break;
     }
   }

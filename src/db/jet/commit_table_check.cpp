@@ -11,8 +11,9 @@ void checkCommitTable(DatabaseImpl& db, std::vector<std::string>& problems) {
   const std::vector<uint32_t> busy = busyCommitSlots(std::span<const uint8_t>(pager.read(0), pager.pageSize()));
   if (busy.empty()) return;
   if (busy.size() >= 255) {
-    problems.push_back("page 0's commit-byte table (0xE00-0xFFF) lacks its idle pattern (00 01 in every slot): Access "
-                       "takes the database for one left in the middle of a change and offers to repair it");
+    problems.push_back(
+        "page 0's commit-byte table (0xE00-0xFFF) lacks its idle pattern (00 01 in every slot): Access "
+        "takes the database for one left in the middle of a change and offers to repair it");
     return;
   }
   std::string slots;

@@ -15,7 +15,8 @@ void checkComplexColumnTables(DatabaseImpl& db, std::vector<std::string>& proble
   for (const SystemTableSpec& spec : complexColumnTableSpecs()) {
     const CatalogRow* row = nullptr;
     for (const CatalogRow& r : rows)
-      if (r.type == kTypeTable && r.parentId == db.tablesContainerId() && foldName(r.name) == foldName(spec.name)) row = &r;
+      if (r.type == kTypeTable && r.parentId == db.tablesContainerId() && foldName(r.name) == foldName(spec.name))
+        row = &r;
     if (!row) {
       missing += std::string(missing.empty() ? "" : ", ") + spec.name;
       continue;
@@ -31,16 +32,14 @@ void checkComplexColumnTables(DatabaseImpl& db, std::vector<std::string>& proble
       const ColumnInfo* have = nullptr;
       for (const ColumnInfo& c : t->def().columns)
         if (c.def.name == want.name) have = &c;
-      if (!have)
-        problems.push_back(std::string(spec.name) + " lacks its column " + want.name);
+      if (!have) problems.push_back(std::string(spec.name) + " lacks its column " + want.name);
       else if (have->def.type != want.type)
         problems.push_back(std::string(spec.name) + "." + want.name + " has the type " +
                            std::to_string(static_cast<int>(have->def.type)) + ", where Access gives it " +
                            std::to_string(static_cast<int>(want.type)));
     }
   }
-  if (!missing.empty())
-    problems.push_back("the complex-column catalogue every .accdb has lacks " + missing);
+  if (!missing.empty()) problems.push_back("the complex-column catalogue every .accdb has lacks " + missing);
 }
 
 }  // namespace qv::jet

@@ -156,12 +156,14 @@ TableImpl& DatabaseImpl::systemTable(const std::string& name) {
 namespace {
 
 DbError jet3Refusal(const std::string& path) {
-  return DbError(kErrGeneric,
-                 "'" + path + "' is an Access 97 (Jet 3) database, which this program reads but does not change" + kJet3Reason);
+  return DbError(
+      kErrGeneric,
+      "'" + path + "' is an Access 97 (Jet 3) database, which this program reads but does not change" + kJet3Reason);
 }
 
 DbError inUseRefusal(const std::string& path) {
-  return DbError(kErrLocked, "'" + path + "' is open in another program; it cannot be changed until that program closes it");
+  return DbError(kErrLocked,
+                 "'" + path + "' is open in another program; it cannot be changed until that program closes it");
 }
 
 }  // namespace
@@ -210,9 +212,9 @@ void DatabaseImpl::markUsed(uint32_t page) {
     extra.push_back(np);
     return np;
   });
-  for (uint32_t np : extra) setUsageBit(*pager_, kGlobalMap, np, false, true, [&]() -> uint32_t {
-      throw fileError(kErrGeneric, path_, "the global usage map cannot grow further");
-    });
+  for (uint32_t np : extra)
+    setUsageBit(*pager_, kGlobalMap, np, false, true,
+                [&]() -> uint32_t { throw fileError(kErrGeneric, path_, "the global usage map cannot grow further"); });
 }
 
 void DatabaseImpl::releasePage(uint32_t page) {
@@ -223,7 +225,8 @@ void DatabaseImpl::releasePage(uint32_t page) {
 
 uint32_t DatabaseImpl::newUsageMapRow(uint32_t firstPage) {
   std::vector<uint8_t> row = emptyUsageMapRow(pager_->layout(), firstPage);
-  if (usageMapPage_ == 0 || !dataRowFits(pager_->read(usageMapPage_), pager_->layout(), static_cast<uint32_t>(row.size()))) {
+  if (usageMapPage_ == 0 ||
+      !dataRowFits(pager_->read(usageMapPage_), pager_->layout(), static_cast<uint32_t>(row.size()))) {
     usageMapPage_ = allocatePage();
     initDataPage(pager_->overwrite(usageMapPage_), pager_->layout(), 0);
   }
@@ -244,14 +247,16 @@ bool DatabaseImpl::sortOrderSupported() const {
 
 void DatabaseImpl::checkCatalogIndexes() {
   if (!sortOrderSupported())
-    throw DbError(kErrGeneric, "'" + path_ + "' uses the sort order " + sortOrderName(header_.sortLanguage, header_.sortVersion) +
-                                   ", which this program cannot encode; it cannot be changed without damaging its indexes");
+    throw DbError(kErrGeneric,
+                  "'" + path_ + "' uses the sort order " + sortOrderName(header_.sortLanguage, header_.sortVersion) +
+                      ", which this program cannot encode; it cannot be changed without damaging its indexes");
   for (const char* name : {"MSysObjects", "MSysACEs"}) {
     TableImpl* t = findTable(name, false);
     if (!t) continue;
     if (auto problem = t->indexProblem())
-      throw fileError(kErrGeneric, path_, "the indexes of its catalogue table " + std::string(name) +
-                                     " cannot be kept, so tables cannot be created or dropped (" + *problem + ")");
+      throw fileError(kErrGeneric, path_,
+                      "the indexes of its catalogue table " + std::string(name) +
+                          " cannot be kept, so tables cannot be created or dropped (" + *problem + ")");
   }
 }
 
@@ -294,7 +299,8 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
         const std::string what = e.what();
         const size_t at = what.rfind(": ");
         throw DbError(e.number(), "'" + path + "' cannot be opened for writing (" +
-                                      (at == std::string::npos ? what : what.substr(at + 2)) + "); it cannot be changed");
+                                      (at == std::string::npos ? what : what.substr(at + 2)) +
+                                      "); it cannot be changed");
       }
       // A file we may not write is still readable: writes then fail with a clear error.
       file = env.open(path, io::OpenMode::kRead);
@@ -332,14 +338,16 @@ std::unique_ptr<Database> openDatabase(const std::string& path, const OpenOption
   // against its encryption description rather than the header's password field.
   std::unique_ptr<PageCodec> codec;
   if (header.encodingKey != 0)
-    codec = jet ? makeRc4PageCodec(header.encodingKey) : openOfficeCodec(first, header.encodingKey, options.password, path);
+    codec =
+        jet ? makeRc4PageCodec(header.encodingKey) : openOfficeCodec(first, header.encodingKey, options.password, path);
   if (jet && !header.password.empty() && header.password != options.password)
     throw DbError(kErrPassword, "Not a valid password.");
   if (options.requireWritable && header.format == Format::kJet3) throw jet3Refusal(path);
   Layout layout = layoutFor(header.format);
   if (size % layout.pageSize != 0) {
     // A partial last page: read what is whole, refuse to write.
-    if (options.requireWritable) throw DbError(kErrFormat, "'" + path + "' ends in an incomplete page; it can be read but not changed");
+    if (options.requireWritable)
+      throw DbError(kErrFormat, "'" + path + "' ends in an incomplete page; it can be read but not changed");
     readOnly = true;
   }
   auto pager = std::make_unique<Pager>(std::move(file), layout, readOnly);

@@ -47,7 +47,7 @@ struct IndexDef {
   };
   std::string name;
   std::vector<Column> columns;
-  bool primaryKey = false;   // unique and required; one per table
+  bool primaryKey = false;  // unique and required; one per table
   bool unique = false;
   bool required = false;     // no Null in any of its columns (DISALLOW NULL)
   bool ignoreNulls = false;  // rows whose key is all Null stay out of it (IGNORE NULL)
@@ -59,8 +59,8 @@ struct CatalogEntry {
   std::string name;
   ObjectKind kind = ObjectKind::kOther;
   int32_t objectId = 0;
-  int16_t type = 0;     // MSysObjects.Type
-  int32_t flags = 0;    // MSysObjects.Flags
+  int16_t type = 0;   // MSysObjects.Type
+  int32_t flags = 0;  // MSysObjects.Flags
 };
 
 // Forward-only reader over a table's rows.

@@ -114,18 +114,18 @@ class TableImpl final : public Table, private LongValuePages {
   std::vector<ColumnDef> columns_;
   uint32_t insertPage_ = 0;
   bool insertPageKnown_ = false;
-  uint32_t roomLeft_ = 0;           // free bytes of the insert page after the waiting rows
-  bool insertPageIsNew_ = false;    // made in this step; not yet in the table's map
-  std::vector<uint8_t> waiting_;    // encoded rows waiting for the insert page, back to back
+  uint32_t roomLeft_ = 0;         // free bytes of the insert page after the waiting rows
+  bool insertPageIsNew_ = false;  // made in this step; not yet in the table's map
+  std::vector<uint8_t> waiting_;  // encoded rows waiting for the insert page, back to back
   std::vector<uint32_t> waitingEnds_;
   struct NewLongValuePage {
     uint32_t page;
     uint16_t column;
     bool shared;  // the column's shared page still
   };
-  std::vector<NewLongValuePage> newLongValuePages_;  // not yet in their usage maps
+  std::vector<NewLongValuePage> newLongValuePages_;                // not yet in their usage maps
   std::vector<std::pair<uint16_t, uint32_t>> leftLongValuePages_;  // shared pages of earlier steps left
-  std::vector<uint32_t> stepLongValuePages_;  // made since the run's last flush
+  std::vector<uint32_t> stepLongValuePages_;                       // made since the run's last flush
   std::vector<uint8_t> rowBuffer_;
   std::vector<Value> filled_;
   bool flushEachStep_ = false;
@@ -185,8 +185,8 @@ class DatabaseImpl final : public Database {
   auto change(F&& f, bool journaled = false) -> decltype(f());
   // Builds a new table (its definition at page fixedPage when non-zero) and its
   // catalogue rows.
-  TableImpl& buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system,
-                        uint32_t fixedPage, int32_t parentId, const std::vector<NewIndex>& indexes = {});
+  TableImpl& buildTable(const std::string& name, const std::vector<ColumnDef>& columns, bool system, uint32_t fixedPage,
+                        int32_t parentId, const std::vector<NewIndex>& indexes = {});
   // Lays out a table from its finished definition (at page fixedPage when non-zero):
   // definition pages, usage maps and empty index roots. The table is then known to the
   // database but has no catalogue or permission rows yet.

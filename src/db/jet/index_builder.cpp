@@ -70,7 +70,8 @@ NewIndex resolve(const IndexDef& d, const std::vector<ColumnDef>& columns, const
   checkIndexName(d.name);
   if (d.columns.empty()) throw DbError(kErrSql, "Index '" + d.name + "' names no column.");
   if (d.columns.size() > kMaxIndexColumns)
-    throw DbError(kErrSql, "Index '" + d.name + "' names " + std::to_string(d.columns.size()) + " columns; an index holds at most 10.");
+    throw DbError(kErrSql, "Index '" + d.name + "' names " + std::to_string(d.columns.size()) +
+                               " columns; an index holds at most 10.");
   NewIndex out;
   out.name = d.name;
   out.flags = flagsFor(d);
@@ -79,11 +80,13 @@ NewIndex resolve(const IndexDef& d, const std::vector<ColumnDef>& columns, const
     size_t at = 0;
     while (at < columns.size() && foldName(columns[at].name) != foldName(c.name)) ++at;
     if (at == columns.size())
-      throw DbError(kErrSql, "Index '" + d.name + "' names the column '" + c.name + "', which table '" + table + "' does not have.");
+      throw DbError(kErrSql, "Index '" + d.name + "' names the column '" + c.name + "', which table '" + table +
+                                 "' does not have.");
     if (columns[at].type == ColumnType::kOle)
       throw DbError(kErrSql, "Index '" + d.name + "': the OLE Object column '" + c.name + "' cannot be indexed.");
     const auto number = static_cast<uint16_t>(at);
-    if (std::any_of(out.columns.begin(), out.columns.end(), [&](const NewIndexColumn& x) { return x.number == number; }))
+    if (std::any_of(out.columns.begin(), out.columns.end(),
+                    [&](const NewIndexColumn& x) { return x.number == number; }))
       throw DbError(kErrSql, "Index '" + d.name + "' names the column '" + c.name + "' twice.");
     out.columns.emplace_back(number, !c.ascending);
   }
@@ -95,10 +98,12 @@ NewIndex resolve(const IndexDef& d, const std::vector<ColumnDef>& columns, const
 void checkIndexSet(const std::vector<std::string>& names, size_t primaryKeys, const std::string& table) {
   if (primaryKeys > 1) throw DbError(kErrSql, "Table '" + table + "' can have only one primary key.");
   if (names.size() > kMaxIndexes)
-    throw DbError(kErrSql, "Table '" + table + "' would have " + std::to_string(names.size()) + " indexes; a table holds at most 32.");
+    throw DbError(kErrSql, "Table '" + table + "' would have " + std::to_string(names.size()) +
+                               " indexes; a table holds at most 32.");
   std::set<std::string> seen;
   for (const std::string& n : names)
-    if (!seen.insert(foldName(n)).second) throw DbError(kErrSql, "Table '" + table + "' already has an index named '" + n + "'.");
+    if (!seen.insert(foldName(n)).second)
+      throw DbError(kErrSql, "Table '" + table + "' already has an index named '" + n + "'.");
 }
 
 // The real index a NewIndex stands for, without pages yet.
@@ -192,65 +197,72 @@ void DatabaseImpl::createIndex(const std::string& tableName, const IndexDef& ind
     std::vector<uint8_t> stored = storedDefinition(*pager_, t->def());
     std::vector<uint8_t> ours = joined(encodeTableDef(t->def(), pager_->layout()));
     const uint32_t length = get32(stored.data(), 8);
-    if (length > stored.size() || length > ours.size() || !std::equal(stored.begin() + 8, stored.begin() + length, ours.begin() + 8))
-      throw DbError(kErrSql, "An index cannot be added to table '" + name +
-                                 "': its definition holds parts this program does not write, and rewriting it could lose them.");
+    if (length > stored.size() || length > ours.size() ||
+        !std::equal(stored.begin() + 8, stored.begin() + length, ours.begin() + 8))
+      throw DbError(kErrSql,
+                    "An index cannot be added to table '" + name +
+                        "': its definition holds parts this program does not write, and rewriting it could lose them.");
   }
   RealIndex ri = realIndexOf(n, t->def());
   if (auto why = indexKeyUnsupported(t->def(), ri))
     throw DbError(kErrSql, "Index '" + index.name + "' of table '" + name + "' cannot be kept: " + *why + ".");
 
-  change([&] {
-    TableDef& def = t->def();
-    const Layout& l = pager_->layout();
-    ri.usageMap = newUsageMapRow(0);
-    ri.firstPage = allocateIndexPage(ri.usageMap);
-    {
-      std::vector<uint8_t> root(l.pageSize);
-      writeIndexPage(root.data(), l, def.page, IndexPage{});
-      std::copy(root.begin(), root.end(), pager_->overwrite(ri.firstPage));
-    }
-    const std::string what = "'" + path_ + "' (table " + name + ")";
-    const uint32_t map = ri.usageMap;
-    IndexTree tree(*pager_, def.page, ri.firstPage, what, [this, map] { return allocateIndexPage(map); },
-                   [this, map](uint32_t p) { releaseIndexPage(map, p); });
-    std::vector<Value> values;
-    uint64_t rowNumber = 0;
-    for (uint32_t page : t->dataPages()) {
-      const uint32_t count = dataRowCount(pager_->read(page), l);
-      for (uint32_t r = 0; r < count; ++r) {
-        std::span<const uint8_t> bytes;
-        if (!liveRow(*pager_, pager_->read(page), r, &bytes, what)) continue;
-        ++rowNumber;
-        decodeRow(*pager_, def, bytes, values, what);
-        const bool allNull = keyAllNull(def, ri, values);
-        if (ri.flags & kIndexRequired)
-          if (const ColumnInfo* c = nullKeyColumn(def, ri, values))
-            throw DbError(kErrSql, "Index or primary key cannot contain a Null value: row " + std::to_string(rowNumber) +
-                                       " of table '" + name + "' has none in column '" + c->def.name + "'.");
-        if (allNull && (ri.flags & kIndexIgnoreNulls)) continue;
-        try {
-          if (tree.insert(t->entryOf(ri, values, makePointer(page, r), what), (ri.flags & kIndexUnique) && !allNull))
-            ++ri.rowCount;
-        } catch (const DbError& e) {
-          if (e.number() != kErrSql) throw;
-          throw DbError(kErrSql, std::string(e.what()) + " Row " + std::to_string(rowNumber) + " of table '" + name +
-                                     "' repeats the key of an earlier row in index '" + index.name + "'.");
+  change(
+      [&] {
+        TableDef& def = t->def();
+        const Layout& l = pager_->layout();
+        ri.usageMap = newUsageMapRow(0);
+        ri.firstPage = allocateIndexPage(ri.usageMap);
+        {
+          std::vector<uint8_t> root(l.pageSize);
+          writeIndexPage(root.data(), l, def.page, IndexPage{});
+          std::copy(root.begin(), root.end(), pager_->overwrite(ri.firstPage));
         }
-      }
-    }
-    LogicalIndex li;
-    li.name = index.name;
-    for (const LogicalIndex& other : def.indexes) li.number = std::max(li.number, other.number + 1);
-    li.realIndex = static_cast<uint32_t>(def.realIndexes.size());
-    li.type = index.primaryKey ? 1 : 0;
-    li.cascadeUpdates = 4;
-    li.cascadeDeletes = 4;
-    def.realIndexes.push_back(std::move(ri));
-    def.indexes.push_back(std::move(li));
-    sortLogicalIndexes(def);
-    rewriteDefinition(*t);
-  }, true);
+        const std::string what = "'" + path_ + "' (table " + name + ")";
+        const uint32_t map = ri.usageMap;
+        IndexTree tree(
+            *pager_, def.page, ri.firstPage, what, [this, map] { return allocateIndexPage(map); },
+            [this, map](uint32_t p) { releaseIndexPage(map, p); });
+        std::vector<Value> values;
+        uint64_t rowNumber = 0;
+        for (uint32_t page : t->dataPages()) {
+          const uint32_t count = dataRowCount(pager_->read(page), l);
+          for (uint32_t r = 0; r < count; ++r) {
+            std::span<const uint8_t> bytes;
+            if (!liveRow(*pager_, pager_->read(page), r, &bytes, what)) continue;
+            ++rowNumber;
+            decodeRow(*pager_, def, bytes, values, what);
+            const bool allNull = keyAllNull(def, ri, values);
+            if (ri.flags & kIndexRequired)
+              if (const ColumnInfo* c = nullKeyColumn(def, ri, values))
+                throw DbError(kErrSql, "Index or primary key cannot contain a Null value: row " +
+                                           std::to_string(rowNumber) + " of table '" + name + "' has none in column '" +
+                                           c->def.name + "'.");
+            if (allNull && (ri.flags & kIndexIgnoreNulls)) continue;
+            try {
+              if (tree.insert(t->entryOf(ri, values, makePointer(page, r), what),
+                              (ri.flags & kIndexUnique) && !allNull))
+                ++ri.rowCount;
+            } catch (const DbError& e) {
+              if (e.number() != kErrSql) throw;
+              throw DbError(kErrSql, std::string(e.what()) + " Row " + std::to_string(rowNumber) + " of table '" +
+                                         name + "' repeats the key of an earlier row in index '" + index.name + "'.");
+            }
+          }
+        }
+        LogicalIndex li;
+        li.name = index.name;
+        for (const LogicalIndex& other : def.indexes) li.number = std::max(li.number, other.number + 1);
+        li.realIndex = static_cast<uint32_t>(def.realIndexes.size());
+        li.type = index.primaryKey ? 1 : 0;
+        li.cascadeUpdates = 4;
+        li.cascadeDeletes = 4;
+        def.realIndexes.push_back(std::move(ri));
+        def.indexes.push_back(std::move(li));
+        sortLogicalIndexes(def);
+        rewriteDefinition(*t);
+      },
+      true);
 }
 
 }  // namespace qv::jet

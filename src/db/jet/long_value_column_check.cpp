@@ -94,8 +94,9 @@ void checkLongValueColumns(DatabaseImpl& db, TableImpl& table, std::vector<std::
   for (const auto& [columns, pages] : misplaced)
     problems.push_back(owner + ": long-value " + someOf(pages) + " of column " + columnName(def, columns.first) +
                        (pages.size() == 1 ? " is" : " are") +
-                       (columns.second == kNoColumn ? " in no column's usage map"
-                                                    : " in the usage map of column " + columnName(def, columns.second)));
+                       (columns.second == kNoColumn
+                            ? " in no column's usage map"
+                            : " in the usage map of column " + columnName(def, columns.second)));
 }
 
 }  // namespace qv::jet

@@ -113,7 +113,8 @@ void removeQuietly(io::Env& env, const std::string& path) {
 std::unique_ptr<Database> createDatabase(const std::string& path, Format format, const OpenOptions& options,
                                          uint16_t sortLanguage) {
   if (format == Format::kJet3)
-    throw fileError(kErrGeneric, path, std::string("this program does not make Access 97 (Jet 3) databases") + kJet3Reason);
+    throw fileError(kErrGeneric, path,
+                    std::string("this program does not make Access 97 (Jet 3) databases") + kJet3Reason);
   if (utf16Length(options.password) > 20)
     throw fileError(kErrSql, path, "a database password has at most 20 characters");
   io::Env& env = options.env ? *options.env : io::defaultEnv();
@@ -127,8 +128,9 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
                            ? 1
                            : 0;
   if (!textKeyEncoder(header.sortLanguage, header.sortVersion))
-    throw fileError(kErrGeneric, path, "the sort order " + sortOrderName(header.sortLanguage, header.sortVersion) +
-                                   " is not one this program can keep");
+    throw fileError(kErrGeneric, path,
+                    "the sort order " + sortOrderName(header.sortLanguage, header.sortVersion) +
+                        " is not one this program can keep");
   header.creationDate = nowAsOleDate();
   header.engineBuild = kEngineBuild;
   // An .mdb keeps its password in the header; an .accdb with a password is encrypted
@@ -205,7 +207,8 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     };
     catalogRow("Tables", kTablesContainerId, kTopContainerParent, kTypeContainer, kSystemFlag, &sid::kEngine);
     catalogRow("Databases", kDatabasesContainerId, kTopContainerParent, kTypeContainer, kSystemFlag, &sid::kEngine);
-    catalogRow("Relationships", kRelationshipsContainerId, kTopContainerParent, kTypeContainer, kSystemFlag, &sid::kEngine);
+    catalogRow("Relationships", kRelationshipsContainerId, kTopContainerParent, kTypeContainer, kSystemFlag,
+               &sid::kEngine);
     catalogRow("MSysDb", kDatabaseObjectId, kDatabasesContainerId, kTypeDatabase, kSystemFlag, &sid::kAdminUser);
     for (size_t i = 0; i < first.size(); ++i)
       catalogRow(first[i].name, static_cast<int32_t>(header.catalogPages[i]), kTablesContainerId, kTypeTable,

@@ -39,16 +39,14 @@ SidMask DatabaseImpl::sidMask() {
   return SidMask::fromStoredPage0(std::span<const uint8_t>(pager_->read(0), pager_->pageSize()));
 }
 
-std::string DatabaseImpl::ownerSid(bool system) {
-  return sidMask().mask(system ? sid::kEngine : sid::kAdminUser);
-}
+std::string DatabaseImpl::ownerSid(bool system) { return sidMask().mask(system ? sid::kEngine : sid::kAdminUser); }
 
 void DatabaseImpl::copyPermissions(int32_t objectId, bool system) {
   TableImpl* aces = findTable("MSysACEs", false);
   if (!aces) return;
   const TableDef& def = aces->def();
-  const int iObject = columnPosition(def, "ObjectId"), iSid = columnPosition(def, "SID"), iAcm = columnPosition(def, "ACM"),
-            iInherit = columnPosition(def, "FInheritable");
+  const int iObject = columnPosition(def, "ObjectId"), iSid = columnPosition(def, "SID"),
+            iAcm = columnPosition(def, "ACM"), iInherit = columnPosition(def, "FInheritable");
   if (iObject < 0 || iSid < 0 || iAcm < 0 || iInherit < 0) return;
   const SidMask mask = sidMask();
   std::vector<Ace> container;
@@ -56,8 +54,8 @@ void DatabaseImpl::copyPermissions(int32_t objectId, bool system) {
   std::vector<Value> row;
   while (cursor->next(row)) {
     if (row[static_cast<size_t>(iObject)].i != tablesContainerId_) continue;
-    container.push_back({mask.unmask(row[static_cast<size_t>(iSid)].s), static_cast<int32_t>(row[static_cast<size_t>(iAcm)].i),
-                         row[static_cast<size_t>(iInherit)].b});
+    container.push_back({mask.unmask(row[static_cast<size_t>(iSid)].s),
+                         static_cast<int32_t>(row[static_cast<size_t>(iAcm)].i), row[static_cast<size_t>(iInherit)].b});
   }
   // What is created here runs as the Admin user, as Access does without a workgroup login.
   for (const Ace& a : rightsOfNewObject(container, sid::kAdminUser, !system)) {

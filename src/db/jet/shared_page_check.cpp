@@ -35,7 +35,8 @@ void checkSharedDataPages(DatabaseImpl& db, std::vector<std::string>& problems) 
   for (const auto& [page, tables] : claims) {
     if (tables.size() < 2) continue;
     std::string names;
-    for (size_t i = 0; i < tables.size(); ++i) names += (i == 0 ? "" : i + 1 == tables.size() ? " and " : ", ") + tables[i];
+    for (size_t i = 0; i < tables.size(); ++i)
+      names += (i == 0 ? "" : i + 1 == tables.size() ? " and " : ", ") + tables[i];
     auto holder = byDefinition.find(get32(pager.read(page), 4));
     problems.push_back("data page " + std::to_string(page) + " is in the usage maps of tables " + names +
                        (holder != byDefinition.end() ? " (it holds rows of table " + holder->second + ")"

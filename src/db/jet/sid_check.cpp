@@ -41,13 +41,14 @@ class SidCheck {
       auto it = names.find(static_cast<int32_t>(id));
       return it == names.end() ? "object " + std::to_string(id) : "'" + it->second + "'";
     };
-    if (checkOwners_) scan("MSysObjects", "Owner", "Id", [&](const std::vector<Value>& row, int iSid, int iObject) {
-      if (row[static_cast<size_t>(iSid)].isNull()) return;  // Access leaves some owners empty
-      const std::string& stored = row[static_cast<size_t>(iSid)].s;
-      if (!namesAccount(stored))
-        report("MSysObjects: the owner of " + nameOf(row[static_cast<size_t>(iObject)].i) + " (" + storedAs(stored) +
-               ") names no account");
-    });
+    if (checkOwners_)
+      scan("MSysObjects", "Owner", "Id", [&](const std::vector<Value>& row, int iSid, int iObject) {
+        if (row[static_cast<size_t>(iSid)].isNull()) return;  // Access leaves some owners empty
+        const std::string& stored = row[static_cast<size_t>(iSid)].s;
+        if (!namesAccount(stored))
+          report("MSysObjects: the owner of " + nameOf(row[static_cast<size_t>(iObject)].i) + " (" + storedAs(stored) +
+                 ") names no account");
+      });
     scan("MSysACEs", "SID", "ObjectId", [&](const std::vector<Value>& row, int iSid, int iObject) {
       const std::string& stored = row[static_cast<size_t>(iSid)].s;
       if (!namesAccount(stored))

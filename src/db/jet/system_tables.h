@@ -35,7 +35,7 @@ struct SystemColumn {
 struct SystemTableSpec {
   const char* name;
   uint8_t tableType;
-  int32_t catalogFlags;  // its row's MSysObjects.Flags
+  int32_t catalogFlags;               // its row's MSysObjects.Flags
   std::vector<SystemColumn> columns;  // in column-number order
   std::vector<NewIndex> indexes;
 };

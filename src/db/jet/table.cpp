@@ -68,9 +68,7 @@ std::vector<uint32_t> TableImpl::dataPages() {
   return out;
 }
 
-std::unique_ptr<RowCursor> TableImpl::scan() {
-  return std::make_unique<TableCursor>(db_, *this);
-}
+std::unique_ptr<RowCursor> TableImpl::scan() { return std::make_unique<TableCursor>(db_, *this); }
 
 void TableImpl::insert(std::span<const Value> values) {
   if (auto problem = indexProblem())
@@ -164,8 +162,8 @@ void TableImpl::checkRequiredKeys(std::span<const Value> values) const {
   for (const RealIndex& ri : def_.realIndexes) {
     if (!(ri.flags & kIndexRequired)) continue;
     if (const ColumnInfo* c = nullKeyColumn(def_, ri, values))
-      throw DbError(kErrSql, "Index or primary key cannot contain a Null value (column '" + c->def.name + "' of table '" +
-                                 name_ + "').");
+      throw DbError(kErrSql, "Index or primary key cannot contain a Null value (column '" + c->def.name +
+                                 "' of table '" + name_ + "').");
   }
 }
 
@@ -189,8 +187,9 @@ void TableImpl::addIndexEntries(std::span<const Value> values, uint32_t pointer)
     if (allNull && (ri.flags & kIndexIgnoreNulls)) continue;
     bool unique = (ri.flags & kIndexUnique) && !allNull;
     uint32_t map = ri.usageMap;
-    IndexTree tree(db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
-                   [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
+    IndexTree tree(
+        db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
+        [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
     // The definition counts each index's distinct keys.
     if (tree.insert(entryOf(ri, values, pointer, what), unique)) adjustIndexCount(i, 1);
   }
@@ -229,8 +228,9 @@ void TableImpl::insertIndexedRows(std::span<const Value> values, size_t width) {
     std::sort(run.begin(), run.end(), [](const Pending& a, const Pending& b) { return a.entry < b.entry; });
     const uint32_t map = def_.realIndexes[i].usageMap;
     DecodedIndexPages decoded;
-    IndexTree tree(pager, def_.page, def_.realIndexes[i].firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
-                   [this, map](uint32_t p) { db_.releaseIndexPage(map, p); }, &decoded);
+    IndexTree tree(
+        pager, def_.page, def_.realIndexes[i].firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
+        [this, map](uint32_t p) { db_.releaseIndexPage(map, p); }, &decoded);
     int newKeys = 0;
     for (const Pending& p : run)
       if (tree.insert(p.entry, p.unique)) ++newKeys;
@@ -245,10 +245,12 @@ void TableImpl::removeIndexEntries(std::span<const Value> values, uint32_t point
     RealIndex& ri = def_.realIndexes[i];
     if ((ri.flags & kIndexIgnoreNulls) && keyAllNull(def_, ri, values)) continue;
     uint32_t map = ri.usageMap;
-    IndexTree tree(db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
-                   [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
+    IndexTree tree(
+        db_.pager(), def_.page, ri.firstPage, what, [this, map] { return db_.allocateIndexPage(map); },
+        [this, map](uint32_t p) { db_.releaseIndexPage(map, p); });
     bool keyGone = false;
-    if (tree.remove(entryOf(ri, values, pointer, what), &keyGone) && keyGone && ri.rowCount > 0) adjustIndexCount(i, -1);
+    if (tree.remove(entryOf(ri, values, pointer, what), &keyGone) && keyGone && ri.rowCount > 0)
+      adjustIndexCount(i, -1);
   }
 }
 
@@ -435,7 +437,8 @@ void TableImpl::enterLongValuePages() {
   Pager& pager = db_.pager();
   auto allocate = [this] { return db_.allocatePage(); };
   for (const auto& [column, page] : leftLongValuePages_)
-    if (const LongValueMaps* m = mapsOf(column); m && m->free != 0) setUsageBit(pager, m->free, page, false, false, allocate);
+    if (const LongValueMaps* m = mapsOf(column); m && m->free != 0)
+      setUsageBit(pager, m->free, page, false, false, allocate);
   leftLongValuePages_.clear();
   for (const NewLongValuePage& n : newLongValuePages_) {
     const LongValueMaps* m = mapsOf(n.column);
@@ -448,13 +451,16 @@ void TableImpl::enterLongValuePages() {
 void TableImpl::enterDataPages() {
   Pager& pager = db_.pager();
   auto allocate = [this] { return db_.allocatePage(); };
-  auto has = [](const std::vector<uint32_t>& v, uint32_t page) { return std::find(v.begin(), v.end(), page) != v.end(); };
+  auto has = [](const std::vector<uint32_t>& v, uint32_t page) {
+    return std::find(v.begin(), v.end(), page) != v.end();
+  };
   if (def_.freePages != 0)
     for (uint32_t page : leftDataPages_)
       if (!has(stepNewPages_, page)) setUsageBit(pager, def_.freePages, page, false, false, allocate);
   for (uint32_t page : stepNewPages_) {
     setUsageBit(pager, def_.usedPages, page, true, false, allocate);
-    if (def_.freePages != 0 && !has(leftDataPages_, page)) setUsageBit(pager, def_.freePages, page, true, false, allocate);
+    if (def_.freePages != 0 && !has(leftDataPages_, page))
+      setUsageBit(pager, def_.freePages, page, true, false, allocate);
   }
   leftDataPages_.clear();
   stepNewPages_.clear();

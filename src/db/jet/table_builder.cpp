@@ -16,14 +16,16 @@
 namespace qv::jet {
 namespace {
 
-
 void checkName(const std::string& name, const char* what) {
   std::u16string u = utf8ToUtf16(name);
-  if (u.empty() || u.size() > 64) throw DbError(kErrSql, std::string("The ") + what + " name '" + name + "' must have 1 to 64 characters.");
-  if (u[0] == u' ') throw DbError(kErrSql, std::string("The ") + what + " name '" + name + "' may not begin with a blank.");
+  if (u.empty() || u.size() > 64)
+    throw DbError(kErrSql, std::string("The ") + what + " name '" + name + "' must have 1 to 64 characters.");
+  if (u[0] == u' ')
+    throw DbError(kErrSql, std::string("The ") + what + " name '" + name + "' may not begin with a blank.");
   for (char16_t c : u)
     if (c < 0x20 || c == '.' || c == '!' || c == '`' || c == '[' || c == ']')
-      throw DbError(kErrSql, std::string("The ") + what + " name '" + name + "' contains a character that is not allowed.");
+      throw DbError(kErrSql,
+                    std::string("The ") + what + " name '" + name + "' contains a character that is not allowed.");
 }
 
 int columnIndex(const TableDef& def, const char* name) {
@@ -87,8 +89,8 @@ TableImpl& DatabaseImpl::buildTable(const std::string& name, const std::vector<C
   return table;
 }
 
-TableImpl& DatabaseImpl::layOutTable(const std::string& name, TableDef def, [[maybe_unused]] bool system, uint32_t fixedPage,
-                                     const std::vector<NewIndex>& indexes) {
+TableImpl& DatabaseImpl::layOutTable(const std::string& name, TableDef def, [[maybe_unused]] bool system,
+                                     uint32_t fixedPage, const std::vector<NewIndex>& indexes) {
   const Layout& l = pager_->layout();
   uint32_t page = fixedPage != 0 ? fixedPage : allocatePage();
   def.page = page;
@@ -194,76 +196,79 @@ void DatabaseImpl::dropTable(const std::string& name) {
   if (!t) throw DbError(kErrSql, "Table '" + name + "' does not exist.");
   checkCatalogIndexes();
   const int32_t id = static_cast<int32_t>(t->def().page);
-  change([&] {
-    const Layout& l = pager_->layout();
-    // Collect everything the table owns before anything changes.
-    std::string what = "'" + path_ + "' (table " + t->name() + ")";
-    std::set<uint32_t> pages;
-    auto addMap = [&](uint32_t pointer) {
-      if (pointer == 0) return;
-      for (uint32_t p : readUsageMap(*pager_, pointer, what))
-        if (p > kCatalogPage && p < pager_->pageCount()) pages.insert(p);
-      const uint8_t* row = rowAt(*pager_, pointer, what).data();
-      if (row[0] == 1) {
-        size_t n = rowAt(*pager_, pointer, what).size();
-        for (size_t k = 1; k + 4 <= n; k += 4) {
-          uint32_t mp = get32(row, k);
-          if (mp > kCatalogPage && mp < pager_->pageCount()) pages.insert(mp);
+  change(
+      [&] {
+        const Layout& l = pager_->layout();
+        // Collect everything the table owns before anything changes.
+        std::string what = "'" + path_ + "' (table " + t->name() + ")";
+        std::set<uint32_t> pages;
+        auto addMap = [&](uint32_t pointer) {
+          if (pointer == 0) return;
+          for (uint32_t p : readUsageMap(*pager_, pointer, what))
+            if (p > kCatalogPage && p < pager_->pageCount()) pages.insert(p);
+          const uint8_t* row = rowAt(*pager_, pointer, what).data();
+          if (row[0] == 1) {
+            size_t n = rowAt(*pager_, pointer, what).size();
+            for (size_t k = 1; k + 4 <= n; k += 4) {
+              uint32_t mp = get32(row, k);
+              if (mp > kCatalogPage && mp < pager_->pageCount()) pages.insert(mp);
+            }
+          }
+        };
+        const TableDef& def = t->def();
+        addMap(def.usedPages);
+        addMap(def.freePages);
+        for (const LongValueMaps& m : def.longValueMaps) {
+          addMap(m.owned);
+          addMap(m.free);
         }
-      }
-    };
-    const TableDef& def = t->def();
-    addMap(def.usedPages);
-    addMap(def.freePages);
-    for (const LongValueMaps& m : def.longValueMaps) {
-      addMap(m.owned);
-      addMap(m.free);
-    }
-    for (const RealIndex& ri : def.realIndexes) addMap(ri.usageMap);
-    for (uint32_t p : def.pages) pages.insert(p);
-    // Only pages that really belong to this table.
-    std::vector<uint32_t> release;
-    for (uint32_t p : pages) {
-      const uint8_t* b = pager_->read(p);
-      bool mine = (b[0] == kPageData && (get32(b, 4) == def.page || get32(b, 4) == kLvalMarker)) ||
-                  b[0] == kPageTableDef || b[0] == kPageIndexNode || b[0] == kPageIndexLeaf || b[0] == kPageUsageMap;
-      if (mine) release.push_back(p);
-    }
-    // First the catalogue row and the permission rows go, then the pages.
-    auto deleteRow = [&](TableImpl& table, uint32_t pointer) {
-      if (!table.def().realIndexes.empty()) {
-        std::vector<Value> values;
-        decodeRow(*pager_, table.def(), rowAt(*pager_, pointer, what), values, what);
-        table.removeIndexEntries(values, pointer);
-      }
-      uint32_t page = pageOf(pointer), row = rowOf(pointer);
-      uint8_t* p = pager_->modify(page, l.dataRowCountOffset + 2 + row * 2, 2);
-      uint32_t off = l.dataRowCountOffset + 2 + row * 2;
-      put16(p, off, get16(p, off) | kRowDeleted | kRowOverflow);
-      TableDef& d = table.def();
-      d.rowCount -= 1;
-      put32(pager_->modify(d.page, l.tdefRowCount, 4), l.tdefRowCount, d.rowCount);
-    };
-    for (const CatalogRow& r : catalogRows())
-      if (r.id == id && r.type == kTypeTable) deleteRow(*catalogTable_, r.pointer);
-    if (TableImpl* aces = findTable("MSysACEs", false)) {
-      int iObject = columnIndex(aces->def(), "ObjectId");
-      std::vector<uint32_t> doomed;
-      std::vector<Value> row;
-      for (uint32_t page : aces->dataPages()) {
-        const uint8_t* p = pager_->read(page);
-        uint32_t count = dataRowCount(p, l);
-        for (uint32_t r = 0; r < count; ++r) {
-          std::span<const uint8_t> bytes;
-          if (!liveRow(*pager_, p, r, &bytes, what)) continue;
-          decodeRow(*pager_, aces->def(), bytes, row, what);
-          if (iObject >= 0 && row[static_cast<size_t>(iObject)].i == id) doomed.push_back(makePointer(page, r));
+        for (const RealIndex& ri : def.realIndexes) addMap(ri.usageMap);
+        for (uint32_t p : def.pages) pages.insert(p);
+        // Only pages that really belong to this table.
+        std::vector<uint32_t> release;
+        for (uint32_t p : pages) {
+          const uint8_t* b = pager_->read(p);
+          bool mine = (b[0] == kPageData && (get32(b, 4) == def.page || get32(b, 4) == kLvalMarker)) ||
+                      b[0] == kPageTableDef || b[0] == kPageIndexNode || b[0] == kPageIndexLeaf ||
+                      b[0] == kPageUsageMap;
+          if (mine) release.push_back(p);
         }
-      }
-      for (uint32_t pointer : doomed) deleteRow(*aces, pointer);
-    }
-    for (uint32_t p : release) releasePage(p);
-  }, true);
+        // First the catalogue row and the permission rows go, then the pages.
+        auto deleteRow = [&](TableImpl& table, uint32_t pointer) {
+          if (!table.def().realIndexes.empty()) {
+            std::vector<Value> values;
+            decodeRow(*pager_, table.def(), rowAt(*pager_, pointer, what), values, what);
+            table.removeIndexEntries(values, pointer);
+          }
+          uint32_t page = pageOf(pointer), row = rowOf(pointer);
+          uint8_t* p = pager_->modify(page, l.dataRowCountOffset + 2 + row * 2, 2);
+          uint32_t off = l.dataRowCountOffset + 2 + row * 2;
+          put16(p, off, get16(p, off) | kRowDeleted | kRowOverflow);
+          TableDef& d = table.def();
+          d.rowCount -= 1;
+          put32(pager_->modify(d.page, l.tdefRowCount, 4), l.tdefRowCount, d.rowCount);
+        };
+        for (const CatalogRow& r : catalogRows())
+          if (r.id == id && r.type == kTypeTable) deleteRow(*catalogTable_, r.pointer);
+        if (TableImpl* aces = findTable("MSysACEs", false)) {
+          int iObject = columnIndex(aces->def(), "ObjectId");
+          std::vector<uint32_t> doomed;
+          std::vector<Value> row;
+          for (uint32_t page : aces->dataPages()) {
+            const uint8_t* p = pager_->read(page);
+            uint32_t count = dataRowCount(p, l);
+            for (uint32_t r = 0; r < count; ++r) {
+              std::span<const uint8_t> bytes;
+              if (!liveRow(*pager_, p, r, &bytes, what)) continue;
+              decodeRow(*pager_, aces->def(), bytes, row, what);
+              if (iObject >= 0 && row[static_cast<size_t>(iObject)].i == id) doomed.push_back(makePointer(page, r));
+            }
+          }
+          for (uint32_t pointer : doomed) deleteRow(*aces, pointer);
+        }
+        for (uint32_t p : release) releasePage(p);
+      },
+      true);
   tables_.erase(foldName(name));
 }
 

@@ -12,7 +12,8 @@
 
 namespace qv::paradox {
 
-BlobFile::BlobFile(std::unique_ptr<io::File> file, uint32_t key) : file_(std::move(file)), key_(key), size_(file_->size()) {
+BlobFile::BlobFile(std::unique_ptr<io::File> file, uint32_t key)
+    : file_(std::move(file)), key_(key), size_(file_->size()) {
   if (size_ < kBlobBlockUnit) damaged("the file is too short for a blob file (" + std::to_string(size_) + " bytes)");
   uint8_t head[3];
   readRange(0, sizeof head, head);
@@ -69,11 +70,15 @@ void BlobFile::read(uint32_t place, uint32_t length, std::string& out) {
   const uint8_t kind = b[0];
   const uint64_t blockBytes = uint64_t{getU16(b + 1)} * kBlobBlockUnit;
   if (kind == kBlobSingleBlock) {
-    if (entry != 0xFF) damaged("a record points at entry " + std::to_string(entry) + " of a single-value block at " + std::to_string(block));
+    if (entry != 0xFF)
+      damaged("a record points at entry " + std::to_string(entry) + " of a single-value block at " +
+              std::to_string(block));
     const uint32_t stored = getU32(b + 3);
     if (stored != length)
-      damaged("the value at " + std::to_string(block) + " has " + std::to_string(stored) + " bytes, the record says " + std::to_string(length));
-    if (kBlobSingleHeaderSize + uint64_t{length} > blockBytes) damaged("the value at " + std::to_string(block) + " is longer than its block");
+      damaged("the value at " + std::to_string(block) + " has " + std::to_string(stored) + " bytes, the record says " +
+              std::to_string(length));
+    if (kBlobSingleHeaderSize + uint64_t{length} > blockBytes)
+      damaged("the value at " + std::to_string(block) + " is longer than its block");
     out.resize(length);
     if (kBlobSingleHeaderSize + size_t{length} <= available_) {
       std::memcpy(out.data(), b + kBlobSingleHeaderSize, length);
@@ -87,18 +92,21 @@ void BlobFile::read(uint32_t place, uint32_t length, std::string& out) {
     if (available_ < kBlobBlockUnit) damaged("the shared block at " + std::to_string(block) + " is cut short");
     const uint8_t* e = b + kBlobSubHeaderSize + 5u * entry;
     if (e[0] == 0 || e[4] == 0 || e[1] == 0)
-      damaged("a record points at a deleted value (entry " + std::to_string(entry) + " of the block at " + std::to_string(block) + ")");
+      damaged("a record points at a deleted value (entry " + std::to_string(entry) + " of the block at " +
+              std::to_string(block) + ")");
     const uint32_t stored = (uint32_t{e[1]} - 1) * 16 + e[4];
     if (stored != length)
-      damaged("the value at " + std::to_string(block) + " entry " + std::to_string(entry) + " has " + std::to_string(stored) +
-              " bytes, the record says " + std::to_string(length));
+      damaged("the value at " + std::to_string(block) + " entry " + std::to_string(entry) + " has " +
+              std::to_string(stored) + " bytes, the record says " + std::to_string(length));
     const uint64_t start = uint64_t{e[0]} * 16;
     if (start + length > kBlobBlockUnit) damaged("a value runs past its shared block at " + std::to_string(block));
     out.assign(reinterpret_cast<const char*>(b + start), length);
     return;
   }
   damaged("a record points at a block of kind " + std::to_string(kind) + " at " + std::to_string(block) +
-          (kind == kBlobFreeBlock ? " (a free block)" : kind == kBlobHeaderBlock ? " (a header block)" : ""));
+          (kind == kBlobFreeBlock     ? " (a free block)"
+           : kind == kBlobHeaderBlock ? " (a header block)"
+                                      : ""));
 }
 
 std::string findBlobFile(const std::string& dbPath, io::Env& env) {

@@ -29,13 +29,22 @@ bool isWindowsPage(unsigned cp) {
 // The Windows code page for the script of a DOS code page.
 unsigned windowsPageFor(unsigned dosPage) {
   switch (dosPage) {
-    case 437: case 850: case 858: case 860: case 861: case 863: case 865: return 1252;
+    case 437:
+    case 850:
+    case 858:
+    case 860:
+    case 861:
+    case 863:
+    case 865: return 1252;
     case 852: return 1250;
-    case 855: case 866: return 1251;
-    case 737: case 869: return 1253;
+    case 855:
+    case 866: return 1251;
+    case 737:
+    case 869: return 1253;
     case 857: return 1254;
     case 862: return 1255;
-    case 720: case 864: return 1256;
+    case 720:
+    case 864: return 1256;
     case 775: return 1257;
     default: return dosPage;
   }
@@ -45,8 +54,8 @@ unsigned windowsPageFor(unsigned dosPage) {
 unsigned windowsPageOfDriver(const std::string& name) {
   if (startsWith(name, "ancyr")) return 1251;
   if (startsWith(name, "angreek")) return 1253;
-  if (startsWith(name, "anhun") || startsWith(name, "anpol") || startsWith(name, "anczech") || startsWith(name, "anslov") ||
-      startsWith(name, "ansislov"))
+  if (startsWith(name, "anhun") || startsWith(name, "anpol") || startsWith(name, "anczech") ||
+      startsWith(name, "anslov") || startsWith(name, "ansislov"))
     return 1250;
   if (startsWith(name, "anturk")) return 1254;
   if (startsWith(name, "anheb")) return 1255;
@@ -61,10 +70,9 @@ struct DosDriver {
   unsigned codePage;
 };
 constexpr DosDriver kDosDrivers[] = {
-    {"intl850", 850}, {"ascii850", 850}, {"nordan", 865}, {"swedfin", 437}, {"iceland", 861},
-    {"cyrr", 866},    {"turk", 857},     {"hebrew", 862}, {"czech", 852},   {"hun852", 852},
-    {"pol852", 852},  {"slov", 852},     {"china", 936},  {"japan", 932},   {"korea", 949},
-    {"taiwan", 950},  {"thai", 874},
+    {"intl850", 850}, {"ascii850", 850}, {"nordan", 865}, {"swedfin", 437}, {"iceland", 861}, {"cyrr", 866},
+    {"turk", 857},    {"hebrew", 862},   {"czech", 852},  {"hun852", 852},  {"pol852", 852},  {"slov", 852},
+    {"china", 936},   {"japan", 932},    {"korea", 949},  {"taiwan", 950},  {"thai", 874},
 };
 
 // The code page of a DOS driver's name, 0 when it names none. Besides the names above,
@@ -117,7 +125,8 @@ TableCharset chooseTableCharset(unsigned versionId, unsigned codePage, const std
   };
   if (options.forcedCodePage != 0) {
     if (use(options.forcedCodePage)) return out;
-    out.problem = "the code page " + std::to_string(options.forcedCodePage) + " asked for cannot be converted on this system";
+    out.problem =
+        "the code page " + std::to_string(options.forcedCodePage) + " asked for cannot be converted on this system";
   }
 
   const std::string name = lower(driverName);

@@ -84,12 +84,14 @@ void encodeBcd(const FieldDef& f, const Value& v, uint8_t* p) {
     if (c < '0' || c > '9') unsuitable(f, "'" + v.text + "' is not a decimal number");
   while (whole.size() > 1 && whole[0] == '0') whole.erase(0, 1);
   const int decimals = f.decimals();
-  if (static_cast<int>(frac.size()) > decimals) unsuitable(f, "'" + v.text + "' has more decimals than the field's " + std::to_string(decimals));
+  if (static_cast<int>(frac.size()) > decimals)
+    unsuitable(f, "'" + v.text + "' has more decimals than the field's " + std::to_string(decimals));
   frac.append(static_cast<size_t>(decimals) - frac.size(), '0');
   if (static_cast<int>(whole.size()) > 32 - decimals) unsuitable(f, "'" + v.text + "' has too many digits");
   uint8_t nib[34] = {};
   const int wholeEnd = 34 - decimals;
-  for (size_t i = 0; i < whole.size(); ++i) nib[wholeEnd - static_cast<int>(whole.size()) + static_cast<int>(i)] = static_cast<uint8_t>(whole[i] - '0');
+  for (size_t i = 0; i < whole.size(); ++i)
+    nib[wholeEnd - static_cast<int>(whole.size()) + static_cast<int>(i)] = static_cast<uint8_t>(whole[i] - '0');
   for (size_t i = 0; i < frac.size(); ++i) nib[wholeEnd + static_cast<int>(i)] = static_cast<uint8_t>(frac[i] - '0');
   bool zero = true;
   for (int i = 2; i < 34; ++i) zero = zero && nib[i] == 0;
@@ -140,18 +142,22 @@ void decodeField(const FieldDef& f, const uint8_t* p, Transcoder& decoder, Value
       decoder.convert(reinterpret_cast<const char*>(p), n, out.text);
       return;
     }
-    case FieldType::kShort: case FieldType::kLong: case FieldType::kAutoInc:
-    case FieldType::kDate: case FieldType::kTime:
+    case FieldType::kShort:
+    case FieldType::kLong:
+    case FieldType::kAutoInc:
+    case FieldType::kDate:
+    case FieldType::kTime:
       if (allZero(p, w)) {
         out.kind = Value::Kind::kNull;
         return;
       }
       out.integer = readInt(p, static_cast<int>(w));
-      out.kind = f.type == FieldType::kDate ? Value::Kind::kDate
+      out.kind = f.type == FieldType::kDate   ? Value::Kind::kDate
                  : f.type == FieldType::kTime ? Value::Kind::kTime
                                               : Value::Kind::kInteger;
       return;
-    case FieldType::kMoney: case FieldType::kNumber:
+    case FieldType::kMoney:
+    case FieldType::kNumber:
       if (allZero(p, 8)) {
         out.kind = Value::Kind::kNull;
         return;
@@ -212,7 +218,8 @@ void encodeField(const FieldDef& f, const Value& v, Transcoder& encoder, uint8_t
       if (v.kind != Value::Kind::kText) unsuitable(f, "the value is not a text");
       std::string bytes;
       encoder.convert(v.text.data(), v.text.size(), bytes);
-      if (bytes.size() > w) unsuitable(f, "the text has " + std::to_string(bytes.size()) + " bytes, the field holds " + std::to_string(w));
+      if (bytes.size() > w)
+        unsuitable(f, "the text has " + std::to_string(bytes.size()) + " bytes, the field holds " + std::to_string(w));
       std::memcpy(p, bytes.data(), bytes.size());
       return;
     }
@@ -222,32 +229,31 @@ void encodeField(const FieldDef& f, const Value& v, Transcoder& encoder, uint8_t
       writeInt(p, 2, x);
       return;
     }
-    case FieldType::kLong: case FieldType::kAutoInc: case FieldType::kDate: case FieldType::kTime: {
+    case FieldType::kLong:
+    case FieldType::kAutoInc:
+    case FieldType::kDate:
+    case FieldType::kTime: {
       const int64_t x = integerOf(f, v);
       if (x < -2147483647 || x > 2147483647) unsuitable(f, std::to_string(x) + " is out of range");
       writeInt(p, 4, x);
       return;
     }
-    case FieldType::kMoney: case FieldType::kNumber:
+    case FieldType::kMoney:
+    case FieldType::kNumber:
       if (v.kind == Value::Kind::kDouble) writeDouble(p, v.real);
       else writeDouble(p, static_cast<double>(integerOf(f, v)));
       return;
-    case FieldType::kTimestamp:
-      writeDouble(p, static_cast<double>(integerOf(f, v)));
-      return;
-    case FieldType::kLogical:
-      p[0] = integerOf(f, v) != 0 ? 0x81 : 0x80;
-      return;
-    case FieldType::kBcd:
-      encodeBcd(f, v, p);
-      return;
+    case FieldType::kTimestamp: writeDouble(p, static_cast<double>(integerOf(f, v))); return;
+    case FieldType::kLogical: p[0] = integerOf(f, v) != 0 ? 0x81 : 0x80; return;
+    case FieldType::kBcd: encodeBcd(f, v, p); return;
     case FieldType::kBytes:
       if (v.kind != Value::Kind::kBytes) unsuitable(f, "the value is not bytes");
-      if (v.text.size() > w) unsuitable(f, "the value has " + std::to_string(v.text.size()) + " bytes, the field holds " + std::to_string(w));
+      if (v.text.size() > w)
+        unsuitable(f,
+                   "the value has " + std::to_string(v.text.size()) + " bytes, the field holds " + std::to_string(w));
       std::memcpy(p, v.text.data(), v.text.size());
       return;
-    default:
-      unsuitable(f, "blob values are written by the table writer");
+    default: unsuitable(f, "blob values are written by the table writer");
   }
 }
 

@@ -71,7 +71,8 @@ IndexFileHeader decodeIndexHeader(const uint8_t* data, size_t size, const std::s
   // A tree file's entries end with three numbers its field list does not name.
   const uint32_t expected = width + (h.treeFile() ? 6u : 0u);
   if (expected != h.recordSize)
-    fail(path, "the fields take " + std::to_string(expected) + " bytes but the record size is " + std::to_string(h.recordSize));
+    fail(path, "the fields take " + std::to_string(expected) + " bytes but the record size is " +
+                   std::to_string(h.recordSize));
   if (h.treeFile()) return h;
 
   pos += 2u * fieldCount + 4 + 4u * fieldCount;
@@ -103,7 +104,9 @@ IndexFile::IndexFile(const std::string& path, io::Env& env) : path_(path) {
   if (header_.headerSize > size_) damaged("the file ends inside its header");
 }
 
-void IndexFile::damaged(const std::string& what) const { throw DbError(kErrFormat, "'" + path_ + "' is damaged: " + what); }
+void IndexFile::damaged(const std::string& what) const {
+  throw DbError(kErrFormat, "'" + path_ + "' is damaged: " + what);
+}
 
 uint32_t IndexFile::blocksInFile() const {
   const uint64_t data = size_ - header_.headerSize;

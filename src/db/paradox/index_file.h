@@ -93,7 +93,9 @@ struct IndexFileHeader {
   std::vector<uint16_t> fieldNumbers;
   std::string indexName;
 
-  bool treeFile() const { return fileType == kFilePrimaryIndex || fileType == kFileEntriesTree || fileType == kFileNamedEntriesTree; }
+  bool treeFile() const {
+    return fileType == kFilePrimaryIndex || fileType == kFileEntriesTree || fileType == kFileNamedEntriesTree;
+  }
   uint64_t blockOffset(uint32_t block) const { return headerSize + uint64_t{block - 1} * blockSize; }
 };
 

@@ -19,7 +19,8 @@ class TreeWalk {
 
   // Walks the subtree at block (on the given level, 1 = the last); returns its count.
   uint64_t walk(uint32_t block, int level) {
-    if (block == 0 || block >= visited_.size()) file_.damaged("its tree refers to block " + std::to_string(block) + ", which it does not hold");
+    if (block == 0 || block >= visited_.size())
+      file_.damaged("its tree refers to block " + std::to_string(block) + ", which it does not hold");
     if (visited_[block]) file_.damaged("its tree reaches block " + std::to_string(block) + " twice");
     visited_[block] = true;
     std::vector<uint8_t> data;
@@ -34,8 +35,8 @@ class TreeWalk {
       if (level > 1) {
         const uint64_t below = walk(child, level - 1);
         if (below != count)
-          file_.damaged("block " + std::to_string(block) + " counts " + std::to_string(count) + " records below block " +
-                        std::to_string(child) + ", which holds " + std::to_string(below));
+          file_.damaged("block " + std::to_string(block) + " counts " + std::to_string(count) +
+                        " records below block " + std::to_string(child) + ", which holds " + std::to_string(below));
       } else {
         auto it = expected_.find(child);
         if (it == expected_.end())
@@ -78,11 +79,13 @@ void checkTreeFile(const std::string& path, io::Env& env, const std::vector<Fiel
   uint64_t records = 0;
   for (const BlockCount& b : dataBlocks) records += b.records;
   if (records == 0 && (h.fileBlocks == 0 || h.levels == 0)) return;  // an empty table's empty tree
-  if (h.levels == 0 || h.levels > kMaxLevels) file.damaged("impossible number of index levels " + std::to_string(h.levels));
+  if (h.levels == 0 || h.levels > kMaxLevels)
+    file.damaged("impossible number of index levels " + std::to_string(h.levels));
   TreeWalk walk(file, dataBlocks);
   const uint64_t counted = walk.walk(h.rootBlock, h.levels);
   if (counted != records)
-    file.damaged("its tree counts " + std::to_string(counted) + " records but the indexed file holds " + std::to_string(records));
+    file.damaged("its tree counts " + std::to_string(counted) + " records but the indexed file holds " +
+                 std::to_string(records));
   if (uint32_t missed = walk.missed(); missed > 0)
     file.damaged("its tree misses " + std::to_string(missed) + " data blocks of the indexed file");
 }

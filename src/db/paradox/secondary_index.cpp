@@ -48,7 +48,8 @@ SecondaryIndex readSecondaryIndex(const std::string& entryPath, const std::strin
     if (number == 0 || number > t.fields.size())
       foreign(entryPath, "it indexes field " + std::to_string(number) + ", which the table does not have");
     if (x.fields[i] != t.fields[number - 1u])
-      foreign(entryPath, "its field " + std::to_string(i + 1) + " differs from the table's field " + std::to_string(number));
+      foreign(entryPath,
+              "its field " + std::to_string(i + 1) + " differs from the table's field " + std::to_string(number));
     const bool descending = (x.fieldNumbers[i] & kDescendingField) != 0;
     anyDescending = anyDescending || descending;
     out.fields.push_back({static_cast<uint16_t>(number - 1u), descending});
@@ -69,10 +70,14 @@ SecondaryIndex readSecondaryIndex(const std::string& entryPath, const std::strin
     for (const BlockCount& b : entries) have += b.records;
     for (const BlockCount& b : table.blocks) want += b.records;
     if (have != want)
-      file.damaged("it holds " + std::to_string(have) + " entries for the table's " + std::to_string(want) + " records");
+      file.damaged("it holds " + std::to_string(have) + " entries for the table's " + std::to_string(want) +
+                   " records");
   }
-  if (treePath.empty()) throw fileError(kErrNotFound, entryPath, "its tree file (.Y" + entryPath.substr(entryPath.size() - 2) + ") is missing");
-  if (x.keyFields == 0 || x.keyFields > x.fields.size()) file.damaged("impossible key field count " + std::to_string(x.keyFields));
+  if (treePath.empty())
+    throw fileError(kErrNotFound, entryPath,
+                    "its tree file (.Y" + entryPath.substr(entryPath.size() - 2) + ") is missing");
+  if (x.keyFields == 0 || x.keyFields > x.fields.size())
+    file.damaged("impossible key field count " + std::to_string(x.keyFields));
   checkTreeFile(treePath, env, std::vector<FieldSlot>(x.fields.begin(), x.fields.begin() + x.keyFields), entries);
   return out;
 }

@@ -56,7 +56,8 @@ TableHeader TableHeader::decode(const uint8_t* data, size_t size, const std::str
 
   if (h.versionId < 3 || h.versionId > 15) fail(path, "unknown file version code " + std::to_string(h.versionId));
   if (h.fileType == 1 || (h.fileType >= 3 && h.fileType <= 8)) fail(path, "it is a Paradox index file, not a table");
-  if (h.fileType != kFileTypeKeyed && h.fileType != kFileTypeUnkeyed) fail(path, "unknown file type " + std::to_string(h.fileType));
+  if (h.fileType != kFileTypeKeyed && h.fileType != kFileTypeUnkeyed)
+    fail(path, "unknown file type " + std::to_string(h.fileType));
   if (blockKb < 1 || blockKb > 32) fail(path, "impossible block size code " + std::to_string(blockKb));
   h.blockSize = blockKb * 1024u;
   if (fieldCount == 0 || fieldCount > 255) fail(path, "impossible field count " + std::to_string(fieldCount));
@@ -89,20 +90,26 @@ TableHeader TableHeader::decode(const uint8_t* data, size_t size, const std::str
     if (fixed > 0) {
       f.width = static_cast<uint32_t>(fixed);
       if (f.type == FieldType::kBcd) {
-        if (f.sizeByte > 32) fail(path, "field " + std::to_string(i + 1) + " is a BCD field with " + std::to_string(f.sizeByte) + " decimals");
+        if (f.sizeByte > 32)
+          fail(path,
+               "field " + std::to_string(i + 1) + " is a BCD field with " + std::to_string(f.sizeByte) + " decimals");
       } else if (f.sizeByte != fixed) {
-        fail(path, "field " + std::to_string(i + 1) + " (" + std::string(fieldTypeName(f.type)) + ") has the impossible size " + std::to_string(f.sizeByte));
+        fail(path, "field " + std::to_string(i + 1) + " (" + std::string(fieldTypeName(f.type)) +
+                       ") has the impossible size " + std::to_string(f.sizeByte));
       }
     } else {
       f.width = f.sizeByte;
       const uint32_t least = isBlobType(f.type) ? 10 : 1;
-      if (f.width < least) fail(path, "field " + std::to_string(i + 1) + " (" + std::string(fieldTypeName(f.type)) + ") has the impossible size " + std::to_string(f.sizeByte));
+      if (f.width < least)
+        fail(path, "field " + std::to_string(i + 1) + " (" + std::string(fieldTypeName(f.type)) +
+                       ") has the impossible size " + std::to_string(f.sizeByte));
     }
     f.offset = offset;
     offset += f.width;
   }
   if (offset != h.recordSize)
-    fail(path, "the fields take " + std::to_string(offset) + " bytes but the record size is " + std::to_string(h.recordSize));
+    fail(path,
+         "the fields take " + std::to_string(offset) + " bytes but the record size is " + std::to_string(h.recordSize));
   pos += 2u * fieldCount;
 
   // Pointers, the table name, the field names, field numbers, sort order name.

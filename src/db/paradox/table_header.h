@@ -66,7 +66,7 @@ namespace qv::paradox {
 
 // One field as the header describes it.
 struct FieldDef {
-  std::string name;      // as stored (the table's code page), without the zero byte
+  std::string name;  // as stored (the table's code page), without the zero byte
   FieldType type = FieldType::kAlpha;
   uint8_t sizeByte = 0;  // the header's size byte
   uint32_t width = 0;    // bytes in a record
@@ -98,9 +98,9 @@ struct TableHeader {
   uint16_t lastBlock = 0;
   uint16_t keyFields = 0;
   uint8_t versionId = kVersion7;
-  uint32_t encryption = 0;   // 0 when not encrypted
+  uint32_t encryption = 0;  // 0 when not encrypted
   uint8_t sortOrder = 0;
-  uint16_t codePage = 0;     // 0 for 3.x tables
+  uint16_t codePage = 0;  // 0 for 3.x tables
   int32_t autoInc = 0;
   std::string tableName;
   std::string sortOrderName;
@@ -111,9 +111,7 @@ struct TableHeader {
   bool hasDataHeader() const { return versionId >= 5; }
   uint32_t fieldInfoOffset() const { return hasDataHeader() ? 0x78 : 0x58; }
   uint32_t tableNameLength() const { return versionId >= kVersion7 ? 261 : 79; }
-  uint64_t blockOffset(uint32_t block) const {
-    return headerSize + static_cast<uint64_t>(block - 1) * blockSize;
-  }
+  uint64_t blockOffset(uint32_t block) const { return headerSize + static_cast<uint64_t>(block - 1) * blockSize; }
 
   // Reads the header from the first bytes of a file (as many as there are, up to the
   // header size). Throws qv::DbError naming path when it is not a table or is damaged.

@@ -62,7 +62,8 @@ TableKeys readTableKeys(const std::string& dbPath, io::Env& env) {
   if (keyed) {
     if (t.keyFields > t.fields.size()) {
       keys.problems.push_back("'" + dbPath + "' declares " + std::to_string(t.keyFields) + " key fields but has " +
-                              std::to_string(t.fields.size()) + " fields; table " + name + " is converted without its primary key");
+                              std::to_string(t.fields.size()) + " fields; table " + name +
+                              " is converted without its primary key");
     } else if (!has("px")) {
       std::string expected = dbPath.substr(0, dbPath.size() - std::min<size_t>(dbPath.size(), 3)) + ".PX";
       keys.problems.push_back("'" + expected + "': the primary index of table " + name +

@@ -19,8 +19,8 @@ struct KeyField {
 };
 
 struct SecondaryIndex {
-  std::string name;   // the index's own name, or for an .Xnn the field's name
-  std::string file;   // the .Xnn/.XGn it was read from
+  std::string name;  // the index's own name, or for an .Xnn the field's name
+  std::string file;  // the .Xnn/.XGn it was read from
   std::vector<KeyField> fields;
   bool unique = false;
   bool caseInsensitive = false;

@@ -15,14 +15,16 @@ namespace {
 // A decoded text in which the converter put U+FFFD for bytes that are no character. No
 // code page maps a byte to U+FFFD itself, so it can only stand for such bytes.
 bool holdsReplacement(const std::string& text) {
-  for (const char* p = text.data(), *end = text.data() + text.size();
+  for (const char *p = text.data(), *end = text.data() + text.size();
        (p = static_cast<const char*>(std::memchr(p, '\xEF', static_cast<size_t>(end - p)))) != nullptr; ++p) {
     if (end - p >= 3 && p[1] == '\xBF' && p[2] == '\xBD') return true;
   }
   return false;
 }
 
-std::string codePageText(const TableCharset& c) { return c.codePage != 0 ? "code page " + std::to_string(c.codePage) : c.charset; }
+std::string codePageText(const TableCharset& c) {
+  return c.codePage != 0 ? "code page " + std::to_string(c.codePage) : c.charset;
+}
 
 }  // namespace
 
@@ -60,7 +62,8 @@ void TableReader::noteUndecodable(size_t field, uint64_t record) {
 std::vector<std::string> TableReader::textNotices() const {
   std::vector<std::string> out;
   const std::string table = "'" + path_ + "': ";
-  if (!charset_.problem.empty()) out.push_back(table + charset_.problem + "; its text is read in " + codePageText(charset_) + ".");
+  if (!charset_.problem.empty())
+    out.push_back(table + charset_.problem + "; its text is read in " + codePageText(charset_) + ".");
   if (undecodable_ > 0) {
     out.push_back(table + std::to_string(undecodable_) + (undecodable_ == 1 ? " text is" : " texts are") +
                   " not valid in " + codePageText(charset_) + " (the first: " + firstUndecodable_ +
@@ -81,7 +84,8 @@ uint32_t TableReader::blocksInFile() const {
 
 void TableReader::checkChainStep(uint32_t n, std::vector<bool>& seen) const {
   if (n > blocksInFile())
-    damaged("the block chain leads to block " + std::to_string(n) + " but the file has " + std::to_string(blocksInFile()) + " blocks");
+    damaged("the block chain leads to block " + std::to_string(n) + " but the file has " +
+            std::to_string(blocksInFile()) + " blocks");
   if (seen[n]) damaged("the block chain runs in a loop at block " + std::to_string(n));
   seen[n] = true;
 }
@@ -115,7 +119,8 @@ size_t TableReader::readAhead(uint64_t at, uint8_t* out, size_t n) {
     windowAt_ = at;
     windowSize_ = file_->readAt(at, window_.data(), window_.size());
   }
-  const size_t got = at >= windowAt_ + windowSize_ ? 0 : std::min<size_t>(n, static_cast<size_t>(windowAt_ + windowSize_ - at));
+  const size_t got =
+      at >= windowAt_ + windowSize_ ? 0 : std::min<size_t>(n, static_cast<size_t>(windowAt_ + windowSize_ - at));
   std::memcpy(out, window_.data() + (at - windowAt_), got);
   return got;
 }
@@ -161,8 +166,9 @@ BlobFile& TableReader::blobFile(const FieldDef& f) {
   }
   if (!blobs_) {
     std::string expected = path_.substr(0, path_.size() - std::min<size_t>(path_.size(), 3)) + ".MB";
-    throw fileError(kErrNotFound, expected, "the blob file of table '" + path_ + "' is missing; field '" + f.name +
-                                    "' of record " + std::to_string(recordNumber_ + 1) + " keeps its value there");
+    throw fileError(kErrNotFound, expected,
+                    "the blob file of table '" + path_ + "' is missing; field '" + f.name + "' of record " +
+                        std::to_string(recordNumber_ + 1) + " keeps its value there");
   }
   return *blobs_;
 }
@@ -220,8 +226,7 @@ bool TableReader::next(std::vector<Value>& row) {
       readBlob(f, rec + f.offset, row[i]);
     } else {
       decodeField(f, rec + f.offset, *decoder_, row[i]);
-      if (row[i].kind == Value::Kind::kText && holdsReplacement(row[i].text))
-        noteUndecodable(i, recordNumber_ + 1);
+      if (row[i].kind == Value::Kind::kText && holdsReplacement(row[i].text)) noteUndecodable(i, recordNumber_ + 1);
     }
   }
   ++recordInBlock_;

@@ -82,8 +82,8 @@ class TableReader {
   // Position in the chain.
   std::vector<uint8_t> block_;
   std::vector<bool> seen_;
-  uint32_t current_ = 0;       // block loaded in block_ (0: none yet)
-  uint32_t nextBlock_ = 0;     // block after current_
+  uint32_t current_ = 0;    // block loaded in block_ (0: none yet)
+  uint32_t nextBlock_ = 0;  // block after current_
   uint32_t recordsInBlock_ = 0;
   uint32_t recordInBlock_ = 0;
   uint64_t recordNumber_ = 0;  // records delivered so far

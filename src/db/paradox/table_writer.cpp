@@ -20,7 +20,7 @@ class BlobWriter {
     std::vector<uint8_t> head(kBlobBlockUnit, 0);
     head[0] = kBlobHeaderBlock;
     putU16(head.data() + 1, 1);
-    putU16(head.data() + 3, 1);       // modification count
+    putU16(head.data() + 3, 1);  // modification count
     putU16(head.data() + 0x0B, kBlobBlockUnit);
     putU16(head.data() + 0x0D, kBlobBlockUnit);
     head[0x10] = 16;
@@ -34,7 +34,9 @@ class BlobWriter {
   uint32_t store(const std::string& data) {
     if (data.size() < kSharedLimit) return storeShared(data);
     const uint64_t units = (kBlobSingleHeaderSize + data.size() + kBlobBlockUnit - 1) / kBlobBlockUnit;
-    if (units > 0xFFFF) throw fileError(kErrGeneric, file_->path(), "a value of " + std::to_string(data.size()) + " bytes is too long for a blob file");
+    if (units > 0xFFFF)
+      throw fileError(kErrGeneric, file_->path(),
+                      "a value of " + std::to_string(data.size()) + " bytes is too long for a blob file");
     std::vector<uint8_t> block(units * kBlobBlockUnit, 0);
     uint8_t* b = block.data();
     if (b == nullptr) return 0;  // never: units is at least 1
@@ -124,11 +126,13 @@ std::string writerCharset(const WriterOptions& options) {
 
 }  // namespace
 
-TableWriter::TableWriter(const std::string& path, const std::vector<FieldSpec>& fields, const WriterOptions& options, io::Env& env)
+TableWriter::TableWriter(const std::string& path, const std::vector<FieldSpec>& fields, const WriterOptions& options,
+                         io::Env& env)
     : path_(path), encoder_("UTF-8", writerCharset(options)) {
   auto bad = [&](const std::string& why) { throw fileError(kErrGeneric, path, "cannot create the table: " + why); };
   if (options.versionId < 5 || options.versionId > kVersion7) bad("only versions 4.x to 7.x are written");
-  if (options.blockSize % 1024 != 0 || options.blockSize < 1024 || options.blockSize > 32 * 1024) bad("the block size must be 1 to 32 KB");
+  if (options.blockSize % 1024 != 0 || options.blockSize < 1024 || options.blockSize > 32 * 1024)
+    bad("the block size must be 1 to 32 KB");
   if (fields.empty() || fields.size() > 255) bad("a table has 1 to 255 fields");
   header_.versionId = options.versionId;
   header_.fileType = kFileTypeUnkeyed;
@@ -156,7 +160,8 @@ TableWriter::TableWriter(const std::string& path, const std::vector<FieldSpec>& 
       f.width = static_cast<uint32_t>(fixed);
     } else {
       const int least = isBlobType(wanted.type) ? (wanted.type == FieldType::kMemo ? 11 : 10) : 1;
-      if (wanted.size < least || wanted.size > 255) bad("field '" + wanted.name + "' has the impossible size " + std::to_string(wanted.size));
+      if (wanted.size < least || wanted.size > 255)
+        bad("field '" + wanted.name + "' has the impossible size " + std::to_string(wanted.size));
       f.sizeByte = static_cast<uint8_t>(wanted.size);
       f.width = static_cast<uint32_t>(wanted.size);
     }
@@ -165,7 +170,8 @@ TableWriter::TableWriter(const std::string& path, const std::vector<FieldSpec>& 
     offset += f.width;
     header_.fields.push_back(std::move(f));
   }
-  if (offset > options.blockSize - kDataBlockHeaderSize) bad("a record of " + std::to_string(offset) + " bytes does not fit in a block");
+  if (offset > options.blockSize - kDataBlockHeaderSize)
+    bad("a record of " + std::to_string(offset) + " bytes does not fit in a block");
   header_.recordSize = static_cast<uint16_t>(offset);
   const size_t needed = header_.encode().size();
   header_.headerSize = static_cast<uint16_t>(std::min<size_t>((needed + 2047) / 2048 * 2048, 0xF800));
@@ -188,7 +194,8 @@ void TableWriter::encodeBlob(const FieldDef& f, const Value& v, uint8_t* p) {
   if (v.isNull()) return;
   std::string data;
   if (f.type == FieldType::kMemo) {
-    if (v.kind != Value::Kind::kText) throw DbError(kErrGeneric, "field '" + f.name + "' (Memo): the value is not a text");
+    if (v.kind != Value::Kind::kText)
+      throw DbError(kErrGeneric, "field '" + f.name + "' (Memo): the value is not a text");
     encoder_.convert(v.text.data(), v.text.size(), data);
   } else {
     if (v.kind != Value::Kind::kBytes) throw DbError(kErrGeneric, "field '" + f.name + "': the value is not bytes");
@@ -212,8 +219,9 @@ void TableWriter::encodeBlob(const FieldDef& f, const Value& v, uint8_t* p) {
 void TableWriter::append(const std::vector<Value>& row) {
   if (finished_) throw fileError(kErrGeneric, path_, "the table is already finished");
   if (row.size() != header_.fields.size())
-    throw fileError(kErrGeneric, path_, "a record has " + std::to_string(row.size()) + " values for " +
-                                   std::to_string(header_.fields.size()) + " fields");
+    throw fileError(kErrGeneric, path_,
+                    "a record has " + std::to_string(row.size()) + " values for " +
+                        std::to_string(header_.fields.size()) + " fields");
   if (recordsInBlock_ == capacity_) writeBlock(false);
   uint8_t* rec = block_.data() + kDataBlockHeaderSize + size_t{recordsInBlock_} * header_.recordSize;
   for (size_t i = 0; i < row.size(); ++i) {

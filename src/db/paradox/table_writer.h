@@ -26,10 +26,10 @@ struct FieldSpec {
 
 struct WriterOptions {
   uint8_t versionId = kVersion7;
-  uint32_t blockSize = 4096;          // 1..32 KB
+  uint32_t blockSize = 4096;  // 1..32 KB
   uint16_t codePage = 1252;
   std::string sortOrderName = "ANSIINTL";
-  uint32_t encryption = 0;            // scrambling key; 0 for none
+  uint32_t encryption = 0;  // scrambling key; 0 for none
 };
 
 class BlobWriter;
@@ -62,8 +62,8 @@ class TableWriter {
   std::unique_ptr<BlobWriter> blobs_;
   std::vector<uint8_t> block_;
   uint32_t recordsInBlock_ = 0;
-  uint32_t blocks_ = 0;          // blocks written so far
-  uint32_t capacity_ = 0;        // records per block
+  uint32_t blocks_ = 0;    // blocks written so far
+  uint32_t capacity_ = 0;  // records per block
   uint64_t records_ = 0;
   int64_t maxAutoInc_ = 0;
   bool finished_ = false;

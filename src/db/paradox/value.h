@@ -31,7 +31,9 @@ struct Value {
     switch (kind) {
       case Kind::kNull: return true;
       case Kind::kDouble: return real == o.real;
-      case Kind::kBcd: case Kind::kText: case Kind::kBytes: return text == o.text;
+      case Kind::kBcd:
+      case Kind::kText:
+      case Kind::kBytes: return text == o.text;
       default: return integer == o.integer;
     }
   }

@@ -14,7 +14,8 @@ struct Entry {
   ColumnTypeName name;
 };
 
-constexpr ColumnTypeName make(ColumnType t, SizeRule s = SizeRule::kNone, int length = 0, bool memo = false, bool counter = false) {
+constexpr ColumnTypeName make(ColumnType t, SizeRule s = SizeRule::kNone, int length = 0, bool memo = false,
+                              bool counter = false) {
   return ColumnTypeName{t, s, length, memo, counter};
 }
 

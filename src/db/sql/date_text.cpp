@@ -12,8 +12,9 @@ constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 constexpr char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-constexpr std::array<std::string_view, 12> kMonths = {"january", "february", "march",     "april",   "may",      "june",
-                                                      "july",    "august",   "september", "october", "november", "december"};
+constexpr std::array<std::string_view, 12> kMonths = {"january",   "february", "march",    "april",
+                                                      "may",       "june",     "july",     "august",
+                                                      "september", "october",  "november", "december"};
 
 // 1..12 for a month name or an abbreviation of at least three letters ("Sept" too); 0 otherwise.
 int monthFromWord(std::string_view word) {
@@ -43,7 +44,7 @@ int daysInMonth(int year, int month) {
 
 struct DateElement {
   int value = 0;
-  int digits = 0;      // 0 for a month name
+  int digits = 0;  // 0 for a month name
 };
 
 }  // namespace
@@ -201,8 +202,8 @@ void formatDateText(double oleDate, std::string& out) {
   if (hasDate || !hasTime) len = std::snprintf(buffer, sizeof buffer, "%d/%d/%d", p.month, p.day, p.year);
   if (hasTime) {
     const int h12 = p.hour % 12 == 0 ? 12 : p.hour % 12;
-    len += std::snprintf(buffer + len, sizeof buffer - static_cast<size_t>(len), "%s%d:%02d:%02d %s", hasDate ? " " : "",
-                         h12, p.minute, p.second, p.hour < 12 ? "AM" : "PM");
+    len += std::snprintf(buffer + len, sizeof buffer - static_cast<size_t>(len), "%s%d:%02d:%02d %s",
+                         hasDate ? " " : "", h12, p.minute, p.second, p.hour < 12 ? "AM" : "PM");
   }
   out.assign(buffer, static_cast<size_t>(len));
 }

@@ -150,7 +150,9 @@ long Executor::createTable(std::string_view sql) {
     if (def.name.empty()) {
       std::string base = spec.primaryKey ? "PrimaryKey" : def.columns.front().name;
       def.name = base;
-      for (int n = 1; std::any_of(indexes.begin(), indexes.end(), [&](const jet::IndexDef& d) { return namesEqual(d.name, def.name); }); ++n)
+      for (int n = 1; std::any_of(indexes.begin(), indexes.end(),
+                                  [&](const jet::IndexDef& d) { return namesEqual(d.name, def.name); });
+           ++n)
         def.name = base + std::to_string(n);
     }
     indexes.push_back(std::move(def));
@@ -212,7 +214,8 @@ jet::Table& Executor::insertTarget(std::string_view sql) {
   nameBuffer_.assign(name);
   jet::Table* table = db_.table(nameBuffer_);
   if (table == nullptr) {
-    throwSqlError("Could not find output table " + quoteForMessage(name) + atCharacter(sql, statement_.table.offset) + ".");
+    throwSqlError("Could not find output table " + quoteForMessage(name) + atCharacter(sql, statement_.table.offset) +
+                  ".");
   }
   lastTable_ = table;
   lastTableName_.assign(name);
@@ -259,7 +262,8 @@ jet::Table& Executor::prepareInsert(std::string_view sql) {
                       atCharacter(sql, names[v].offset) + ".");
       }
       if (columnGiven_[c]) {
-        throwSqlError("Duplicate output destination " + quoteForMessage(names[v].text) + atCharacter(sql, names[v].offset) + ".");
+        throwSqlError("Duplicate output destination " + quoteForMessage(names[v].text) +
+                      atCharacter(sql, names[v].offset) + ".");
       }
       columnGiven_[c] = true;
       convertLiteral(sql, values[v], columns[c], row_[c]);

@@ -58,7 +58,7 @@ class Executor {
   jet::Database& db_;
   Statement statement_;
   std::vector<jet::Value> row_;
-  std::vector<int> columnOf_;        // INSERT with a column list: value index -> column
+  std::vector<int> columnOf_;  // INSERT with a column list: value index -> column
   std::vector<bool> columnGiven_;
   // The table of the last INSERT, so a run of INSERTs into one table looks it up once.
   jet::Table* lastTable_ = nullptr;

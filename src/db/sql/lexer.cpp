@@ -7,9 +7,13 @@
 namespace qv::sql {
 namespace {
 
-constexpr bool isSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+constexpr bool isSpace(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 constexpr bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-constexpr bool isWordStart(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80; }
+constexpr bool isWordStart(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+}
 constexpr bool isWordPart(unsigned char c) { return isWordStart(c) || isDigit(c); }
 
 // Length of the UTF-8 sequence that starts with c (1 for a stray continuation byte).
@@ -30,8 +34,7 @@ std::string_view Token::source(std::string_view statement) const {
     case TokenKind::kDate:
       ++end;  // the closing character
       break;
-    default:
-      break;
+    default: break;
   }
   if (end > statement.size()) end = statement.size();
   return statement.substr(offset, end - offset);
@@ -120,7 +123,8 @@ Token Lexer::next() {
       size_t end = text_.find(close, pos_ + 1);
       if (end == std::string_view::npos) {
         const char* what = c == '#' ? "the date that begins" : "the name that begins";
-        throwSqlError(std::string("Syntax error: ") + what + atCharacter(text_, start) + " has no closing '" + close + "'.");
+        throwSqlError(std::string("Syntax error: ") + what + atCharacter(text_, start) + " has no closing '" + close +
+                      "'.");
       }
       t.kind = c == '#' ? TokenKind::kDate : TokenKind::kQuotedName;
       t.quote = static_cast<char>(c);

@@ -34,14 +34,14 @@ enum class TokenKind : uint8_t {
   kSemicolon,
   kPlus,
   kMinus,
-  kOther,       // any other character; text is that character (one UTF-8 sequence)
+  kOther,  // any other character; text is that character (one UTF-8 sequence)
 };
 
 struct Token {
   TokenKind kind = TokenKind::kEnd;
-  char quote = 0;         // kString: the enclosing character; kQuotedName: '`' or '['
+  char quote = 0;           // kString: the enclosing character; kQuotedName: '`' or '['
   bool hasDoubled = false;  // kString: the inside holds doubled quote characters
-  uint32_t offset = 0;    // byte offset of the token's first character in the statement
+  uint32_t offset = 0;      // byte offset of the token's first character in the statement
   std::string_view text;
 
   // The token as written in the statement (quotes and brackets included).

@@ -24,10 +24,8 @@ bool isNumberColumn(ColumnType t) {
     case ColumnType::kCurrency:
     case ColumnType::kSingle:
     case ColumnType::kDouble:
-    case ColumnType::kNumeric:
-      return true;
-    default:
-      return false;
+    case ColumnType::kNumeric: return true;
+    default: return false;
   }
 }
 
@@ -36,12 +34,9 @@ std::string shownValue(const Literal& lit) {
   switch (lit.kind) {
     case Literal::Kind::kNull: return "NULL";
     case Literal::Kind::kBoolean: return lit.booleanValue ? "TRUE" : "FALSE";
-    case Literal::Kind::kNumber:
-      return std::string(lit.negative ? "-" : "") + std::string(lit.text);
-    case Literal::Kind::kString:
-      return std::string(lit.text);
-    case Literal::Kind::kDate:
-      return "#" + std::string(lit.text) + "#";
+    case Literal::Kind::kNumber: return std::string(lit.negative ? "-" : "") + std::string(lit.text);
+    case Literal::Kind::kString: return std::string(lit.text);
+    case Literal::Kind::kDate: return "#" + std::string(lit.text) + "#";
   }
   return {};
 }
@@ -63,7 +58,8 @@ class Converter {
 
  private:
   std::string where() const {
-    return " for column " + quoteForMessage(column_.name) + " (" + columnTypeText(column_) + ")" + atCharacter(sql_, lit_.offset);
+    return " for column " + quoteForMessage(column_.name) + " (" + columnTypeText(column_) + ")" +
+           atCharacter(sql_, lit_.offset);
   }
 
   [[noreturn]] void mismatch(std::string_view why) const {
@@ -100,8 +96,7 @@ class Converter {
         out_.b = v;
         return;
       case ColumnType::kText:
-      case ColumnType::kMemo:
-        return checkedText(v ? "True" : "False");
+      case ColumnType::kMemo: return checkedText(v ? "True" : "False");
       default:
         if (isNumberColumn(column_.type)) {
           DecimalNumber n;
@@ -152,10 +147,8 @@ class Converter {
     literalText(lit_, text_);
     switch (column_.type) {
       case ColumnType::kOle:
-      case ColumnType::kBinary:
-        return fromTextToBytes();
-      case ColumnType::kBoolean:
-        return fromTextToBoolean();
+      case ColumnType::kBinary: return fromTextToBytes();
+      case ColumnType::kBoolean: return fromTextToBoolean();
       case ColumnType::kDateTime: {
         double d = 0;
         if (!parseDateText(text_, d)) mismatch("is not a date or time");
@@ -163,16 +156,17 @@ class Converter {
         out_.d = d;
         return;
       }
-      case ColumnType::kGuid:
-        return fromTextToGuid();
+      case ColumnType::kGuid: return fromTextToGuid();
       default: {
         DecimalNumber n;
         if (!parseDecimal(text_, true, n)) mismatch("is not a number");
         // The number's digits without blanks and sign, for the double conversion.
         std::string_view body = text_;
-        while (!body.empty() && (body.front() == ' ' || body.front() == '\t' || body.front() == '\r' || body.front() == '\n'))
+        while (!body.empty() &&
+               (body.front() == ' ' || body.front() == '\t' || body.front() == '\r' || body.front() == '\n'))
           body.remove_prefix(1);
-        while (!body.empty() && (body.back() == ' ' || body.back() == '\t' || body.back() == '\r' || body.back() == '\n'))
+        while (!body.empty() &&
+               (body.back() == ' ' || body.back() == '\t' || body.back() == '\r' || body.back() == '\n'))
           body.remove_suffix(1);
         if (!body.empty() && (body.front() == '+' || body.front() == '-')) body.remove_prefix(1);
         return storeNumber(n, body);
@@ -192,9 +186,7 @@ class Converter {
         out_.d = d;
         return;
       case ColumnType::kText:
-      case ColumnType::kMemo:
-        formatDateText(d, scratch_);
-        return checkedText(scratch_);
+      case ColumnType::kMemo: formatDateText(d, scratch_); return checkedText(scratch_);
       case ColumnType::kDouble:
       case ColumnType::kSingle:
         out_.kind = Value::Kind::kDouble;
@@ -274,8 +266,7 @@ class Converter {
         out_.kind = Value::Kind::kDecimal;
         return;
       }
-      default:
-        mismatch("is not a value of this type");
+      default: mismatch("is not a value of this type");
     }
   }
 
@@ -288,8 +279,8 @@ class Converter {
     if (column_.type == ColumnType::kText) {
       const size_t length = utf16Length(text);
       if (length > static_cast<size_t>(column_.length)) {
-        throwSqlError("The field is too small to accept the amount of data you attempted to add: " + std::to_string(length) +
-                      " characters" + where() + ".");
+        throwSqlError("The field is too small to accept the amount of data you attempted to add: " +
+                      std::to_string(length) + " characters" + where() + ".");
       }
     }
   }
@@ -315,8 +306,8 @@ class Converter {
       appendUtf16le(t, bytes);
     }
     if (column_.type == ColumnType::kBinary && bytes.size() > static_cast<size_t>(column_.length)) {
-      throwSqlError("The field is too small to accept the amount of data you attempted to add: " + std::to_string(bytes.size()) +
-                    " bytes" + where() + ".");
+      throwSqlError("The field is too small to accept the amount of data you attempted to add: " +
+                    std::to_string(bytes.size()) + " bytes" + where() + ".");
     }
     out_.kind = Value::Kind::kBinary;
   }

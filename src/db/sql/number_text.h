@@ -15,11 +15,11 @@ namespace qv::sql {
 struct DecimalNumber {
   static constexpr int kMaxDigits = 40;  // significant digits kept; the rest only round
   bool negative = false;
-  int count = 0;               // significant digits, no leading zeros (0 digits: zero)
-  char digits[kMaxDigits]{};   // '0'..'9'
+  int count = 0;              // significant digits, no leading zeros (0 digits: zero)
+  char digits[kMaxDigits]{};  // '0'..'9'
   int64_t exponent = 0;
-  bool droppedNonZero = false; // a non-zero digit beyond kMaxDigits was dropped
-  bool isInteger = true;       // written without point and exponent
+  bool droppedNonZero = false;  // a non-zero digit beyond kMaxDigits was dropped
+  bool isInteger = true;        // written without point and exponent
 };
 
 // Reads "[sign] digits [. digits] [E [sign] digits]" (or ". digits ..."); with

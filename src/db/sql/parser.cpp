@@ -43,9 +43,12 @@ class Parser {
       parseInsert();
     } else {
       if (cur_.kind == TokenKind::kEnd) {
-        throwSqlError("Invalid SQL statement: the statement is empty; expected CREATE TABLE, CREATE INDEX, DROP TABLE or INSERT INTO.");
+        throwSqlError(
+            "Invalid SQL statement: the statement is empty; expected CREATE TABLE, CREATE INDEX, DROP TABLE or INSERT "
+            "INTO.");
       }
-      throwSqlError("Invalid SQL statement; expected CREATE TABLE, CREATE INDEX, DROP TABLE or INSERT INTO but found " + found());
+      throwSqlError("Invalid SQL statement; expected CREATE TABLE, CREATE INDEX, DROP TABLE or INSERT INTO but found " +
+                    found());
     }
     finish();
   }
@@ -76,7 +79,9 @@ class Parser {
     advance();
   }
 
-  bool atKeyword(std::string_view keyword) const { return cur_.kind == TokenKind::kWord && isKeyword(cur_.text, keyword); }
+  bool atKeyword(std::string_view keyword) const {
+    return cur_.kind == TokenKind::kWord && isKeyword(cur_.text, keyword);
+  }
 
   Name parseName(std::string_view what) {
     if (cur_.kind != TokenKind::kWord && cur_.kind != TokenKind::kQuotedName) fail(what);
@@ -234,7 +239,8 @@ class Parser {
     checkNewName(name, "column");
     for (const auto& c : out_.columns) {
       if (namesEqual(c.def.name, name.text)) {
-        throwSqlError("Field " + quoteForMessage(name.text) + " defined more than once" + atCharacter(sql_, name.offset) + ".");
+        throwSqlError("Field " + quoteForMessage(name.text) + " defined more than once" +
+                      atCharacter(sql_, name.offset) + ".");
       }
     }
     parsed.offset = name.offset;
@@ -273,7 +279,8 @@ class Parser {
                         atCharacter(sql_, parenOffset) + ".");
         case SizeRule::kLength:
           advance();
-          def.length = parseSize("the size", 1, def.type == jet::ColumnType::kBinary ? kMaxBinaryLength : kMaxTextLength);
+          def.length =
+              parseSize("the size", 1, def.type == jet::ColumnType::kBinary ? kMaxBinaryLength : kMaxTextLength);
           expect(TokenKind::kRightParen, "')' after the size");
           break;
         case SizeRule::kPrecision:
@@ -293,7 +300,8 @@ class Parser {
           const bool comma = ok && cur_.kind == TokenKind::kComma;
           if (comma) advance();
           if (!ok || !comma || cur_.kind != TokenKind::kNumber || cur_.text != "1") {
-            throwSqlError("AutoNumber column " + quoteForMessage(name.text) + " may only start at 1 and count by 1: found " + found());
+            throwSqlError("AutoNumber column " + quoteForMessage(name.text) +
+                          " may only start at 1 and count by 1: found " + found());
           }
           advance();
           expect(TokenKind::kRightParen, "')' after the increment");
@@ -322,7 +330,8 @@ class Parser {
         index.columns.push_back({name, true});
         out_.indexes.push_back(std::move(index));
       } else if (atKeyword("REFERENCES") || atKeyword("DEFAULT") || atKeyword("CHECK")) {
-        throwSqlError("Relationships, defaults and check constraints are not supported in CREATE TABLE: found " + found());
+        throwSqlError("Relationships, defaults and check constraints are not supported in CREATE TABLE: found " +
+                      found());
       } else {
         break;
       }
@@ -403,12 +412,11 @@ class Parser {
         } else if (isKeyword(cur_.text, "FALSE") || isKeyword(cur_.text, "NO") || isKeyword(cur_.text, "OFF")) {
           lit.kind = Literal::Kind::kBoolean;
         } else {
-          throwSqlError("Syntax error in INSERT INTO statement: " + quoteForMessage(cur_.text) + atCharacter(sql_, cur_.offset) +
-                        " is not a value (a text goes between apostrophes).");
+          throwSqlError("Syntax error in INSERT INTO statement: " + quoteForMessage(cur_.text) +
+                        atCharacter(sql_, cur_.offset) + " is not a value (a text goes between apostrophes).");
         }
         break;
-      default:
-        fail("a value (NULL, a number, 'text' or #date#)");
+      default: fail("a value (NULL, a number, 'text' or #date#)");
     }
     lit.text = lit.kind == Literal::Kind::kNull || lit.kind == Literal::Kind::kBoolean ? std::string_view() : lit.text;
     out_.values.push_back(lit);
@@ -425,7 +433,6 @@ class Parser {
     }
     if (cur_.kind != TokenKind::kEnd) fail("the end of the statement");
   }
-
 
   std::string_view sql_;
   Lexer lexer_;

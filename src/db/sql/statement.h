@@ -19,7 +19,7 @@ struct Name {
 struct Literal {
   enum class Kind : uint8_t { kNull, kBoolean, kNumber, kString, kDate };
   Kind kind = Kind::kNull;
-  bool negative = false;    // kNumber: a "-" came before it
+  bool negative = false;  // kNumber: a "-" came before it
   bool booleanValue = false;
   bool hasDoubled = false;  // kString: text holds doubled quote characters
   char quote = 0;           // kString: the enclosing character
@@ -30,7 +30,7 @@ struct Literal {
 
 struct ColumnSpec {
   jet::ColumnDef def;
-  uint32_t offset = 0;      // where the column's name begins
+  uint32_t offset = 0;  // where the column's name begins
 };
 
 // An index: a CONSTRAINT of CREATE TABLE, or CREATE INDEX.
@@ -39,8 +39,8 @@ struct IndexSpec {
     Name name;
     bool ascending = true;
   };
-  Name name;               // empty text: none given
-  uint32_t offset = 0;     // where the constraint or statement begins
+  Name name;            // empty text: none given
+  uint32_t offset = 0;  // where the constraint or statement begins
   std::vector<Column> columns;
   bool primaryKey = false;
   bool unique = false;
@@ -56,8 +56,8 @@ struct Statement {
   std::vector<IndexSpec> indexes;   // CREATE TABLE's constraints; CREATE INDEX's one
   bool hasColumnList = false;       // INSERT INTO t (a, b) ...
   std::vector<Name> insertColumns;
-  std::vector<Literal> values;      // INSERT ... VALUES (...)
-  uint32_t valuesOffset = 0;        // where the value list begins
+  std::vector<Literal> values;  // INSERT ... VALUES (...)
+  uint32_t valuesOffset = 0;    // where the value list begins
 
   void clear() {
     kind = Kind::kNone;

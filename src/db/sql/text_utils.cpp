@@ -23,10 +23,10 @@ char32_t decode(std::string_view s, size_t& i) {
 char32_t foldCase(char32_t c) {
   if (c >= 'A' && c <= 'Z') return c + 32;
   if (c < 0x80) return c;
-  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;               // Latin-1
-  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;               // Greek
-  if (c >= 0x410 && c <= 0x42F) return c + 32;                             // Cyrillic
-  if (c >= 0x400 && c <= 0x40F) return c + 80;                             // Cyrillic Ѐ..Џ
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;   // Latin-1
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;  // Greek
+  if (c >= 0x410 && c <= 0x42F) return c + 32;                // Cyrillic
+  if (c >= 0x400 && c <= 0x40F) return c + 80;                // Cyrillic Ѐ..Џ
   if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
     // Latin Extended-A pairs: even upper, odd lower, except the ranges that shift by one.
     bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);

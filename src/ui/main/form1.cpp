@@ -98,36 +98,45 @@ Form1::~Form1() = default;
 void Form1::buildControls() {
   setFixedSize(8040 / 15, 6195 / 15);
 
-  PushButton5 = place(new QPushButton(QStringLiteral("Help"), this), QStringLiteral("PushButton5"), twips(120, 120, 7800, 375));
+  PushButton5 =
+      place(new QPushButton(QStringLiteral("Help"), this), QStringLiteral("PushButton5"), twips(120, 120, 7800, 375));
 
-  Frame3 = place(new QGroupBox(QStringLiteral("Paradox Database"), this), QStringLiteral("Frame3"), twips(120, 600, 7800, 1335));
-  Label1 = place(new QLabel(QStringLiteral("Paradox Folder:"), Frame3), QStringLiteral("Label1"), twips(180, 390, 2280, 285));
+  Frame3 = place(new QGroupBox(QStringLiteral("Paradox Database"), this), QStringLiteral("Frame3"),
+                 twips(120, 600, 7800, 1335));
+  Label1 = place(new QLabel(QStringLiteral("Paradox Folder:"), Frame3), QStringLiteral("Label1"),
+                 twips(180, 390, 2280, 285));
   Text1 = place(new QLineEdit(Frame3), QStringLiteral("Text1"), twips(2520, 345, 4590, 330));
-  PushButton2 = place(new QPushButton(QStringLiteral("..."), Frame3), QStringLiteral("PushButton2"), twips(7170, 345, 480, 330));
-  PushButton6 = place(new QPushButton(QStringLiteral("Load Sample/Example Database"), Frame3), QStringLiteral("PushButton6"),
-                      twips(180, 840, 3660, 375));
+  PushButton2 =
+      place(new QPushButton(QStringLiteral("..."), Frame3), QStringLiteral("PushButton2"), twips(7170, 345, 480, 330));
+  PushButton6 = place(new QPushButton(QStringLiteral("Load Sample/Example Database"), Frame3),
+                      QStringLiteral("PushButton6"), twips(180, 840, 3660, 375));
   PushButton3 = place(new QPushButton(QStringLiteral("Test Connection"), Frame3), QStringLiteral("PushButton3"),
                       twips(3960, 840, 3660, 375));
 
-  Frame1 = place(new QGroupBox(QStringLiteral("Access Database"), this), QStringLiteral("Frame1"), twips(120, 2040, 7800, 1740));
-  Label5 = place(new QLabel(QStringLiteral("MDB or ACCDB File:"), Frame1), QStringLiteral("Label5"), twips(180, 390, 2280, 285));
+  Frame1 = place(new QGroupBox(QStringLiteral("Access Database"), this), QStringLiteral("Frame1"),
+                 twips(120, 2040, 7800, 1740));
+  Label5 = place(new QLabel(QStringLiteral("MDB or ACCDB File:"), Frame1), QStringLiteral("Label5"),
+                 twips(180, 390, 2280, 285));
   Text5 = place(new QLineEdit(Frame1), QStringLiteral("Text5"), twips(2520, 345, 4590, 330));
-  PushButton1 = place(new QPushButton(QStringLiteral("..."), Frame1), QStringLiteral("PushButton1"), twips(7170, 345, 480, 330));
+  PushButton1 =
+      place(new QPushButton(QStringLiteral("..."), Frame1), QStringLiteral("PushButton1"), twips(7170, 345, 480, 330));
   lblPassword = place(new QLabel(QStringLiteral("Password (if required):"), Frame1), QStringLiteral("lblPassword"),
                       twips(180, 810, 2280, 285));
   Text6 = place(new QLineEdit(Frame1), QStringLiteral("Text6"), twips(2520, 765, 4590, 330));
   Text6->setEchoMode(QLineEdit::Password);
   Text6->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*" for every character
-  PushButton4 = place(new QPushButton(QStringLiteral("Load Sample/Example Database"), Frame1), QStringLiteral("PushButton4"),
-                      twips(180, 1200, 7440, 375));
+  PushButton4 = place(new QPushButton(QStringLiteral("Load Sample/Example Database"), Frame1),
+                      QStringLiteral("PushButton4"), twips(180, 1200, 7440, 375));
 
-  Frame2 = place(new QGroupBox(QStringLiteral("SQL Preview"), this), QStringLiteral("Frame2"), twips(120, 3885, 7800, 1125));
-  Check1 = place(new QCheckBox(QStringLiteral("Enable SQL Preview mode to see SQL commands or check for errors"), Frame2),
-                 QStringLiteral("Check1"), twips(180, 330, 7440, 300));
+  Frame2 =
+      place(new QGroupBox(QStringLiteral("SQL Preview"), this), QStringLiteral("Frame2"), twips(120, 3885, 7800, 1125));
+  Check1 =
+      place(new QCheckBox(QStringLiteral("Enable SQL Preview mode to see SQL commands or check for errors"), Frame2),
+            QStringLiteral("Check1"), twips(180, 330, 7440, 300));
   Option1 = place(new QRadioButton(QStringLiteral("Show SQL Preview For Each File"), Frame2), QStringLiteral("Option1"),
                   twips(180, 720, 3660, 300));
-  Option2 = place(new QRadioButton(QStringLiteral("Show SQL Preview For Each Table"), Frame2), QStringLiteral("Option2"),
-                  twips(3960, 720, 3660, 300));
+  Option2 = place(new QRadioButton(QStringLiteral("Show SQL Preview For Each Table"), Frame2),
+                  QStringLiteral("Option2"), twips(3960, 720, 3660, 300));
   Option1->setChecked(true);
 
   PushButton7 = place(new QPushButton(QStringLiteral("Start Converting"), this), QStringLiteral("PushButton7"),
@@ -154,15 +163,23 @@ void Form1::connectBehaviour() {
   connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
 
   // Every change of a field, typed or set by the program, is stored at once.
-  connect(Text1, &QLineEdit::textChanged, this, [](const QString& t) { shell::SaveSetting(QStringLiteral("ParadoxFolder"), t); });
-  connect(Text5, &QLineEdit::textChanged, this, [](const QString& t) { shell::SaveSetting(QStringLiteral("AccessMDBFile"), t); });
-  connect(Text6, &QLineEdit::textChanged, this, [](const QString& t) { shell::SaveSetting(QStringLiteral("AccessPassword"), t); });
+  connect(Text1, &QLineEdit::textChanged, this,
+          [](const QString& t) { shell::SaveSetting(QStringLiteral("ParadoxFolder"), t); });
+  connect(Text5, &QLineEdit::textChanged, this,
+          [](const QString& t) { shell::SaveSetting(QStringLiteral("AccessMDBFile"), t); });
+  connect(Text6, &QLineEdit::textChanged, this,
+          [](const QString& t) { shell::SaveSetting(QStringLiteral("AccessPassword"), t); });
   // A change of the check box's value, by a click or by the program, is its click.
   connect(Check1, &QCheckBox::stateChanged, this, [this](int) { Check1_Click(); });
-  connect(Option1, &QRadioButton::toggled, this, [this](bool on) { if (on) Option_Click(); });
-  connect(Option2, &QRadioButton::toggled, this, [this](bool on) { if (on) Option_Click(); });
+  connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) Option_Click();
+  });
+  connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) Option_Click();
+  });
 
-  followPointer(pointer_, this, {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7},
+  followPointer(pointer_, this,
+                {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7},
                 {this, Frame1, Frame2, Frame3, Text1, Text5, Text6});
   for (QLineEdit* field : {Text1, Text5, Text6}) field->installEventFilter(this);
 }
@@ -190,9 +207,15 @@ bool Form1::Form_Load() {
     setWindowIcon(applicationIcon());
     shell::SetApplicationTitle();
   });
-  trap.run(128, [&] { Check1->setCheckState(checkStateFromText(shell::GetSetting(QStringLiteral("Check1"), QStringLiteral("1")))); });
-  trap.run(130, [&] { Option1->setChecked(truthFromText(shell::GetSetting(QStringLiteral("Option1"), QStringLiteral("1")))); });
-  trap.run(132, [&] { Option2->setChecked(truthFromText(shell::GetSetting(QStringLiteral("Option2"), QStringLiteral("0")))); });
+  trap.run(128, [&] {
+    Check1->setCheckState(checkStateFromText(shell::GetSetting(QStringLiteral("Check1"), QStringLiteral("1"))));
+  });
+  trap.run(130, [&] {
+    Option1->setChecked(truthFromText(shell::GetSetting(QStringLiteral("Option1"), QStringLiteral("1"))));
+  });
+  trap.run(132, [&] {
+    Option2->setChecked(truthFromText(shell::GetSetting(QStringLiteral("Option2"), QStringLiteral("0"))));
+  });
   trap.run(134, [&] { Text1->setText(shell::GetSetting(QStringLiteral("ParadoxFolder"))); });
   trap.run(136, [&] { Text5->setText(shell::GetSetting(QStringLiteral("AccessMDBFile"))); });
   trap.run(138, [&] { Text6->setText(shell::GetSetting(QStringLiteral("AccessPassword"))); });
@@ -267,7 +290,8 @@ void Form1::PushButton2_Click() {
   shell::StepTrap trap = trapFor("PushButton2_Click");
   QString folder;
   trap.run(100, [&] {
-    folder = BrowseForFolder(this, QStringLiteral("Please select folder:"), shell::GetSetting(QStringLiteral("LastFolderDot")));
+    folder = BrowseForFolder(this, QStringLiteral("Please select folder:"),
+                             shell::GetSetting(QStringLiteral("LastFolderDot")));
   });
   if (trap.test(102, [&] { return folder.isEmpty(); })) return;
   trap.run(104, [&] { Text1->setText(folder); });
@@ -293,17 +317,20 @@ void Form1::PushButton3_Click() {
 void Form1::PushButton4_Click() {
   shell::StepTrap trap = trapFor("PushButton4_Click");
   trap.run(100, [&] {
-    Text5->setText(engine::SampleDatabasePath(programFolder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+    Text5->setText(
+        engine::SampleDatabasePath(programFolder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
   });
 }
 
 void Form1::PushButton5_Click() {
   shell::StepTrap trap = trapFor("PushButton5_Click");
   trap.run(100, [&] {
-    shell::msgBox(QStringLiteral("This software transfers text-based and numeric fields but does not handle binary / pictures fields.") +
-                  QStringLiteral("\r\n\r\n") + QStringLiteral("Use SQL Preview if your tables contains less than 32767 rows.") +
-                  QStringLiteral("\r\n\r\n") + QStringLiteral("Questions? Please contact Team Varnholt at ") +
-                  QString::fromLatin1(shell::kContactPage));
+    shell::msgBox(
+        QStringLiteral(
+            "This software transfers text-based and numeric fields but does not handle binary / pictures fields.") +
+        QStringLiteral("\r\n\r\n") + QStringLiteral("Use SQL Preview if your tables contains less than 32767 rows.") +
+        QStringLiteral("\r\n\r\n") + QStringLiteral("Questions? Please contact Team Varnholt at ") +
+        QString::fromLatin1(shell::kContactPage));
   });
 }
 

@@ -62,7 +62,8 @@ void Form2::buildControls() {
   PushButton9 = button(this, "Skip Table / Do Not Execute SQL", 3960, 120, 3960, 405);
   ListView1 = new QTreeView(this);
   placeTwips(ListView1, 120, 630, 7800, 3315);
-  ListView1->setToolTip(QStringLiteral("Click item to edit it. Move | line to right and out of window to reveal full names."));
+  ListView1->setToolTip(
+      QStringLiteral("Click item to edit it. Move | line to right and out of window to reveal full names."));
   ListView1->setRootIsDecorated(false);
   ListView1->setUniformRowHeights(true);
   ListView1->setItemsExpandable(false);
@@ -224,8 +225,8 @@ void Form2::PushButton1_Click() {
     const auto connection = [this]() -> ado::Connection& { return windows_.accessConnection(); };
     batch.execute(connection, [&](size_t i, const std::exception_ptr& failure) {
       const std::string_view text = batch.statement(i);
-      const bool insert =
-          QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).contains(QStringLiteral("INSERT INTO"), Qt::CaseInsensitive);
+      const bool insert = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+                              .contains(QStringLiteral("INSERT INTO"), Qt::CaseInsensitive);
       reportLine = static_cast<int>(batch.tag(i));
       trap.run(insert ? 132 : 134, [&] { std::rethrow_exception(failure); });
       reportLine = -1;
@@ -255,7 +256,8 @@ void Form2::PushButton1_Click() {
         runQueued();
         return;
       }
-      trap.run(114, [&] { progress_->setValue(static_cast<double>(r) / static_cast<double>(script().count()) * 100.0); });
+      trap.run(114,
+               [&] { progress_->setValue(static_cast<double>(r) / static_cast<double>(script().count()) * 100.0); });
       trap.run(116, [&] { progress_->setText(executeProgressText(r, script().count())); });
       bool statement = false;
       QString text;

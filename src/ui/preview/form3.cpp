@@ -73,7 +73,8 @@ void Form3::PushButton2_Click() {
       bool changed = false;
       QString replaced;
       // Steps 108 to 116: find the first occurrence of the find text in line i.
-      trap.run(108, [&] { replaced = replaceFirstOccurrence(script_.text(i - 1), Text1->text(), Text2->text(), &changed); });
+      trap.run(108,
+               [&] { replaced = replaceFirstOccurrence(script_.text(i - 1), Text1->text(), Text2->text(), &changed); });
       if (changed) trap.run(120, [&] { script_.setText(i - 1, 0, replaced); });
       if (start == shell::StepTrap::LoopStart::kOnce) break;
     } while (trap.advance(122, [&] { return ++i <= n; }));

@@ -29,7 +29,8 @@ Form5::Form5(const QString& programFolder, QWidget* owner) : QDialog(owner) {
   placeTwips(PushButton5, 120, 120, 7800, 405);
   ListView1 = new QTableView(this);
   placeTwips(ListView1, 120, 630, 7800, 7605);
-  ListView1->setToolTip(QStringLiteral("Click item to edit it. Move | line to right and out of window to reveal full names."));
+  ListView1->setToolTip(
+      QStringLiteral("Click item to edit it. Move | line to right and out of window to reveal full names."));
   ListView1->setShowGrid(true);
   ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListView1->setSelectionMode(QAbstractItemView::SingleSelection);

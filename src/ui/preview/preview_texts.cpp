@@ -29,7 +29,8 @@ QString errorMailLink(const QString& errorText) {
 }
 
 namespace {
-const QString kPasteHint = QStringLiteral("Click a text area where you normally type and press Ctrl+V to paste the clipboard.");
+const QString kPasteHint =
+    QStringLiteral("Click a text area where you normally type and press Ctrl+V to paste the clipboard.");
 }
 
 QString sqlCopiedMessage() { return QStringLiteral("Results have been copied to the clipboard.\r\r") + kPasteHint; }

@@ -10,7 +10,9 @@
 namespace qv::ui {
 
 namespace {
-[[noreturn]] void objectNotSet() { throw ado::Error(91, QStringLiteral("Object variable or With block variable not set")); }
+[[noreturn]] void objectNotSet() {
+  throw ado::Error(91, QStringLiteral("Object variable or With block variable not set"));
+}
 }  // namespace
 
 PreviewWindows::PreviewWindows(PreviewEnvironment environment) : env_(std::move(environment)) {}

@@ -26,10 +26,10 @@ class Form2;
 class Form5;
 
 struct PreviewEnvironment {
-  QWidget* owner = nullptr;                  // the main window
-  engine::PreviewFlags* flags = nullptr;     // SQLFormOK and StopAfterTable
+  QWidget* owner = nullptr;                            // the main window
+  engine::PreviewFlags* flags = nullptr;               // SQLFormOK and StopAfterTable
   std::function<ado::Connection*()> accessConnection;  // access_conn of the main window
-  QString programFolder;                     // where HAND-M.CUR may lie
+  QString programFolder;                               // where HAND-M.CUR may lie
 };
 
 class PreviewWindows {

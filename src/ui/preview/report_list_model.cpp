@@ -5,7 +5,8 @@
 
 namespace qv::ui {
 
-ReportListModel::ReportListModel(bool checkable, QObject* parent) : QAbstractTableModel(parent), checkable_(checkable) {}
+ReportListModel::ReportListModel(bool checkable, QObject* parent)
+    : QAbstractTableModel(parent), checkable_(checkable) {}
 
 void ReportListModel::addColumn(const QString& heading) {
   const int column = columnCount();
@@ -85,9 +86,9 @@ void ReportListModel::notePublish() {
 void ReportListModel::append(const QString& text, const QStringList& subItems) {
   notePublish();
   for (size_t c = 0; c < columns_.size(); ++c) {
-    const QString& cell = c == 0 ? text
+    const QString& cell = c == 0                                            ? text
                           : static_cast<qsizetype>(c - 1) < subItems.size() ? subItems.at(static_cast<qsizetype>(c - 1))
-                                                                             : QString();
+                                                                            : QString();
     const QByteArray utf8 = cell.toUtf8();
     columns_[c].append(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
   }
@@ -109,9 +110,7 @@ const Utf8TextStore& ReportListModel::column(int column) const {
   return columns_[static_cast<size_t>(column)];
 }
 
-QString ReportListModel::text(int row, int column) const {
-  return QString::fromStdString(utf8(row, column));
-}
+QString ReportListModel::text(int row, int column) const { return QString::fromStdString(utf8(row, column)); }
 
 std::string ReportListModel::utf8(int row, int column) const {
   requireRow(row);
@@ -122,7 +121,8 @@ void ReportListModel::setText(int row, int column, const QString& value) {
   requireRow(row);
   if (column < 0 || static_cast<size_t>(column) >= columns_.size()) throw std::out_of_range("column out of range");
   const QByteArray utf8 = value.toUtf8();
-  columns_[static_cast<size_t>(column)].set(static_cast<size_t>(row), std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+  columns_[static_cast<size_t>(column)].set(static_cast<size_t>(row),
+                                            std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
   if (row >= published_) return;
   const QModelIndex at = index(row, column);
   emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});

@@ -12,6 +12,8 @@ inline void placeTwips(QWidget* widget, int left, int top, int width, int height
   widget->setGeometry(twips(left), twips(top), twips(width), twips(height));
 }
 
-inline void setClientTwips(QWidget* window, int width, int height) { window->setFixedSize(twips(width), twips(height)); }
+inline void setClientTwips(QWidget* window, int width, int height) {
+  window->setFixedSize(twips(width), twips(height));
+}
 
 }  // namespace qv::ui

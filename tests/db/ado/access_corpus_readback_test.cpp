@@ -40,7 +40,8 @@ QJsonValue expected(const sql::Literal& lit, const jet::ColumnDef& column, std::
     case jet::Value::Kind::kDecimal: return QJsonValue(QString::fromStdString(v.s));
     case jet::Value::Kind::kText: return QJsonValue(QString::fromUtf8(v.s.data(), static_cast<qsizetype>(v.s.size())));
     case jet::Value::Kind::kBinary:
-      return QJsonObject{{"hex", QString::fromLatin1(QByteArray(v.s.data(), static_cast<qsizetype>(v.s.size())).toHex())}};
+      return QJsonObject{
+          {"hex", QString::fromLatin1(QByteArray(v.s.data(), static_cast<qsizetype>(v.s.size())).toHex())}};
     default: return QJsonValue(QStringLiteral("unexpected kind"));
   }
 }
@@ -98,7 +99,8 @@ TEST(AccessCorpus, GeneratedStatementsExecuteAndReadBack) {
 
     // Read back through mdb-reader and compare with the literals.
     std::string json;
-    ASSERT_EQ(test::runCommand("node '" + test::nodeToolsDir() + "/mdb_dump.mjs' '" + target + "' 2>&1", &json), 0) << json;
+    ASSERT_EQ(test::runCommand("node '" + test::nodeToolsDir() + "/mdb_dump.mjs' '" + target + "' 2>&1", &json), 0)
+        << json;
     const QJsonObject data = QJsonDocument::fromJson(QByteArray::fromStdString(json)).object()["data"].toObject();
     for (const TableScript& s : scripts) {
       SCOPED_TRACE(s.table.toStdString());
@@ -117,7 +119,8 @@ TEST(AccessCorpus, GeneratedStatementsExecuteAndReadBack) {
         ASSERT_EQ(row.size(), static_cast<qsizetype>(insert.values.size()));
         for (size_t c = 0; c < insert.values.size(); ++c) {
           const QJsonValue want = expected(insert.values[c], create.columns[c].def, sqlText);
-          EXPECT_EQ(row[static_cast<qsizetype>(c)], want) << "row " << r << " column " << c << " of " << text.left(200).toStdString();
+          EXPECT_EQ(row[static_cast<qsizetype>(c)], want)
+              << "row " << r << " column " << c << " of " << text.left(200).toStdString();
           ++values;
         }
       }

@@ -39,7 +39,8 @@ TEST(AccessCorpus, GeneratedStatementsPassTheFrontEnd) {
       TableScript s;
       std::string why;
       if (!buildScript(*paradox, name, s, why)) {
-        std::printf("  (%s/%s: the Paradox table is not readable: %s)\n", folder.c_str(), name.toStdString().c_str(), why.c_str());
+        std::printf("  (%s/%s: the Paradox table is not readable: %s)\n", folder.c_str(), name.toStdString().c_str(),
+                    why.c_str());
         continue;
       }
       ++tables;

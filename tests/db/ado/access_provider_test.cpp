@@ -39,7 +39,10 @@ class AccessProviderSession : public ::testing::Test {
     return provider->open(cs, mode);
   }
 
-  QString jetString() const { return QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") + QString::fromStdString(file) + QStringLiteral(";JET OLEDB:Database Password="); }
+  QString jetString() const {
+    return QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") + QString::fromStdString(file) +
+           QStringLiteral(";JET OLEDB:Database Password=");
+  }
 
   test::TempDir dir;
   std::string file = dir.file("shop db.mdb");
@@ -51,11 +54,13 @@ class AccessProviderSession : public ::testing::Test {
 };
 
 TEST_F(AccessProviderSession, TakesTheTwoProviderStrings) {
-  for (const char* p : {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=x", "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=x",
-                        "provider=microsoft.jet.oledb.4.0", " Provider = MICROSOFT.ACE.OLEDB.12.0 ;"}) {
+  for (const char* p :
+       {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=x", "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=x",
+        "provider=microsoft.jet.oledb.4.0", " Provider = MICROSOFT.ACE.OLEDB.12.0 ;"}) {
     EXPECT_TRUE(provider->accepts(ConnectionString(QString::fromLatin1(p)))) << p;
   }
-  for (const char* p : {"Provider=Microsoft.Jet.OLEDB.3.51", "Driver={Microsoft Paradox Driver (*.db )};Dbq=/x", "Data Source=x.mdb"}) {
+  for (const char* p :
+       {"Provider=Microsoft.Jet.OLEDB.3.51", "Driver={Microsoft Paradox Driver (*.db )};Dbq=/x", "Data Source=x.mdb"}) {
     EXPECT_FALSE(provider->accepts(ConnectionString(QString::fromLatin1(p)))) << p;
   }
 }
@@ -73,7 +78,8 @@ TEST_F(AccessProviderSession, OpensTheFileAsWrittenWithItsPassword) {
   EXPECT_EQ(openedOptions.password, "");
   EXPECT_TRUE(openedOptions.readOnly);
 
-  EXPECT_EQ(accessPassword(QStringLiteral("Provider=x;JET OLEDB:Database Password=a;b;Mode=Share Deny None")), QStringLiteral("a;b"));
+  EXPECT_EQ(accessPassword(QStringLiteral("Provider=x;JET OLEDB:Database Password=a;b;Mode=Share Deny None")),
+            QStringLiteral("a;b"));
   EXPECT_EQ(accessPassword(QStringLiteral("Provider=x;jet oledb:database password = p w ;")), QStringLiteral(" p w ;"));
   EXPECT_EQ(accessPassword(QStringLiteral("Provider=x;Data Source=y")), QString());
 
@@ -85,7 +91,8 @@ TEST_F(AccessProviderSession, OpensTheFileAsWrittenWithItsPassword) {
     EXPECT_EQ(e.number(), kErrNotFound);
     EXPECT_EQ(e.description(), QStringLiteral("Could not find file '%1 '.").arg(QString::fromStdString(file)));
   }
-  EXPECT_THROW(open(QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=;JET OLEDB:Database Password=")), Error);
+  EXPECT_THROW(open(QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=;JET OLEDB:Database Password=")),
+               Error);
 }
 
 TEST_F(AccessProviderSession, ExecutesStatementsAndReportsSqlErrors) {
@@ -135,10 +142,11 @@ TEST_F(AccessProviderSession, SchemaRowsNameEveryKindOfTable) {
   Recordset rs(std::move(cursor));
   QStringList seen;
   for (; !rs.eof(); rs.MoveNext()) {
-    seen << rs.Fields()(QStringLiteral("TABLE_TYPE")).Value().asText() + u':' + rs.Fields()(QStringLiteral("TABLE_NAME")).Value().asText();
+    seen << rs.Fields()(QStringLiteral("TABLE_TYPE")).Value().asText() + u':' +
+                rs.Fields()(QStringLiteral("TABLE_NAME")).Value().asText();
   }
-  EXPECT_EQ(seen, (QStringList{"ACCESS TABLE:MSysAccessStorage", "LINK:Remote", "PASS-THROUGH:Server", "SYSTEM TABLE:MSysObjects",
-                               "TABLE:A", "TABLE:b", "VIEW:Cheap items"}));
+  EXPECT_EQ(seen, (QStringList{"ACCESS TABLE:MSysAccessStorage", "LINK:Remote", "PASS-THROUGH:Server",
+                               "SYSTEM TABLE:MSysObjects", "TABLE:A", "TABLE:b", "VIEW:Cheap items"}));
   EXPECT_THROW(s->openSchema(4), Error);
 }
 
@@ -153,9 +161,10 @@ namespace {
 class AccessProviderOpen : public ::testing::Test {
  protected:
   std::unique_ptr<Session> open(const std::string& file, int mode) {
-    return provider->open(ConnectionString(QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") +
-                                           QString::fromStdString(file) + QStringLiteral(";JET OLEDB:Database Password=")),
-                          mode);
+    return provider->open(
+        ConnectionString(QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                         QString::fromStdString(file) + QStringLiteral(";JET OLEDB:Database Password=")),
+        mode);
   }
   // The description of the failed open for writing; empty when it opened.
   std::string refusal(const std::string& file) {
@@ -174,7 +183,8 @@ class AccessProviderOpen : public ::testing::Test {
 TEST_F(AccessProviderOpen, ADatabaseHeldByAnotherWriterIsRefusedForWriting) {
   const std::string file = dir.file("held.mdb");
   auto writer = jet::createDatabase(file, jet::Format::kJet4);
-  EXPECT_EQ(refusal(file), "'" + file + "' is open in another program; it cannot be changed until that program closes it");
+  EXPECT_EQ(refusal(file),
+            "'" + file + "' is open in another program; it cannot be changed until that program closes it");
   EXPECT_NO_THROW(open(file, adModeRead)->close());
   EXPECT_NO_THROW(open(file, adModeUnknown)->close());
   writer->close();
@@ -185,7 +195,8 @@ TEST_F(AccessProviderOpen, AnAccess97DatabaseIsRefusedForWritingWithTheReason) {
   QV_REQUIRE_TESTDATA();
   const std::string file = dir.file("old.mdb");
   std::filesystem::copy_file(test::testdataDir() + "/access/jackcess/V1997/testV1997.mdb", file);
-  EXPECT_EQ(refusal(file), "'" + file + "' is an Access 97 (Jet 3) database, which this program reads but does not change" +
+  EXPECT_EQ(refusal(file), "'" + file +
+                               "' is an Access 97 (Jet 3) database, which this program reads but does not change" +
                                jet::kJet3Reason);
   EXPECT_NO_THROW(open(file, adModeRead)->close());
 }

@@ -20,8 +20,7 @@ TEST(BuiltinDrivers, RefuseTheInMemoryProviderUntilATestInstallsIt) {
     FAIL() << "the programs' drivers opened Provider=Memory";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrProviderNotFound);
-    EXPECT_EQ(e.description(),
-              QStringLiteral("Provider cannot be found. It may not be properly installed. (Memory)"));
+    EXPECT_EQ(e.description(), QStringLiteral("Provider cannot be found. It may not be properly installed. (Memory)"));
   }
 
   installMemoryDriver();

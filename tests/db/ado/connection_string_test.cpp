@@ -6,14 +6,16 @@ namespace qv::ado {
 namespace {
 
 TEST(ConnectionString, KeysIgnoreCaseValuesStayAsWritten) {
-  ConnectionString cs(QStringLiteral(
-      "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=/d/a b/;Dbq=/d/a b/;CollatingSequence=ASCII;"));
+  ConnectionString cs(
+      QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=/d/a "
+                     "b/;Dbq=/d/a b/;CollatingSequence=ASCII;"));
   EXPECT_EQ(cs.value(QStringLiteral("driver")), QStringLiteral("{Microsoft Paradox Driver (*.db )}"));
   EXPECT_EQ(cs.value(QStringLiteral("DBQ")), QStringLiteral("/d/a b/"));
   EXPECT_EQ(cs.value(QStringLiteral("Fil")), QStringLiteral("Paradox 5.X"));
   EXPECT_FALSE(cs.value(QStringLiteral("Password")).has_value());
 
-  ConnectionString access(QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source= /x/y.mdb ;JET OLEDB:Database Password="));
+  ConnectionString access(
+      QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source= /x/y.mdb ;JET OLEDB:Database Password="));
   EXPECT_EQ(access.value(QStringLiteral("provider")), QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
   EXPECT_EQ(access.value(QStringLiteral("data source")), QStringLiteral(" /x/y.mdb "));
   EXPECT_EQ(access.value(QStringLiteral("Jet OLEDB:Database Password")), QString(""));

@@ -20,15 +20,14 @@ TEST(OemCodePage, EachLanguageHasItsDosCodePage) {
     const char* locale;
     unsigned codePage;
   };
-  for (const Case& c : {Case{"ru_RU", 866}, Case{"uk_UA", 866}, Case{"bg_BG", 866}, Case{"kk_KZ", 866},
-                        Case{"de_DE", 850}, Case{"fr_FR", 850}, Case{"es_ES", 850}, Case{"pt_BR", 850},
-                        Case{"sv_SE", 850}, Case{"nl_NL", 850}, Case{"en_US", 437}, Case{"en_GB", 850},
-                        Case{"en_AU", 850}, Case{"cs_CZ", 852}, Case{"pl_PL", 852}, Case{"hu_HU", 852},
-                        Case{"sr_RS", 855}, Case{"sr_Latn_RS", 852}, Case{"tr_TR", 857}, Case{"az_Latn_AZ", 857},
-                        Case{"el_GR", 737}, Case{"lt_LT", 775}, Case{"he_IL", 862}, Case{"ar_EG", 720},
-                        Case{"th_TH", 874}, Case{"vi_VN", 1258}, Case{"ja_JP", 932}, Case{"ko_KR", 949},
-                        Case{"zh_CN", 936}, Case{"zh_TW", 950}, Case{"zh_HK", 950}, Case{"hi_IN", 0},
-                        Case{"ka_GE", 0}}) {
+  for (const Case& c :
+       {Case{"ru_RU", 866},  Case{"uk_UA", 866}, Case{"bg_BG", 866},      Case{"kk_KZ", 866}, Case{"de_DE", 850},
+        Case{"fr_FR", 850},  Case{"es_ES", 850}, Case{"pt_BR", 850},      Case{"sv_SE", 850}, Case{"nl_NL", 850},
+        Case{"en_US", 437},  Case{"en_GB", 850}, Case{"en_AU", 850},      Case{"cs_CZ", 852}, Case{"pl_PL", 852},
+        Case{"hu_HU", 852},  Case{"sr_RS", 855}, Case{"sr_Latn_RS", 852}, Case{"tr_TR", 857}, Case{"az_Latn_AZ", 857},
+        Case{"el_GR", 737},  Case{"lt_LT", 775}, Case{"he_IL", 862},      Case{"ar_EG", 720}, Case{"th_TH", 874},
+        Case{"vi_VN", 1258}, Case{"ja_JP", 932}, Case{"ko_KR", 949},      Case{"zh_CN", 936}, Case{"zh_TW", 950},
+        Case{"zh_HK", 950},  Case{"hi_IN", 0},   Case{"ka_GE", 0}}) {
     EXPECT_EQ(oemCodePage(QLocale(QString::fromLatin1(c.locale))), c.codePage) << c.locale;
   }
   EXPECT_EQ(oemCodePage(QLocale::c()), 0u);
@@ -37,7 +36,9 @@ TEST(OemCodePage, EachLanguageHasItsDosCodePage) {
 // The locale the application runs in, for the length of a test.
 class ScopedLocale {
  public:
-  explicit ScopedLocale(const char* name) : saved_(QLocale()) { QLocale::setDefault(QLocale(QString::fromLatin1(name))); }
+  explicit ScopedLocale(const char* name) : saved_(QLocale()) {
+    QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+  }
   ~ScopedLocale() { QLocale::setDefault(saved_); }
 
  private:
@@ -72,7 +73,8 @@ TEST(ParadoxDriverCodePage, TableWithoutCodePageFollowsTheLocaleAndCodePageOverr
     ScopedLocale us("en_US");
     EXPECT_EQ(fieldNamesOf(folderString("celebithil-Rparadox"), QStringLiteral("OF")).value(0),
               QStringLiteral("ê¡óÑ¡Γáα¡δ⌐ ¡«¼Ñα"));
-    EXPECT_EQ(fieldNamesOf(folderString("celebithil-Rparadox", QStringLiteral("CodePage=866;")), QStringLiteral("OF")).value(0),
+    EXPECT_EQ(fieldNamesOf(folderString("celebithil-Rparadox", QStringLiteral("CodePage=866;")), QStringLiteral("OF"))
+                  .value(0),
               cyrillic);
     // A table that names its code page keeps it: TypSammlung is 1252.
     EXPECT_EQ(fieldNamesOf(folderString("celebithil-Rparadox"), QStringLiteral("TYPSAMMLUNG")).value(2),
@@ -81,7 +83,8 @@ TEST(ParadoxDriverCodePage, TableWithoutCodePageFollowsTheLocaleAndCodePageOverr
   {
     ScopedLocale german("de_DE");
     EXPECT_EQ(fieldNamesOf(folderString("celebithil-Rparadox"), QStringLiteral("OF")).value(0),
-              QStringLiteral("ê¡óÑ¡ÔáÓ¡Ù® ¡«¼ÑÓ")) << "read in 850";
+              QStringLiteral("ê¡óÑ¡ÔáÓ¡Ù® ¡«¼ÑÓ"))
+        << "read in 850";
   }
 }
 

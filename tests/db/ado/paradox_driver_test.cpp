@@ -39,8 +39,9 @@ TEST(ParadoxDriver, OpensTablesOfTheRunsConnectionStringWithTheirAdoTypes) {
   Recordset rs;
   rs.Open(QStringLiteral("SELECT * FROM [TYPSAMMLUNG]"), *conn, adOpenStatic, adLockOptimistic);
   EXPECT_EQ(rs.recordcount(), 5);
-  const int expected[] = {adVarChar, adDouble, adDouble, adSmallInt, adInteger, adDouble, adDBDate, adDBTimeStamp,
-                          adDBTimeStamp, adLongVarChar, adBoolean, adInteger, adLongVarBinary, adBinary};
+  const int expected[] = {adVarChar, adDouble,  adDouble,        adSmallInt,    adInteger,
+                          adDouble,  adDBDate,  adDBTimeStamp,   adDBTimeStamp, adLongVarChar,
+                          adBoolean, adInteger, adLongVarBinary, adBinary};
   ASSERT_EQ(rs.Fields().Count(), 14);
   for (int i = 0; i < 14; ++i) EXPECT_EQ(rs.Fields()(i).Type(), expected[i]) << i;
   EXPECT_EQ(rs.Fields()(2).name(), QStringLiteral("W\u00e4hrung"));
@@ -72,7 +73,8 @@ TEST(ParadoxDriver, FindsTablesWithoutRegardToCaseAndInSubFolders) {
   fs::create_directories(root / "sub" / "deeper");
   fs::copy_file(test::testdataDir() + "/paradox/leonhad-paradoxdriver/fields/memo.db", root / "Memo.DB");
   fs::copy_file(test::testdataDir() + "/paradox/leonhad-paradoxdriver/fields/memo.mb", root / "MEMO.mb");
-  fs::copy_file(test::testdataDir() + "/paradox/leonhad-paradoxdriver/db/CONTACTS.DB", root / "sub" / "deeper" / "contacts.db");
+  fs::copy_file(test::testdataDir() + "/paradox/leonhad-paradoxdriver/db/CONTACTS.DB",
+                root / "sub" / "deeper" / "contacts.db");
   fs::copy_file(test::testdataDir() + "/paradox/leonhad-paradoxdriver/fields/long.db", root / "sub" / "old.dbase.db");
   auto conn = openFolder(QString::fromStdString(dir.path()));
   Recordset memo;
@@ -99,10 +101,14 @@ TEST(ParadoxDriver, FindsTablesWithoutRegardToCaseAndInSubFolders) {
 
 TEST(ParadoxDriver, AcceptsOnlyItsDriverNameInAnyCase) {
   auto driver = makeParadoxDriver();
-  EXPECT_TRUE(driver->accepts(ConnectionString(QStringLiteral("DRIVER={microsoft paradox driver (*.DB )};Dbq=/tmp\\;"))));
+  EXPECT_TRUE(
+      driver->accepts(ConnectionString(QStringLiteral("DRIVER={microsoft paradox driver (*.DB )};Dbq=/tmp\\;"))));
   EXPECT_FALSE(driver->accepts(ConnectionString(QStringLiteral("Driver={Microsoft Access Driver (*.mdb)};Dbq=/tmp"))));
   EXPECT_FALSE(driver->accepts(ConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb"))));
-  EXPECT_THROW(driver->open(ConnectionString(QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};Dbq=/no/such/folder\\;")), 0), Error);
+  EXPECT_THROW(
+      driver->open(ConnectionString(QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};Dbq=/no/such/folder\\;")),
+                   0),
+      Error);
 }
 
 TEST(ParadoxDriver, DamagedTablesFailWithTheirFileName) {

@@ -19,7 +19,8 @@ class RecordsetRead : public ::testing::Test {
     t.rows = {{Value::integer(1), Value::text(QStringLiteral("a"))}, {Value::integer(2), Value::null()}};
     memoryStore(QStringLiteral("s")).tables.push_back(t);
     memoryStore(QStringLiteral("s")).tables.push_back({QStringLiteral("Empty"), QStringLiteral("TABLE"), t.fields, {}});
-    memoryStore(QStringLiteral("s")).tables.push_back({QStringLiteral("MSysObjects"), QStringLiteral("SYSTEM TABLE"), {}, {}});
+    memoryStore(QStringLiteral("s"))
+        .tables.push_back({QStringLiteral("MSysObjects"), QStringLiteral("SYSTEM TABLE"), {}, {}});
     installMemoryDriver();
     conn = Connection::Create();
     conn->setCursorLocation(adUseClient);

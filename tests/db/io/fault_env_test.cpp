@@ -19,7 +19,11 @@ TEST(FaultEnv, FailsExactlyTheArmedWriteInEachWay) {
   test::TempDir dir;
   FaultEnv env(posixEnv());
   const std::string path = dir.file("a.bin");
-  struct Case { Fault fault; int number; std::string expected; };
+  struct Case {
+    Fault fault;
+    int number;
+    std::string expected;
+  };
   for (const Case& c : {Case{Fault::kDiskFull, kErrDiskFull, "1111"}, Case{Fault::kIoError, kErrIo, "1111"},
                         Case{Fault::kShortWrite, kErrDiskFull, "111122"}}) {
     env.arm(2, c.fault);

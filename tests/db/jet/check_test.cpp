@@ -27,10 +27,12 @@ TEST(JetCheck, OurDatabasesAreConsistentAfterEveryChange) {
     auto db = createDatabase(path, f);
     EXPECT_EQ(joinedLines(checkDatabase(path)), "");
     for (int k = 0; k < 5; ++k) {
-      Table& t = db->createTable("T" + std::to_string(k), {column("A", ColumnType::kLong), column("M", ColumnType::kMemo),
-                                                            column("O", ColumnType::kOle)});
+      Table& t = db->createTable(
+          "T" + std::to_string(k),
+          {column("A", ColumnType::kLong), column("M", ColumnType::kMemo), column("O", ColumnType::kOle)});
       for (int i = 0; i < 700; ++i)
-        t.insert(std::vector<Value>{Value::integer(i), Value::text(std::string(static_cast<size_t>(i * 13 % 9000), 'x')),
+        t.insert(std::vector<Value>{Value::integer(i),
+                                    Value::text(std::string(static_cast<size_t>(i * 13 % 9000), 'x')),
                                     Value::binary(std::string(static_cast<size_t>(i % 80), 'y'))});
     }
     db->dropTable("T2");
@@ -93,7 +95,8 @@ TEST(JetCheck, FindsDamagedIndexEntries) {
   {
     auto db = createDatabase(path, Format::kJet4);
     for (int i = 0; i < 200; ++i)
-      db->createTable(std::to_string(i * 7919 % 1000) + " Tabelle mit einem langen Namen", {column("A", ColumnType::kLong)});
+      db->createTable(std::to_string(i * 7919 % 1000) + " Tabelle mit einem langen Namen",
+                      {column("A", ColumnType::kLong)});
     auto& objects = dynamic_cast<TableImpl&>(*db->table("MSysObjects"));
     ASSERT_EQ(objects.def().realIndexes.size(), 2u);
     nameRoot = objects.def().realIndexes[0].firstPage;  // (ParentId, Name): a tree by now

@@ -20,14 +20,16 @@ bool officeEncrypted(const std::string& f) {
   for (const char* name : {"db-nonstandard.accdb", "db2007-enc.accdb", "db2007-oldenc.accdb", "db2013-enc.accdb",
                            "ASampleDatabase-protected.accdb", "office-agile-4.2.accdb", "office-agile-4.4.accdb",
                            "northwind.accdb", "password-protected.accdb"})
-    if (f.size() >= std::string(name).size() && f.compare(f.size() - std::string(name).size(), std::string::npos, name) == 0)
+    if (f.size() >= std::string(name).size() &&
+        f.compare(f.size() - std::string(name).size(), std::string::npos, name) == 0)
       return true;
   return false;
 }
 
 // Files mdb-reader itself cannot read (complex and unsupported column types).
 bool mdbReaderFails(const std::string& f) {
-  return f.find("complexDataTestV20") != std::string::npos || f.find("unsupportedFieldsTestV2007") != std::string::npos ||
+  return f.find("complexDataTestV20") != std::string::npos ||
+         f.find("unsupportedFieldsTestV2007") != std::string::npos ||
          f.find("ucanaccess/complex.accdb") != std::string::npos;
 }
 
@@ -82,7 +84,8 @@ TEST(JetCorpus, EveryDatabaseReadsLikeMdbReaderAndMdbtools) {
       Table* table = db->table(t);
       ASSERT_NE(table, nullptr) << t;
       bool plain = std::all_of(table->columns().begin(), table->columns().end(), [](const ColumnDef& c) {
-        return static_cast<uint8_t>(c.type) <= 0x10 && static_cast<uint8_t>(c.type) != 0x0D && static_cast<uint8_t>(c.type) != 0x0E;
+        return static_cast<uint8_t>(c.type) <= 0x10 && static_cast<uint8_t>(c.type) != 0x0D &&
+               static_cast<uint8_t>(c.type) != 0x0E;
       });
       if (plain) readable.push_back(t);
     }

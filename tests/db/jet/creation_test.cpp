@@ -35,7 +35,12 @@ TEST(JetCreation, AFaultAtAnyWriteLeavesNothingOrAWholeDatabase) {
   env.setWriteUnit(4096);
   // A full disk and an I/O error take the same way (nothing written); an encrypted
   // database is slow to make (its key derivation), so it gets the short write only.
-  struct Kind { Format format; const char* name; const char* password; std::vector<io::Fault> faults; };
+  struct Kind {
+    Format format;
+    const char* name;
+    const char* password;
+    std::vector<io::Fault> faults;
+  };
   const std::vector<io::Fault> all = {io::Fault::kIoError, io::Fault::kShortWrite, io::Fault::kCrash};
   int trials = 0, whole = 0;
   for (const Kind& kind : {Kind{Format::kJet4, "n.mdb", "", all}, Kind{Format::kAce12, "n.accdb", "", all},
@@ -59,7 +64,8 @@ TEST(JetCreation, AFaultAtAnyWriteLeavesNothingOrAWholeDatabase) {
           if (fault == io::Fault::kCrash) db.reset();  // the "dead" process writes nothing more
           else db->close();
         } catch (const DbError& e) {
-          EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << "the message names the database: " << e.what();
+          EXPECT_NE(std::string(e.what()).find(path), std::string::npos)
+              << "the message names the database: " << e.what();
           EXPECT_EQ(std::string(e.what()).find(".new"), std::string::npos) << e.what();
         }
         fired = env.fired();

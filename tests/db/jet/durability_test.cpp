@@ -42,12 +42,14 @@ int64_t countRows(const std::string& path) {
 // Only a row count one behind may be left (an insert cut short between its row and its
 // count); nothing else.
 void expectCheckedClean(const std::string& path) {
-  for (const std::string& p : checkDatabase(path)) EXPECT_NE(p.find("rows, but its definition counts"), std::string::npos) << p;
+  for (const std::string& p : checkDatabase(path))
+    EXPECT_NE(p.find("rows, but its definition counts"), std::string::npos) << p;
 }
 
 void makeDatabase(const std::string& path) {
   auto db = createDatabase(path, Format::kJet4);
-  db->createTable("T", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 30), column("M", ColumnType::kMemo)});
+  db->createTable("T",
+                  {column("N", ColumnType::kLong), column("S", ColumnType::kText, 30), column("M", ColumnType::kMemo)});
   db->close();
 }
 
@@ -68,7 +70,8 @@ void faultAtEveryWrite(const Inserts& how) {
   env.setWriteUnit(4096);
   for (io::Fault fault : how.faults) {
     for (uint64_t at = 1; at < how.lastWrite; at += how.step) {
-      std::string path = dir.file(how.prefix + std::to_string(static_cast<int>(fault)) + "_" + std::to_string(at) + ".mdb");
+      std::string path =
+          dir.file(how.prefix + std::to_string(static_cast<int>(fault)) + "_" + std::to_string(at) + ".mdb");
       makeDatabase(path);
       OpenOptions options;
       options.env = &env;
@@ -120,7 +123,8 @@ void faultAtEveryWrite(const Inserts& how) {
 }
 
 TEST(JetDurability, EveryFaultAtEveryWriteLeavesAnOpenableFile) {
-  faultAtEveryWrite({"f", 1, 60, {io::Fault::kCrash, io::Fault::kDiskFull, io::Fault::kShortWrite, io::Fault::kIoError}, 400, 7});
+  faultAtEveryWrite(
+      {"f", 1, 60, {io::Fault::kCrash, io::Fault::kDiskFull, io::Fault::kShortWrite, io::Fault::kIoError}, 400, 7});
 }
 
 TEST(JetDurability, RunsOfRowsSurviveEveryFaultAtEveryWrite) {
@@ -144,20 +148,23 @@ TEST(JetDurability, CreatingOrDroppingATableIsWholeOrAbsentAfterAFaultAtAnyWrite
     std::vector<bool> drops;
     uint64_t step;
   };
-  for (const Kind& kind :
-       {Kind{"", {io::Fault::kCrash, io::Fault::kDiskFull, io::Fault::kShortWrite, io::Fault::kIoError}, {false, true}, 1},
-        Kind{"Geheim", {io::Fault::kCrash}, {false}, 2}}) {
+  for (const Kind& kind : {Kind{"",
+                                {io::Fault::kCrash, io::Fault::kDiskFull, io::Fault::kShortWrite, io::Fault::kIoError},
+                                {false, true},
+                                1},
+                           Kind{"Geheim", {io::Fault::kCrash}, {false}, 2}}) {
     OpenOptions plain;
     plain.password = kind.password;
     for (const bool dropping : kind.drops) {
       for (io::Fault fault : kind.faults) {
         for (uint64_t at = 1; at < 200; at += kind.step) {
-          std::string path = dir.file(std::string(dropping ? "drop" : "create") + std::to_string(static_cast<int>(fault)) +
-                                      "_" + std::to_string(at) + (*kind.password ? ".accdb" : ".mdb"));
+          std::string path =
+              dir.file(std::string(dropping ? "drop" : "create") + std::to_string(static_cast<int>(fault)) + "_" +
+                       std::to_string(at) + (*kind.password ? ".accdb" : ".mdb"));
           {
             auto db = createDatabase(path, *kind.password ? Format::kAce14 : Format::kJet4, plain);
-            Table& t = db->createTable(
-                "T", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 30), column("M", ColumnType::kMemo)});
+            Table& t = db->createTable("T", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 30),
+                                             column("M", ColumnType::kMemo)});
             std::vector<Value> rows;
             for (int i = 0; i < 30; ++i) {
               std::vector<Value> row = rowOf(i);

@@ -28,7 +28,8 @@ using crypto::Bytes;
 
 Bytes hex(const std::string& h) {
   Bytes out;
-  for (size_t i = 0; i + 1 < h.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i + 1 < h.size(); i += 2)
+    out.push_back(static_cast<uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
   return out;
 }
 
@@ -163,8 +164,8 @@ TEST(JetEncrypted, CorpusOpensOnlyWithItsPassword) {
 // A table with short and long texts (long values span pages of their own), numbers,
 // dates and NULLs.
 void addTable(Database& db, const std::string& name, int rows) {
-  std::vector<ColumnDef> cols = {column("Nr", ColumnType::kLong), column("Name", ColumnType::kText, 60),
-                                 column("Notiz", ColumnType::kMemo), column("Betrag", ColumnType::kCurrency),
+  std::vector<ColumnDef> cols = {column("Nr", ColumnType::kLong),       column("Name", ColumnType::kText, 60),
+                                 column("Notiz", ColumnType::kMemo),    column("Betrag", ColumnType::kCurrency),
                                  column("Wann", ColumnType::kDateTime), column("Daten", ColumnType::kOle)};
   cols[0].autoIncrement = true;
   Table& t = db.createTable(name, cols);

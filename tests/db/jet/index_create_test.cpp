@@ -29,7 +29,8 @@ std::string joined(const std::vector<std::string>& v) {
   return out;
 }
 
-IndexDef index(const std::string& name, std::vector<IndexDef::Column> columns, bool primaryKey = false, bool unique = false) {
+IndexDef index(const std::string& name, std::vector<IndexDef::Column> columns, bool primaryKey = false,
+               bool unique = false) {
   IndexDef d;
   d.name = name;
   d.columns = std::move(columns);
@@ -58,7 +59,9 @@ std::vector<uint32_t> leafOrder(DatabaseImpl& db, const RealIndex& ri) {
   while (page != 0) {
     auto p = readIndexPage(pager.read(page), pager.layout());
     if (!p) break;
-    for (const auto& e : p->entries) out.push_back((uint32_t{e[e.size() - 4]} << 16 | uint32_t{e[e.size() - 3]} << 8 | e[e.size() - 2]) << 8 | e.back());
+    for (const auto& e : p->entries)
+      out.push_back((uint32_t{e[e.size() - 4]} << 16 | uint32_t{e[e.size() - 3]} << 8 | e[e.size() - 2]) << 8 |
+                    e.back());
     page = p->next;
   }
   return out;
@@ -70,9 +73,10 @@ TEST(JetIndexCreate, IndexesGivenWithATableAreKeptAndRefuseWhatBreaksThem) {
     const std::string path = dir.file(format == Format::kJet4 ? "k.mdb" : "k.accdb");
     {
       auto db = createDatabase(path, format);
-      Table& t = db->createIndexedTable("People", kColumns,
-                                        {index("PrimaryKey", {{"Id", true}}, true), index("Name", {{"Name", true}}, false, true),
-                                         index("Amount", {{"Amount", false}})});
+      Table& t =
+          db->createIndexedTable("People", kColumns,
+                                 {index("PrimaryKey", {{"Id", true}}, true),
+                                  index("Name", {{"Name", true}}, false, true), index("Amount", {{"Amount", false}})});
       t.insert(row(1, "Anna", 3.5));
       t.insert(row(2, "Bert", -1));
       std::vector<Value> many;
@@ -169,12 +173,13 @@ TEST(JetIndexCreate, ARunOfRowsIndexesAsRowsAddedOneByOne) {
     auto db = createDatabase(path, Format::kJet4);
     IndexDef amount = index("Amount", {{"Amount", false}});
     amount.ignoreNulls = true;
-    Table& t = db->createIndexedTable("People", kColumns,
-                                      {index("PrimaryKey", {{"Id", true}}, true), index("Name", {{"Name", true}}), amount});
+    Table& t = db->createIndexedTable(
+        "People", kColumns, {index("PrimaryKey", {{"Id", true}}, true), index("Name", {{"Name", true}}), amount});
     if (inRuns) {
       for (size_t at = 0; at < rows.size(); at += 700) {
         std::vector<Value> run;
-        for (size_t k = at; k < std::min(rows.size(), at + 700); ++k) run.insert(run.end(), rows[k].begin(), rows[k].end());
+        for (size_t k = at; k < std::min(rows.size(), at + 700); ++k)
+          run.insert(run.end(), rows[k].begin(), rows[k].end());
         t.insertRows(run);
       }
       // A run whose last row repeats the first's key: refused whole.
@@ -298,7 +303,8 @@ TEST(JetIndexCreate, DecimalAndGuidKeysSortAsTheirValues) {
       std::vector<ColumnDef> cols = {dec, column("G", ColumnType::kGuid)};
       {
         auto db = createDatabase(path, format);
-        Table& t = db->createIndexedTable("T", cols, {index("D", {{"D", ascending}}, false, true), index("G", {{"G", ascending}})});
+        Table& t = db->createIndexedTable(
+            "T", cols, {index("D", {{"D", ascending}}, false, true), index("G", {{"G", ascending}})});
         std::vector<std::string> order = decimals;
         std::rotate(order.begin(), order.begin() + 3, order.end());  // not in order
         for (size_t i = 0; i < order.size(); ++i) {
@@ -307,7 +313,8 @@ TEST(JetIndexCreate, DecimalAndGuidKeysSortAsTheirValues) {
           guid[15] = static_cast<char>(i);
           t.insert(std::vector<Value>{Value::decimal(order[i]), Value::guid(guid)});
         }
-        EXPECT_THROW(t.insert(std::vector<Value>{Value::decimal("1.0000"), Value::guid(std::string(16, 'x'))}), DbError);
+        EXPECT_THROW(t.insert(std::vector<Value>{Value::decimal("1.0000"), Value::guid(std::string(16, 'x'))}),
+                     DbError);
         db->close();
       }
       EXPECT_EQ(joined(checkDatabase(path)), "") << path;

@@ -104,7 +104,8 @@ CatalogueKeys compareCatalogueKeys(Database& db, const std::string& path) {
     // Keys only: an entry keeps the pointer of where its row was first stored.
     int levels = 0;
     std::multiset<IndexEntryBytes> stored;
-    for (const IndexEntryBytes& e : allEntries(d.pager(), ri.firstPage, &levels)) stored.emplace(e.begin(), e.end() - 4);
+    for (const IndexEntryBytes& e : allEntries(d.pager(), ri.firstPage, &levels))
+      stored.emplace(e.begin(), e.end() - 4);
     for (const auto& row : rows) {
       IndexEntryBytes key;
       try {
@@ -237,11 +238,12 @@ TEST(JetIndex, TreeStaysOrderedThroughSplitsAndRemovals) {
   ASSERT_TRUE(writeIndexPage(empty.data(), pager.layout(), 2, IndexPage{}));
   std::memcpy(pager.overwrite(root), empty.data(), empty.size());
   std::set<uint32_t> released;
-  IndexTree tree(pager, 2, root, "test", [&] { return d.allocatePage(); },
-                 [&](uint32_t p) {
-                   released.insert(p);
-                   d.releasePage(p);
-                 });
+  IndexTree tree(
+      pager, 2, root, "test", [&] { return d.allocatePage(); },
+      [&](uint32_t p) {
+        released.insert(p);
+        d.releasePage(p);
+      });
   std::mt19937 rng(7);
   std::vector<IndexEntryBytes> entries;
   for (uint32_t i = 0; i < 6000; ++i) {
@@ -371,8 +373,9 @@ TEST(JetIndex, RowsAddedToAccessIndexedTablesKeepEveryIndex) {
   QV_REQUIRE_TOOL(test::mdbReaderAvailable(), "node with mdb-reader");
   test::TempDir dir;
   int tables = 0, refused = 0;
-  for (const char* name : {"access/jackcess/V2003/indexTestV2003.mdb", "access/jackcess/V2010/indexTestV2010.accdb",
-                           "access/jackcess/V2003/testV2003.mdb", "access/jackcess/V2007/testIndexPropertiesV2007.accdb"}) {
+  for (const char* name :
+       {"access/jackcess/V2003/indexTestV2003.mdb", "access/jackcess/V2010/indexTestV2010.accdb",
+        "access/jackcess/V2003/testV2003.mdb", "access/jackcess/V2007/testIndexPropertiesV2007.accdb"}) {
     std::string path = dir.file(std::string("copy") + (std::string(name).ends_with(".mdb") ? ".mdb" : ".accdb"));
     std::filesystem::remove(path);
     test::copyFile(test::testdataDir() + "/" + name, path);
@@ -399,14 +402,23 @@ TEST(JetIndex, RowsAddedToAccessIndexedTablesKeepEveryIndex) {
             const ColumnDef& col = t.columns()[c];
             if (r[c].isNull()) continue;
             switch (col.type) {
-              case ColumnType::kLong: r[c] = col.autoIncrement ? Value::null() : Value::integer(r[c].i / 2 + 500000 + k); break;
+              case ColumnType::kLong:
+                r[c] = col.autoIncrement ? Value::null() : Value::integer(r[c].i / 2 + 500000 + k);
+                break;
               case ColumnType::kInteger: r[c] = Value::integer(r[c].i / 2 + 9000 + k); break;
               case ColumnType::kByte: r[c] = Value::integer((r[c].i + k) % 256); break;
               case ColumnType::kDouble:
               case ColumnType::kSingle:
-              case ColumnType::kDateTime: r[c] = Value::real(r[c].d + 0.5 + k); r[c].kind = col.type == ColumnType::kDateTime ? Value::Kind::kDateTime : Value::Kind::kDouble; break;
+              case ColumnType::kDateTime:
+                r[c] = Value::real(r[c].d + 0.5 + k);
+                r[c].kind = col.type == ColumnType::kDateTime ? Value::Kind::kDateTime : Value::Kind::kDouble;
+                break;
               case ColumnType::kText:
-              case ColumnType::kMemo: r[c] = Value::text((std::to_string(k) + "ä " + r[c].s).substr(0, col.type == ColumnType::kText ? static_cast<size_t>(col.length) : 1000)); break;
+              case ColumnType::kMemo:
+                r[c] =
+                    Value::text((std::to_string(k) + "ä " + r[c].s)
+                                    .substr(0, col.type == ColumnType::kText ? static_cast<size_t>(col.length) : 1000));
+                break;
               default: break;
             }
           }
@@ -429,7 +441,8 @@ TEST(JetIndex, RowsAddedToAccessIndexedTablesKeepEveryIndex) {
           while (last->next(r2)) copy = r2;
           for (size_t c = 0; c < copy.size(); ++c)
             if (t.columns()[c].autoIncrement) copy[c] = Value::null();
-          bool autoKey = std::any_of(t.columns().begin(), t.columns().end(), [](const ColumnDef& c) { return c.autoIncrement; });
+          bool autoKey =
+              std::any_of(t.columns().begin(), t.columns().end(), [](const ColumnDef& c) { return c.autoIncrement; });
           if (!autoKey) {
             EXPECT_THROW(t.insert(copy), DbError) << e.name;
             EXPECT_EQ(t.rowCount(), before);

@@ -56,8 +56,8 @@ TEST(JetKill, KilledWriterLosesNothingThatReturned) {
     std::string path = dir.file("kill" + std::to_string(round) + ".mdb");
     {
       auto db = createDatabase(path, round % 2 ? Format::kAce14 : Format::kJet4);
-      db->createTable("T", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 40),
-                            column("M", ColumnType::kMemo)});
+      db->createTable(
+          "T", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 40), column("M", ColumnType::kMemo)});
       db->close();
     }
     int fds[2];
@@ -105,7 +105,8 @@ TEST(JetKill, KilledWriterLosesNothingThatReturned) {
     db->close();
     // The insert that was cut short may have left its row without its count: the check
     // says so, and says nothing else.
-    for (const std::string& p : checkDatabase(path)) EXPECT_NE(p.find("rows, but its definition counts"), std::string::npos) << p;
+    for (const std::string& p : checkDatabase(path))
+      EXPECT_NE(p.find("rows, but its definition counts"), std::string::npos) << p;
   }
 }
 

@@ -54,9 +54,11 @@ TEST(LanguageOrders, LettersSortWhereTheLanguageSortsThem) {
       {kCzech, {u"Hz", u"Cha", u"Chz", u"Ia"}},
       {kCzech, {u"Cz", u"Čá", u"Da", u"Rz", u"Řa", u"Sa", u"Sz", u"Ša", u"Ta"}},
       {kHungarian, {u"Cz", u"Csa", u"Da", u"Dz", u"Dzs", u"Ea", u"Gz", u"Gya", u"Ha"}},
-      {kHungarian, {u"Lz", u"Lya", u"Ma", u"Nz", u"Nya", u"Oa", u"Oz", u"Öa", u"Pa", u"Sy", u"Sza", u"Ta", u"Tz", u"Tya"}},
-      {kPolish, {u"Az", u"Ąa", u"Ba", u"Cz", u"Ća", u"Da", u"Ez", u"Ęa", u"Lz", u"Ła", u"Ma", u"Nz", u"Ńa", u"Oz", u"Óa",
-                 u"Pa", u"Sz", u"Śa", u"Ta"}},
+      {kHungarian,
+       {u"Lz", u"Lya", u"Ma", u"Nz", u"Nya", u"Oa", u"Oz", u"Öa", u"Pa", u"Sy", u"Sza", u"Ta", u"Tz", u"Tya"}},
+      {kPolish,
+       {u"Az", u"Ąa", u"Ba", u"Cz", u"Ća", u"Da", u"Ez", u"Ęa", u"Lz", u"Ła", u"Ma", u"Nz", u"Ńa", u"Oz", u"Óa", u"Pa",
+        u"Sz", u"Śa", u"Ta"}},
       {kSlovenian, {u"Cz", u"Ča", u"Ćz", u"Da", u"Dz", u"Đa", u"Ea", u"Sz", u"Ša", u"Śa", u"Ta"}},
       {kIcelandic, {u"Az", u"Áa", u"Ba", u"Dz", u"Ða", u"Ea", u"Ez", u"Éa", u"Fa", u"Yz", u"Ýa", u"Za"}},
       {kSpanish, {u"Cz", u"Cha", u"Da", u"Lz", u"Lla", u"Ma", u"Nz", u"Ña", u"Oa"}},
@@ -64,7 +66,8 @@ TEST(LanguageOrders, LettersSortWhereTheLanguageSortsThem) {
   for (const Sorted& o : orders) {
     for (size_t i = 0; i + 1 < o.texts.size(); ++i)
       EXPECT_LT(key(o.language, o.texts[i]), key(o.language, o.texts[i + 1]))
-          << textKeyEncoder(o.language, 0)->name() << ": " << utf16ToUtf8(o.texts[i]) << " < " << utf16ToUtf8(o.texts[i + 1]);
+          << textKeyEncoder(o.language, 0)->name() << ": " << utf16ToUtf8(o.texts[i]) << " < "
+          << utf16ToUtf8(o.texts[i + 1]);
   }
   // A letter written as a base letter and a combining mark is the same letter; case and
   // trailing blanks do not count.
@@ -90,11 +93,21 @@ TEST(LanguageOrders, LettersWhoseKeyWeCannotKnowAreRefusedByName) {
     const char* letter;
   };
   const Refused cases[] = {
-      {kSwedish, u"Åsa", "Å"},       {kSwedish, u"Wasa", "W"},         {kSwedish, u"Ro\u0308d", "o\u0308"},
-      {kDanish, u"Kaare", "aa"},     {kDanish, u"Ærø", "Æ"},           {kIcelandic, u"Þór", "Þ"},
-      {kCzech, u"Žena", "Ž"},        {kCzech, u"Mu\u0308ller", "u\u0308"}, {kHungarian, u"Zsófia", "Zs"},
-      {kHungarian, u"hosszú", "ssz"}, {kHungarian, u"Gyöggyel", "ggy"},  {kPolish, u"Żaba", "Ż"},
-      {kSlovenian, u"Žaba", "Ž"},    {kCyrillic, u"Йод", "Й"},          {kChinese, u"北京", "北"},
+      {kSwedish, u"Åsa", "Å"},
+      {kSwedish, u"Wasa", "W"},
+      {kSwedish, u"Ro\u0308d", "o\u0308"},
+      {kDanish, u"Kaare", "aa"},
+      {kDanish, u"Ærø", "Æ"},
+      {kIcelandic, u"Þór", "Þ"},
+      {kCzech, u"Žena", "Ž"},
+      {kCzech, u"Mu\u0308ller", "u\u0308"},
+      {kHungarian, u"Zsófia", "Zs"},
+      {kHungarian, u"hosszú", "ssz"},
+      {kHungarian, u"Gyöggyel", "ggy"},
+      {kPolish, u"Żaba", "Ż"},
+      {kSlovenian, u"Žaba", "Ž"},
+      {kCyrillic, u"Йод", "Й"},
+      {kChinese, u"北京", "北"},
   };
   for (const Refused& c : cases) {
     const TextKeyEncoder* e = textKeyEncoder(c.language, 0);

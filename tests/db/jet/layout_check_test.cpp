@@ -28,7 +28,8 @@ using test::joinedLines;
 using test::patchFile;
 
 void restore(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string findings(const std::string& path) { return joinedLines(checkDatabase(path)); }
@@ -129,7 +130,8 @@ TEST(JetLayoutCheck, EachStructureDamagedInACopyOfAGoodFileIsNamed) {
 
     // A user column with the catalogue's flag.
     patchFile(path, peopleName, "\x12");
-    EXPECT_EQ(findings(path), "table People: column Name has the flags 0x12, which only the engine's catalogue columns carry\n");
+    EXPECT_EQ(findings(path),
+              "table People: column Name has the flags 0x12, which only the engine's catalogue columns carry\n");
     restore(path, good);
 
     if (format == Format::kJet4) continue;
@@ -152,14 +154,16 @@ TEST(JetLayoutCheck, AccessAndEngineMadeFilesHoldOnlyWhatTheyHold) {
   const std::map<std::string, std::string> expected = {
       {"access/northwind-GabrielLogue/Northwind.mdb",
        "page 0's commit-byte table is not idle: 7 slots (2, 3, 4, 5, 6, 8, 21) mark a change in progress; unless a "
-       "program has the database open, Access takes it for one left in the middle of a change and offers to repair it\n"},
+       "program has the database open, Access takes it for one left in the middle of a change and offers to repair "
+       "it\n"},
       {"access/jackcess/V2007/unsupportedFieldsTestV2007.accdb",
        "MSysComplexType_Text.Value has the type 72, where Access gives it 10\n"}};
   int files = 0;
   for (const std::string& path : test::corpusFiles("access", {".mdb", ".accdb"})) {
     const std::string name = path.substr(test::testdataDir().size() + 1);
     const std::string bytes = test::fileBytes(path);
-    const DatabaseHeader header = decodeHeader(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4096), bytes.size(), path);
+    const DatabaseHeader header =
+        decodeHeader(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4096), bytes.size(), path);
     if (header.format == Format::kJet3 || header.encodingKey != 0) continue;
     ++files;
     OpenOptions ro;

@@ -92,7 +92,8 @@ std::string layoutProblems(DatabaseImpl& db, TableImpl& t, bool exact) {
       if (!c.owned.count(p)) out += name + ": page " + std::to_string(p) + " of its values is not in its map\n";
       if (tablePages.count(p)) out += name + ": page " + std::to_string(p) + " is in the table's map\n";
       for (const auto& [other, o] : columns)
-        if (other != number && o.owned.count(p)) out += name + ": page " + std::to_string(p) + " is in another column's map\n";
+        if (other != number && o.owned.count(p))
+          out += name + ": page " + std::to_string(p) + " is in another column's map\n";
     }
     for (uint32_t p : c.chain) {
       if (c.free.count(p)) out += name + ": chain page " + std::to_string(p) + " is in its free-space map\n";
@@ -101,7 +102,8 @@ std::string layoutProblems(DatabaseImpl& db, TableImpl& t, bool exact) {
     for (uint32_t p : c.free)
       if (!c.owned.count(p)) out += name + ": free page " + std::to_string(p) + " is not its own\n";
     if (exact && c.owned != c.holding) out += name + ": its map lists pages that hold none of its values\n";
-    if (exact && c.free.size() > 1) out += name + ": its free-space map lists " + std::to_string(c.free.size()) + " pages\n";
+    if (exact && c.free.size() > 1)
+      out += name + ": its free-space map lists " + std::to_string(c.free.size()) + " pages\n";
   }
   return out;
 }
@@ -111,7 +113,8 @@ std::string dataFreeProblems(DatabaseImpl& db, TableImpl& t, bool exact) {
   std::vector<uint32_t> pages = t.dataPages();
   if (pages.empty()) return "";
   std::set<uint32_t> free = listed(db.pager(), t.def().freePages);
-  if (!free.count(pages.back())) return "the last data page " + std::to_string(pages.back()) + " is not in the free-space map\n";
+  if (!free.count(pages.back()))
+    return "the last data page " + std::to_string(pages.back()) + " is not in the free-space map\n";
   if (exact && free.size() != 1) return "the free-space map lists " + std::to_string(free.size()) + " pages\n";
   return "";
 }
@@ -239,8 +242,9 @@ TEST(JetLongValueMaps, LaterSessionsGoOnOnThePagesTheFreeSpaceMapsList) {
   createDatabase(path, Format::kJet4)->createTable("T", longColumns());
   for (int i = 0; i < 12; ++i) {
     auto db = openDatabase(path, {});
-    db->table("T")->insert(std::vector<Value>{Value::integer(i), Value::text(std::string(200, 'm')), Value::binary("kurz"),
-                                              Value::null(), Value::text(std::string(150, 'l'))});
+    db->table("T")->insert(std::vector<Value>{Value::integer(i), Value::text(std::string(200, 'm')),
+                                              Value::binary("kurz"), Value::null(),
+                                              Value::text(std::string(150, 'l'))});
     db->close();
   }
   {

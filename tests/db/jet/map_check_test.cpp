@@ -32,11 +32,12 @@ std::string joined(const std::vector<std::string>& v) {
 std::string goodDatabase(const test::TempDir& dir) {
   std::string path = dir.file("good.mdb");
   auto db = createDatabase(path, Format::kJet4);
-  Table& a = db->createTable("A", {column("N", ColumnType::kLong), column("Eins", ColumnType::kMemo),
-                                   column("Zwei", ColumnType::kMemo)});
+  Table& a = db->createTable(
+      "A", {column("N", ColumnType::kLong), column("Eins", ColumnType::kMemo), column("Zwei", ColumnType::kMemo)});
   Table& b = db->createTable("B", {column("N", ColumnType::kLong), column("T", ColumnType::kText, 50)});
   for (int i = 0; i < 40; ++i) {
-    a.insert(std::vector<Value>{Value::integer(i), Value::text(std::string(2000 + i, 'e')), Value::text(std::string(6000, 'z'))});
+    a.insert(std::vector<Value>{Value::integer(i), Value::text(std::string(2000 + i, 'e')),
+                                Value::text(std::string(6000, 'z'))});
     b.insert(std::vector<Value>{Value::integer(i), Value::text("Zeile " + std::to_string(i))});
   }
   db->close();
@@ -79,7 +80,8 @@ TEST(JetMapCheck, FindsLongValuePagesOutsideTheirColumnsMap) {
     setBit(db, zwei.owned, moved, true);
   });
   std::string found = joined(checkDatabase(path));
-  EXPECT_NE(found.find("table A: long-value page " + std::to_string(moved) + " of column Eins is in the usage map of column Zwei"),
+  EXPECT_NE(found.find("table A: long-value page " + std::to_string(moved) +
+                       " of column Eins is in the usage map of column Zwei"),
             std::string::npos)
       << found;
 
@@ -117,7 +119,8 @@ TEST(JetMapCheck, FindsADataPageTwoTablesClaim) {
     setBit(db, a.def().usedPages, page, true);
   });
   std::string found = joined(checkDatabase(path));
-  EXPECT_NE(found.find("data page " + std::to_string(page) + " is in the usage maps of tables A and B (it holds rows of table B)"),
+  EXPECT_NE(found.find("data page " + std::to_string(page) +
+                       " is in the usage maps of tables A and B (it holds rows of table B)"),
             std::string::npos)
       << found;
   // Nothing else is wrong: B's rows still read, A's count still holds.

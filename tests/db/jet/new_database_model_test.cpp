@@ -95,14 +95,25 @@ struct HeaderField {
   const char* name;
   uint32_t offset, length;
 };
-const HeaderField kHeaderFields[] = {
-    {"start and engine name", 0x00, 0x14}, {"version", 0x14, 1},          {"ACE 14 mark", 0x15, 1},
-    {"bytes 0x16-0x17", 0x16, 2},          {"fixed words", 0x18, 8},       {"catalogue pages", 0x20, 16},
-    {"bytes 0x30-0x3B", 0x30, 12},         {"code page", 0x3C, 2},         {"encoding key", 0x3E, 4},
-    {"password area", 0x42, 40},           {"engine build", 0x6A, 4},      {"sort order", 0x6E, 4},
-    {"creation date", 0x72, 8},            {"bytes 0x7A-0x97", 0x7A, 0x1E}, {"version tail", 0x98, 8},
-    {"bytes 0xA0-0x298", 0xA0, 0x1F9},     {"encryption description", 0x299, 0xE00 - 0x299},
-    {"commit counters", 0xE00, 4},         {"commit slots", 0xE04, 0x1FC}};
+const HeaderField kHeaderFields[] = {{"start and engine name", 0x00, 0x14},
+                                     {"version", 0x14, 1},
+                                     {"ACE 14 mark", 0x15, 1},
+                                     {"bytes 0x16-0x17", 0x16, 2},
+                                     {"fixed words", 0x18, 8},
+                                     {"catalogue pages", 0x20, 16},
+                                     {"bytes 0x30-0x3B", 0x30, 12},
+                                     {"code page", 0x3C, 2},
+                                     {"encoding key", 0x3E, 4},
+                                     {"password area", 0x42, 40},
+                                     {"engine build", 0x6A, 4},
+                                     {"sort order", 0x6E, 4},
+                                     {"creation date", 0x72, 8},
+                                     {"bytes 0x7A-0x97", 0x7A, 0x1E},
+                                     {"version tail", 0x98, 8},
+                                     {"bytes 0xA0-0x298", 0xA0, 0x1F9},
+                                     {"encryption description", 0x299, 0xE00 - 0x299},
+                                     {"commit counters", 0xE00, 4},
+                                     {"commit slots", 0xE04, 0x1FC}};
 
 void compareHeaders(Comparison& c, const RawFile& ours, const RawFile& model) {
   const std::vector<uint8_t> a = ours.header(), b = model.header();
@@ -125,8 +136,8 @@ std::string accountText(const std::string& sid) {
 }
 
 struct Contents {
-  std::vector<CatalogueRow> catalogue;        // in the order stored
-  std::vector<std::string> permissions;       // "object|account|rights|inheritable", in the order stored
+  std::vector<CatalogueRow> catalogue;         // in the order stored
+  std::vector<std::string> permissions;        // "object|account|rights|inheritable", in the order stored
   std::map<std::string, uint32_t> tablePages;  // table name -> definition page
 };
 
@@ -156,8 +167,8 @@ Contents contentsOf(const std::string& path, const RawFile& raw) {
     r.updated = row[index(*objects, "DateUpdate")].d;
     const Value& owner = row[index(*objects, "Owner")];
     r.owner = owner.isNull() ? "none" : accountText(mask.unmask(owner.s));
-    for (const char* lv : {"Database", "Connect", "ForeignName", "RmtInfoShort", "RmtInfoLong", "Lv", "LvProp", "LvModule",
-                           "LvExtra"})
+    for (const char* lv :
+         {"Database", "Connect", "ForeignName", "RmtInfoShort", "RmtInfoLong", "Lv", "LvProp", "LvModule", "LvExtra"})
       if (!row[index(*objects, lv)].isNull()) r.longValues += std::string(r.longValues.empty() ? "" : " ") + lv;
     names[r.id] = r.name;
     if (r.type == 1) out.tablePages[r.name] = static_cast<uint32_t>(r.id & 0xFFFFFF);
@@ -175,8 +186,8 @@ Contents contentsOf(const std::string& path, const RawFile& raw) {
   return out;
 }
 
-void compareTableDef(Comparison& c, const std::string& table, const RawFile& ours, const RawTableDef& a, const RawFile& model,
-                     const RawTableDef& b) {
+void compareTableDef(Comparison& c, const std::string& table, const RawFile& ours, const RawTableDef& a,
+                     const RawFile& model, const RawTableDef& b) {
   const std::string t = table + ": ";
   c.expect(t + "definition length", a.length, b.length);
   c.expect(t + "definition pages", a.pages.size(), b.pages.size());
@@ -242,7 +253,8 @@ void compareTableDef(Comparison& c, const std::string& table, const RawFile& our
   c.expect(t + "logical indexes", a.logicalIndexes.size(), b.logicalIndexes.size());
   for (size_t i = 0; i < std::min(a.logicalIndexes.size(), b.logicalIndexes.size()); ++i) {
     c.expect(t + "logical index " + std::to_string(i), a.logicalIndexes[i].name, b.logicalIndexes[i].name);
-    c.expect(t + "index " + b.logicalIndexes[i].name + ": entry", hex(a.logicalIndexes[i].bytes), hex(b.logicalIndexes[i].bytes));
+    c.expect(t + "index " + b.logicalIndexes[i].name + ": entry", hex(a.logicalIndexes[i].bytes),
+             hex(b.logicalIndexes[i].bytes));
   }
   std::vector<uint32_t> ac(a.longValueColumns.begin(), a.longValueColumns.end()),
       bc(b.longValueColumns.begin(), b.longValueColumns.end());
@@ -255,7 +267,9 @@ void compareTableDef(Comparison& c, const std::string& table, const RawFile& our
 std::vector<std::string> pageKinds(const RawFile& f, const std::map<std::string, uint32_t>& tables) {
   std::map<uint32_t, std::string> byPage;
   for (const auto& [name, page] : tables) byPage[page] = name;
-  auto owner = [&](uint32_t page) { return byPage.count(page) ? byPage[page] : page == 0 ? "none" : "page " + std::to_string(page); };
+  auto owner = [&](uint32_t page) {
+    return byPage.count(page) ? byPage[page] : page == 0 ? "none" : "page " + std::to_string(page);
+  };
   std::vector<std::string> kinds;
   for (uint32_t p = 0; p < f.pageCount(); ++p) {
     std::span<const uint8_t> b = f.page(p);
@@ -274,7 +288,8 @@ std::vector<std::string> pageKinds(const RawFile& f, const std::map<std::string,
 
 void comparePages(Comparison& c, const std::vector<std::string>& ours, const std::vector<std::string>& model) {
   c.expect("file: pages", ours.size(), model.size());
-  for (size_t p = 0; p < std::min(ours.size(), model.size()); ++p) c.expect("page " + std::to_string(p), ours[p], model[p]);
+  for (size_t p = 0; p < std::min(ours.size(), model.size()); ++p)
+    c.expect("page " + std::to_string(p), ours[p], model[p]);
   std::map<std::string, int> a, b;
   for (const std::string& k : ours) ++a[k];
   for (const std::string& k : model) ++b[k];
@@ -352,7 +367,8 @@ const std::vector<Allowed> kAlways = {
      "a variable column has no fixed offset; the engine leaves there whatever its buffer held"},
     {"*: real index *: scratch", "4 bytes after an index's first page that the engine leaves as its buffer held them"},
     {"*: scratch", "15 bytes after a definition's autonumber flag that the engine leaves as its buffer held them"},
-    {"*: real index *: unused column slots", "the engine leaves the order byte of an unused slot as its buffer held it"},
+    {"*: real index *: unused column slots",
+     "the engine leaves the order byte of an unused slot as its buffer held it"},
 };
 
 std::vector<Allowed> with(std::vector<Allowed> a, const std::vector<Allowed>& b) {
@@ -364,10 +380,11 @@ void expectSoundAndReadable(const std::string& path) {
   EXPECT_EQ(checkDatabase(path), std::vector<std::string>{}) << path;
   // A table with rows, read back by both independent readers.
   auto db = openDatabase(path, {});
-  Table& t = db->createTable("Probe", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 40),
-                                       column("M", ColumnType::kMemo)});
+  Table& t = db->createTable(
+      "Probe", {column("N", ColumnType::kLong), column("S", ColumnType::kText, 40), column("M", ColumnType::kMemo)});
   for (int i = 0; i < 30; ++i)
-    t.insert(std::vector<Value>{Value::integer(i), Value::text("row " + std::to_string(i)), Value::text(std::string(300, 'm'))});
+    t.insert(std::vector<Value>{Value::integer(i), Value::text("row " + std::to_string(i)),
+                                Value::text(std::string(300, 'm'))});
   EXPECT_EQ(checkDatabase(path), std::vector<std::string>{}) << path;
   if (test::mdbReaderAvailable()) {
     EXPECT_EQ(test::compareWithMdbReader(path, *db, {"Probe"}), "") << path;
@@ -445,12 +462,14 @@ const std::vector<Allowed> kAccessFirstOpen = {
     {"permission MSysWSDP*|*", "rights on Access's own objects"},
     {"permission f_*_Data|*", "rights on Access's own objects"},
     {"permission 0x*", "rights on Access's documents (no catalogue row of their own)"},
-    {"permission *|a workgroup account|*: only in the model", "the rights of the Admins group of the workgroup Access ran in"},
+    {"permission *|a workgroup account|*: only in the model",
+     "the rights of the Admins group of the workgroup Access ran in"},
     {"permission Tables|the Admin user|1048319|inheritable: only in the model",
      "Access raises the Admin user's rights on the Tables container when it opens a database"},
     {"permission Tables|the Admin user|393217|-: only in ours", "the engine's grant, which Access raises"},
     {"permissions: order of rows", "Access rewrites the permission rows when it adds its own"},
-    {"catalogue row MSysComplex*: Id", "the Id of a table is the page of its definition, and Access's own objects take pages first"},
+    {"catalogue row MSysComplex*: Id",
+     "the Id of a table is the page of its definition, and Access's own objects take pages first"},
     {"MSysObjects: row count", "the rows of Access's own objects"},
     {"MSysObjects: real index *: distinct keys", "the rows of Access's own objects"},
     {"MSysACEs: row count", "the rows of Access's own objects"},
@@ -486,7 +505,8 @@ TEST(JetNewDatabase, AccdbHasWhatAccessMadeEmptyFilesHave) {
     SCOPED_TRACE(m.file);
     const std::string path = dir.file(std::string("new-") + m.file);
     createDatabase(path, m.format)->close();
-    EXPECT_EQ(compareWithModel(path, test::testdataDir() + "/access/jackcess-created/" + m.file, with(kAlways, kAccessFirstOpen)),
+    EXPECT_EQ(compareWithModel(path, test::testdataDir() + "/access/jackcess-created/" + m.file,
+                               with(kAlways, kAccessFirstOpen)),
               "");
     expectSoundAndReadable(path);
   }
@@ -496,8 +516,8 @@ TEST(JetNewDatabase, AccdbHasWhatAccessMadeEmptyFilesHave) {
 std::string descriptionShape(const std::vector<uint8_t>& storedPage0) {
   const uint32_t length = storedPage0[0x299] | storedPage0[0x29A] << 8;
   std::string d(storedPage0.begin() + 0x29B, storedPage0.begin() + 0x29B + std::min<uint32_t>(length, 0xB00));
-  for (const char* attribute : {"saltValue=\"", "encryptedVerifierHashInput=\"", "encryptedVerifierHashValue=\"",
-                                "encryptedKeyValue=\""})
+  for (const char* attribute :
+       {"saltValue=\"", "encryptedVerifierHashInput=\"", "encryptedVerifierHashValue=\"", "encryptedKeyValue=\""})
     for (size_t at = d.find(attribute); at != std::string::npos; at = d.find(attribute, at + 1)) {
       const size_t start = at + std::string(attribute).size();
       d.replace(start, d.find('"', start) - start, "...");
@@ -530,12 +550,13 @@ TEST(JetNewDatabase, EncryptedAccdbHeaderIsAsAccessWritesIt) {
     return "yes";
   };
   c.expect("page 0: password area holds the key's low byte", filled(ours), filled(theirs));
-  EXPECT_EQ(c.unexplained(with(kAlways, {{"page 0: encoding key", "a random key of each file"},
-                                         {"page 0: encryption description", "the salts and keys of each file"},
-                                         {"page 0: commit counters", "the two counters Access advanced while it used the file"},
-                                         {"page 0: sort order",
-                                          "the model keeps the legacy General sort order it was made with; a new "
-                                          "ACE 14 file takes the 2010 one, as Access 2010's new files do"}})),
+  EXPECT_EQ(c.unexplained(
+                with(kAlways, {{"page 0: encoding key", "a random key of each file"},
+                               {"page 0: encryption description", "the salts and keys of each file"},
+                               {"page 0: commit counters", "the two counters Access advanced while it used the file"},
+                               {"page 0: sort order",
+                                "the model keeps the legacy General sort order it was made with; a new "
+                                "ACE 14 file takes the 2010 one, as Access 2010's new files do"}})),
             "");
   // Both readers and our check open it with the password.
   EXPECT_EQ(checkDatabase(path, options), std::vector<std::string>{});

@@ -13,10 +13,17 @@ class Cursor {
  public:
   Cursor(const std::vector<uint8_t>& d, std::string what) : d_(d), what_(std::move(what)) {}
   void need(size_t pos, size_t n) const {
-    if (pos > d_.size() || n > d_.size() - pos) throw std::runtime_error(what_ + ": read past the end at " + std::to_string(pos));
+    if (pos > d_.size() || n > d_.size() - pos)
+      throw std::runtime_error(what_ + ": read past the end at " + std::to_string(pos));
   }
-  uint8_t u8(size_t pos) const { need(pos, 1); return d_[pos]; }
-  uint16_t u16(size_t pos) const { need(pos, 2); return static_cast<uint16_t>(d_[pos] | d_[pos + 1] << 8); }
+  uint8_t u8(size_t pos) const {
+    need(pos, 1);
+    return d_[pos];
+  }
+  uint16_t u16(size_t pos) const {
+    need(pos, 2);
+    return static_cast<uint16_t>(d_[pos] | d_[pos + 1] << 8);
+  }
   uint32_t u32(size_t pos) const {
     need(pos, 4);
     return d_[pos] | d_[pos + 1] << 8 | d_[pos + 2] << 16 | static_cast<uint32_t>(d_[pos + 3]) << 24;

@@ -23,13 +23,13 @@ struct RawColumn {
 };
 
 struct RawRealIndex {
-  uint32_t distinctKeys = 0;           // from the header block
-  uint32_t magic = 0;                  // the 4 bytes before the columns
-  std::vector<uint8_t> columns;        // the 30 bytes of column numbers and orders
+  uint32_t distinctKeys = 0;     // from the header block
+  uint32_t magic = 0;            // the 4 bytes before the columns
+  std::vector<uint8_t> columns;  // the 30 bytes of column numbers and orders
   uint32_t usageMap = 0, firstPage = 0;
-  uint32_t scratch = 0;                // the 4 bytes after the first page
+  uint32_t scratch = 0;  // the 4 bytes after the first page
   uint8_t flags = 0;
-  std::vector<uint8_t> tail;           // the 5 bytes after the flags
+  std::vector<uint8_t> tail;  // the 5 bytes after the flags
 };
 
 struct RawLogicalIndex {

@@ -67,10 +67,12 @@ bool matches(const jet::Value& v, const QJsonValue& j) {
     case K::kBoolean: return j.isBool() && j.toBool() == v.b;
     case K::kInteger: return j.isDouble() && j.toDouble() == static_cast<double>(v.i);
     case K::kDouble: return j.isDouble() && j.toDouble() == v.d;
-    case K::kCurrency: return j.isString() && normalDecimal(j.toString().toStdString()) == normalDecimal(jet::currencyText(v.i));
+    case K::kCurrency:
+      return j.isString() && normalDecimal(j.toString().toStdString()) == normalDecimal(jet::currencyText(v.i));
     case K::kDecimal: return j.isString() && normalDecimal(j.toString().toStdString()) == normalDecimal(v.s);
     case K::kDateTime: {
-      if (v.d < 0 && v.d != static_cast<double>(static_cast<int64_t>(v.d))) return true;  // mdb-reader mis-decodes these
+      if (v.d < 0 && v.d != static_cast<double>(static_cast<int64_t>(v.d)))
+        return true;  // mdb-reader mis-decodes these
       jet::DateParts p = jet::partsFromOleDate(v.d);
       char buf[48];
       std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", p.year, p.month, p.day, p.hour, p.minute,
@@ -96,8 +98,12 @@ bool matches(const jet::Value& v, const QJsonValue& j) {
 
 }  // namespace
 
-bool mdbReaderAvailable() { return !nodeToolsDir().empty() && runCommand("node --version >/dev/null 2>&1", nullptr) == 0; }
-bool mdbtoolsAvailable() { return runCommand("mdb-ver --help >/dev/null 2>&1; command -v mdb-export >/dev/null", nullptr) == 0; }
+bool mdbReaderAvailable() {
+  return !nodeToolsDir().empty() && runCommand("node --version >/dev/null 2>&1", nullptr) == 0;
+}
+bool mdbtoolsAvailable() {
+  return runCommand("mdb-ver --help >/dev/null 2>&1; command -v mdb-export >/dev/null", nullptr) == 0;
+}
 
 std::string compareWithMdbReader(const std::string& path, jet::Database& db, const std::vector<std::string>& tables,
                                  const std::string& password) {
@@ -129,14 +135,16 @@ std::string compareWithMdbReader(const std::string& path, jet::Database& db, con
       for (size_t c = 0; c < row.size(); ++c) {
         if (!matches(row[c], r[static_cast<qsizetype>(c)])) {
           QJsonValue j = r[static_cast<qsizetype>(c)];
-          std::string theirsText = QString::fromUtf8(QJsonDocument(QJsonArray{j}).toJson(QJsonDocument::Compact)).toStdString();
+          std::string theirsText =
+              QString::fromUtf8(QJsonDocument(QJsonArray{j}).toJson(QJsonDocument::Compact)).toStdString();
           return name + " row " + std::to_string(i) + " column " + t->columns()[c].name + ": ours " + describe(row[c]) +
                  ", mdb-reader " + theirsText.substr(0, 200);
         }
       }
       ++i;
     }
-    if (i != rows.size()) return name + ": mdb-reader has more rows (" + std::to_string(rows.size()) + " vs " + std::to_string(i) + ")";
+    if (i != rows.size())
+      return name + ": mdb-reader has more rows (" + std::to_string(rows.size()) + " vs " + std::to_string(i) + ")";
   }
   return "";
 }

@@ -22,7 +22,8 @@ std::vector<SidPlace> sidPlaces(const std::string& path) {
   Pager& pager = impl.pager();
   const Layout& l = pager.layout();
   std::vector<SidPlace> out;
-  for (const auto& [table, idColumn, sidColumn] : {std::tuple{"MSysObjects", "Id", "Owner"}, {"MSysACEs", "ObjectId", "SID"}}) {
+  for (const auto& [table, idColumn, sidColumn] :
+       {std::tuple{"MSysObjects", "Id", "Owner"}, {"MSysACEs", "ObjectId", "SID"}}) {
     TableImpl& t = impl.systemTable(table);
     const int iId = columnPosition(t.def(), idColumn), iSid = columnPosition(t.def(), sidColumn);
     const ColumnInfo& sid = t.def().columns[static_cast<size_t>(iSid)];
@@ -39,7 +40,8 @@ std::vector<SidPlace> sidPlaces(const std::string& path) {
         const size_t mask = (get16(row.data(), 0) + 7u) / 8u;
         const size_t entry = row.size() - mask - 2 - 2 * (sid.varIndex + 1u);
         const size_t start = get16(row.data(), entry);
-        if (start + v.s.size() > row.size() || std::string(row.begin() + static_cast<long>(start), row.begin() + static_cast<long>(start + v.s.size())) != v.s)
+        if (start + v.s.size() > row.size() || std::string(row.begin() + static_cast<long>(start),
+                                                           row.begin() + static_cast<long>(start + v.s.size())) != v.s)
           throw std::runtime_error(path + ": a SID of " + table + " is not where its row says");
         out.push_back({std::string(table) == "MSysObjects", values[static_cast<size_t>(iId)].i, v.s,
                        static_cast<size_t>(page) * l.pageSize + static_cast<size_t>(row.data() - p) + start});
@@ -51,7 +53,8 @@ std::vector<SidPlace> sidPlaces(const std::string& path) {
 
 void remaskSids(const std::string& path, const SidMask& from) {
   const std::string raw = fileBytes(path);
-  const SidMask to = SidMask::fromStoredPage0(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(raw.data()), 4096));
+  const SidMask to =
+      SidMask::fromStoredPage0(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(raw.data()), 4096));
   const std::vector<SidPlace> places = sidPlaces(path);
   std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
   for (const SidPlace& s : places) {

@@ -11,10 +11,10 @@
 namespace qv::test {
 
 struct SidPlace {
-  bool owner = false;    // MSysObjects.Owner; else MSysACEs.SID
-  int64_t object = 0;    // the object's catalogue Id
-  std::string stored;    // the bytes as stored
-  size_t offset = 0;     // where they start in the file
+  bool owner = false;  // MSysObjects.Owner; else MSysACEs.SID
+  int64_t object = 0;  // the object's catalogue Id
+  std::string stored;  // the bytes as stored
+  size_t offset = 0;   // where they start in the file
 };
 
 // Every non-empty stored SID of a Jet 4/ACE file whose pages are not encoded.

@@ -126,7 +126,8 @@ std::string joined(const std::vector<std::string>& v) {
 
 Table& addTable(Database& db, const std::string& name) {
   Table& t = db.createTable(name, {column("Nr", ColumnType::kLong), column("Name", ColumnType::kText, 40)});
-  for (int i = 0; i < 25; ++i) t.insert(std::vector<Value>{Value::integer(i), Value::text("Zeile " + std::to_string(i))});
+  for (int i = 0; i < 25; ++i)
+    t.insert(std::vector<Value>{Value::integer(i), Value::text("Zeile " + std::to_string(i))});
   return t;
 }
 
@@ -166,7 +167,7 @@ TEST(JetSids, EveryStoredSidOfTheAccessCorpusNamesAnAccount) {
   size_t sids = 0;
   std::map<Account, size_t> accounts;
   std::set<std::string> workgroupSids;
-  std::vector<std::string> unnamed;           // unencrypted files
+  std::vector<std::string> unnamed;             // unencrypted files
   std::set<std::string> ownersUnderEarlierKey;  // Office-encrypted files
   std::set<std::string> ownersUnderNoKey;
   for (const std::string& path : test::corpusFiles("access", {""})) {
@@ -210,20 +211,22 @@ TEST(JetSids, EveryStoredSidOfTheAccessCorpusNamesAnAccount) {
   EXPECT_EQ(encryptedFiles, 10);
   // The one exception: a table another program wrote into a test file.
   EXPECT_EQ(unnamed, std::vector<std::string>{"access/jackcess/V2010/binIdxTestV2010.accdb: owner of Test"});
-  for (Account a : {Account::kAdminUser, Account::kEngine, Account::kUsersGroup, Account::kCreator, Account::kWorkgroupAccount})
+  for (Account a :
+       {Account::kAdminUser, Account::kEngine, Account::kUsersGroup, Account::kCreator, Account::kWorkgroupAccount})
     EXPECT_GT(accounts[a], 0u) << accountName(a);
   EXPECT_EQ(workgroupSids.size(), 4u);
   // Encrypting leaves owners under an earlier key, in six files the one of the zeroed
   // password area.
   EXPECT_EQ(ownersUnderEarlierKey.size(), 6u);
   EXPECT_EQ(ownersUnderNoKey, (std::set<std::string>{"access/mdb-reader/encryption/data/office-agile-4.2.accdb",
-                                                      "access/mdb-reader/encryption/data/office-agile-4.4.accdb",
-                                                      "access/ucanaccess/example/password-protected.accdb"}));
-  std::printf("SID census: %d unencrypted and %d encrypted files, %zu SIDs: Admin user %zu, engine %zu, Users group %zu, "
-              "creator %zu, workgroup accounts %zu (%zu distinct); unencrypted SIDs naming no account: %zu\n",
-              plainFiles, encryptedFiles, sids, accounts[Account::kAdminUser], accounts[Account::kEngine],
-              accounts[Account::kUsersGroup], accounts[Account::kCreator], accounts[Account::kWorkgroupAccount],
-              workgroupSids.size(), unnamed.size());
+                                                     "access/mdb-reader/encryption/data/office-agile-4.4.accdb",
+                                                     "access/ucanaccess/example/password-protected.accdb"}));
+  std::printf(
+      "SID census: %d unencrypted and %d encrypted files, %zu SIDs: Admin user %zu, engine %zu, Users group %zu, "
+      "creator %zu, workgroup accounts %zu (%zu distinct); unencrypted SIDs naming no account: %zu\n",
+      plainFiles, encryptedFiles, sids, accounts[Account::kAdminUser], accounts[Account::kEngine],
+      accounts[Account::kUsersGroup], accounts[Account::kCreator], accounts[Account::kWorkgroupAccount],
+      workgroupSids.size(), unnamed.size());
 }
 
 TEST(JetSids, TableAddedToAnAccessDatabaseIsOwnedAndPermittedLikeAccesssOwn) {
@@ -303,7 +306,8 @@ TEST(JetSids, NewDatabasesMaskEverySidWithTheKeyOfTheirFinalHeader) {
     }
     // The key of page 0 as the file holds it at the end.
     const std::string raw = test::fileBytes(path);
-    const SidMask mask = SidMask::fromStoredPage0(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(raw.data()), 4096));
+    const SidMask mask =
+        SidMask::fromStoredPage0(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(raw.data()), 4096));
     auto db = openDatabase(path, options);
     std::set<Account> seen;
     for (const StoredSid& s : storedSids(*db)) {
@@ -340,7 +344,8 @@ TEST(JetSids, CheckNamesDamagedSidsAndNewTablesDoNotPassThemOn) {
   }
   const std::string planted = joined(checkDatabase(path));
   EXPECT_NE(planted.find("MSysObjects: the owner of 'Table1' (stored as "), std::string::npos) << planted;
-  EXPECT_NE(planted.find("MSysACEs: a permission row of 'Tables' is for a SID (stored as "), std::string::npos) << planted;
+  EXPECT_NE(planted.find("MSysACEs: a permission row of 'Tables' is for a SID (stored as "), std::string::npos)
+      << planted;
   EXPECT_EQ(checkDatabase(path).size(), 2u) << planted;
   // The Admins group (a workgroup SID) and the Admin user are passed on; the damaged row is not.
   const std::string rights = rightsOfAddedTable(path);

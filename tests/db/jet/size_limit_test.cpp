@@ -61,7 +61,8 @@ std::vector<Value> memoRow(int i) {
 }
 
 bool sizeLimitError(const std::string& what, const std::string& path) {
-  return what.find("'" + path + "' cannot grow beyond 2 GB (2,147,483,648 bytes), the largest an Access database can be") !=
+  return what.find("'" + path +
+                   "' cannot grow beyond 2 GB (2,147,483,648 bytes), the largest an Access database can be") !=
          std::string::npos;
 }
 
@@ -156,8 +157,8 @@ TEST(JetSizeLimit, ABatchOfInsertsKeepsEachStatementsOwnOutcomeAtTheLimit) {
     ASSERT_GT(rows, 0) << error;
     const std::string memo = "'" + std::string(2000, 'q') + "'";
     const std::vector<std::string> script = {
-        "INSERT INTO `T` VALUES (1, NULL)",        "INSERT INTO `T` VALUES (2, " + memo + ")",
-        "INSERT INTO `T` VALUES (3, 'kurz')",      "INSERT INTO `T` VALUES (4, " + memo + ")",
+        "INSERT INTO `T` VALUES (1, NULL)", "INSERT INTO `T` VALUES (2, " + memo + ")",
+        "INSERT INTO `T` VALUES (3, 'kurz')", "INSERT INTO `T` VALUES (4, " + memo + ")",
         "INSERT INTO `T` VALUES (5, NULL)"};
     std::vector<std::string_view> views(script.begin(), script.end());
     std::vector<size_t> failed;
@@ -198,7 +199,8 @@ TEST(JetSizeLimit, TheSessionGoesOnSoundlyAfterAChangeFailedMidway) {
     Table& t = *db->table("T");
     std::vector<int> in;
     auto row = [](int i) {
-      return std::vector<Value>{Value::integer(i), Value::text(std::string(static_cast<size_t>(60 + i * 97 % 3000), 'r'))};
+      return std::vector<Value>{Value::integer(i),
+                                Value::text(std::string(static_cast<size_t>(60 + i * 97 % 3000), 'r'))};
     };
     env.arm(at, io::Fault::kDiskFull);
     for (int i = 0; i < 40; ++i) {

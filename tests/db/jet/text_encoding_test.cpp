@@ -34,7 +34,8 @@ TEST(TextEncoding, CompressedExactlyWhenEveryCharacterFitsOneByte) {
   const std::string longAscii = std::string(37, 'a') + "'" + std::string(29, 'z');
   // Texts whose characters all lie in U+0001..U+00FF, ASCII runs of odd lengths included.
   for (const std::string& t : {std::string("x"), longAscii, std::string("caf\xC3\xA9 na\xC3\xAFve \xC3\xBF\xC2\x80"),
-                               std::string("12345678\xC3\xA9" "12345678")}) {
+                               std::string("12345678\xC3\xA9"
+                                           "12345678")}) {
     std::string want = "\xFF\xFE";
     for (char16_t u : utf8ToUtf16(t)) want += static_cast<char>(u);
     EXPECT_EQ(stored(t, true), want) << t;
@@ -42,8 +43,8 @@ TEST(TextEncoding, CompressedExactlyWhenEveryCharacterFitsOneByte) {
   }
   // Texts that cannot be compressed: a character above U+00FF, outside the Basic Plane,
   // a NUL, or nothing at all.
-  for (const std::string& t : {std::string("12345678\xE2\x82\xAC"), std::string("\xD0\xAF"), std::string("a\xF0\x9F\x98\x80z"),
-                               std::string("a\0b", 3), std::string()}) {
+  for (const std::string& t : {std::string("12345678\xE2\x82\xAC"), std::string("\xD0\xAF"),
+                               std::string("a\xF0\x9F\x98\x80z"), std::string("a\0b", 3), std::string()}) {
     EXPECT_EQ(stored(t, true), utf16le(t)) << t;
   }
   EXPECT_EQ(stored("\xF0\x9F\x98\x80", true), std::string("\x3D\xD8\x00\xDE", 4)) << "a surrogate pair";
@@ -53,9 +54,23 @@ TEST(TextEncoding, CompressedExactlyWhenEveryCharacterFitsOneByte) {
 // ASCII runs that cross those eight-byte steps, NULs, one- to four-byte characters and
 // broken sequences get the form a character-by-character reading gives them.
 TEST(TextEncoding, BulkEncodingAgreesWithCharacterByCharacterOnAnyBytes) {
-  const std::vector<std::string> pieces = {"a", "Hello, w", "12345678", std::string(1, '\0'), "\xC3\xA9", "\xC2\x80",
-                                           "\xD0\xAF", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\x80", "\xC3", "\xFF",
-                                           "\xC3" "A", "\xE2\x82", "'", "\r\n"};
+  const std::vector<std::string> pieces = {"a",
+                                           "Hello, w",
+                                           "12345678",
+                                           std::string(1, '\0'),
+                                           "\xC3\xA9",
+                                           "\xC2\x80",
+                                           "\xD0\xAF",
+                                           "\xE2\x82\xAC",
+                                           "\xF0\x9F\x98\x80",
+                                           "\x80",
+                                           "\xC3",
+                                           "\xFF",
+                                           "\xC3"
+                                           "A",
+                                           "\xE2\x82",
+                                           "'",
+                                           "\r\n"};
   std::mt19937 rng(16);
   for (int n = 0; n < 20000; ++n) {
     std::string t;

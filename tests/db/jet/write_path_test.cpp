@@ -102,8 +102,8 @@ TEST(JetPager, ANewPageIsWrittenWholeWhereItWasMadeAndABarrierSplitsAGroup) {
   auto pager = threePages(env, path);
   uint32_t page = pager->append();
   EXPECT_EQ(page, 3u);
-  pager->modify(1, 0, 4)[0] = 'L';           // what links to the new page, after it
-  pager->modify(page, 100, 1)[100] = 'N';    // filled later: still part of the new page's write
+  pager->modify(1, 0, 4)[0] = 'L';         // what links to the new page, after it
+  pager->modify(page, 100, 1)[100] = 'N';  // filled later: still part of the new page's write
   env.arm(2, io::Fault::kCrash);
   pager->flush();
   env.disarm();

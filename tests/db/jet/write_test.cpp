@@ -27,20 +27,13 @@ std::string joined(const std::vector<std::string>& v) {
 }
 
 std::vector<ColumnDef> everyType() {
-  std::vector<ColumnDef> cols = {column("Nummer", ColumnType::kLong),
-                                 column("Text Größe", ColumnType::kText, 40),
-                                 column("Long Text", ColumnType::kMemo),
-                                 column("OLE Object", ColumnType::kOle),
-                                 column("Byte", ColumnType::kByte),
-                                 column("Integer", ColumnType::kInteger),
-                                 column("Long", ColumnType::kLong),
-                                 column("Single", ColumnType::kSingle),
-                                 column("Double", ColumnType::kDouble),
-                                 column("Decimal", ColumnType::kNumeric),
-                                 column("Currency", ColumnType::kCurrency),
-                                 column("Date Time", ColumnType::kDateTime),
-                                 column("Yes No", ColumnType::kBoolean),
-                                 column("GUID", ColumnType::kGuid),
+  std::vector<ColumnDef> cols = {column("Nummer", ColumnType::kLong),       column("Text Größe", ColumnType::kText, 40),
+                                 column("Long Text", ColumnType::kMemo),    column("OLE Object", ColumnType::kOle),
+                                 column("Byte", ColumnType::kByte),         column("Integer", ColumnType::kInteger),
+                                 column("Long", ColumnType::kLong),         column("Single", ColumnType::kSingle),
+                                 column("Double", ColumnType::kDouble),     column("Decimal", ColumnType::kNumeric),
+                                 column("Currency", ColumnType::kCurrency), column("Date Time", ColumnType::kDateTime),
+                                 column("Yes No", ColumnType::kBoolean),    column("GUID", ColumnType::kGuid),
                                  column("Binary", ColumnType::kBinary, 16)};
   cols[0].autoIncrement = true;
   cols[9].precision = 18;
@@ -76,7 +69,8 @@ std::vector<Value> everyTypeRow(int i) {
   v[6] = i % 19 == 0 ? Value::null() : Value::integer(i % 2 ? -2147483647 - 1 + i : 2147483647 - i);
   v[7] = Value::real(static_cast<double>(static_cast<float>(i * 1.25f - 3.5f)));
   v[8] = Value::real(i / 7.0 - 1e6);
-  v[9] = Value::decimal((i % 2 ? "-" : "") + std::to_string(i * 1234567LL) + "." + std::to_string(1000 + i % 9000).substr(0, 4));
+  v[9] = Value::decimal((i % 2 ? "-" : "") + std::to_string(i * 1234567LL) + "." +
+                        std::to_string(1000 + i % 9000).substr(0, 4));
   v[10] = Value::currency((i % 2 ? -1 : 1) * static_cast<int64_t>(i) * 123456789LL);
   v[11] = Value::dateTime(oleDateFromParts({1990 + i % 60, 1 + i % 12, 1 + i % 28, i % 24, i % 60, i % 60, i % 1000}));
   v[12] = Value::boolean(i % 3 == 0);
@@ -109,7 +103,8 @@ TEST(JetWrite, EveryTypeInEveryNewFormatReadsBackInBothReaders) {
   QV_REQUIRE_TOOL(test::mdbtoolsAvailable(), "mdbtools");
   test::TempDir dir;
   for (Format f : {Format::kJet4, Format::kAce12, Format::kAce14, Format::kAce16, Format::kAce17}) {
-    std::string path = dir.file("every" + std::to_string(static_cast<int>(f)) + (f == Format::kJet4 ? ".mdb" : ".accdb"));
+    std::string path =
+        dir.file("every" + std::to_string(static_cast<int>(f)) + (f == Format::kJet4 ? ".mdb" : ".accdb"));
     SCOPED_TRACE(path);
     {
       auto db = createDatabase(path, f);
@@ -183,7 +178,8 @@ TEST(JetWrite, TableAddedToAccessDatabasesLeavesTheRestAsItWas) {
         db->createTable("Quorvane Neu", {column("A", ColumnType::kLong)});
         ADD_FAILURE() << "wrote to an Access 97 database";
       } catch (const DbError& e) {
-        EXPECT_NE(std::string(e.what()).find("'" + path + "' is an Access 97 (Jet 3) database"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("'" + path + "' is an Access 97 (Jet 3) database"), std::string::npos)
+            << e.what();
       }
       if (!before.empty()) {
         EXPECT_THROW(db->dropTable(before.front()), DbError);
@@ -255,7 +251,8 @@ TEST(JetWrite, ThreeHundredTablesAreListedAndReadByBothReaders) {
       auto db = std::filesystem::exists(path) ? openDatabase(path, {}) : createDatabase(path, Format::kAce14);
       for (int i = 0; i < 300; ++i) {
         names.push_back("Tabelle " + std::to_string(i) + (i % 3 == 0 ? " é" : "") + (i % 7 == 0 ? " Straße-Ost" : ""));
-        Table& t = db->createTable(names.back(), {column("Wert", ColumnType::kLong), column("Name", ColumnType::kText, 30)});
+        Table& t =
+            db->createTable(names.back(), {column("Wert", ColumnType::kLong), column("Name", ColumnType::kText, 30)});
         t.insert(std::vector<Value>{Value::integer(i), Value::text(names.back().substr(0, 30))});
       }
       db->close();
@@ -309,11 +306,12 @@ TEST(JetWrite, DroppedTablesPagesAreReused) {
 TEST(JetWrite, BadValuesAndDefinitionsAreRejectedWithoutHarm) {
   test::TempDir dir;
   auto db = createDatabase(dir.file("bad.accdb"), Format::kAce12);
-  Table& t = db->createTable("T", {column("B", ColumnType::kByte), column("S", ColumnType::kText, 3),
-                                   column("D", ColumnType::kNumeric)});
+  Table& t = db->createTable(
+      "T", {column("B", ColumnType::kByte), column("S", ColumnType::kText, 3), column("D", ColumnType::kNumeric)});
   EXPECT_THROW(t.insert(std::vector<Value>{Value::integer(256), Value::null(), Value::null()}), DbError);
   EXPECT_THROW(t.insert(std::vector<Value>{Value::null(), Value::text("four"), Value::null()}), DbError);
-  EXPECT_THROW(t.insert(std::vector<Value>{Value::null(), Value::null(), Value::decimal("1234567890123456789")}), DbError);
+  EXPECT_THROW(t.insert(std::vector<Value>{Value::null(), Value::null(), Value::decimal("1234567890123456789")}),
+               DbError);
   EXPECT_THROW(t.insert(std::vector<Value>{Value::null()}), DbError);
   t.insert(std::vector<Value>{Value::integer(255), Value::text("äöü"), Value::decimal("-123456789012345678")});
   EXPECT_EQ(t.rowCount(), 1);

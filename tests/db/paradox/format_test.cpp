@@ -91,7 +91,8 @@ TEST(ParadoxFormat, HeaderSurvivesEncodeAndDecode) {
   h.blockSize = 4096;
   h.encryption = 0x0A25E09A;
   uint32_t offset = 0;
-  for (auto [type, size, name] : {std::tuple{FieldType::kAlpha, 20, "Name"}, {FieldType::kBcd, 4, "Amount"}, {FieldType::kMemo, 30, "Note"}}) {
+  for (auto [type, size, name] :
+       {std::tuple{FieldType::kAlpha, 20, "Name"}, {FieldType::kBcd, 4, "Amount"}, {FieldType::kMemo, 30, "Note"}}) {
     FieldDef f;
     f.type = type;
     f.sizeByte = static_cast<uint8_t>(size);
@@ -121,7 +122,10 @@ TEST(ParadoxFormat, TranscoderConvertsBothWays) {
   d.convert("\x81\x9b", 2, out);
   EXPECT_EQ(out, "\xC3\xBC\xC2\xA2");
   Transcoder bad("UTF-8", "CP1252");
-  bad.convert("a\xFF" "b", 3, out);
+  bad.convert(
+      "a\xFF"
+      "b",
+      3, out);
   EXPECT_EQ(out, "a?b");
 }
 

@@ -87,7 +87,10 @@ size_t compareTable(const std::string& path, std::string* skipped) {
           else EXPECT_TRUE(v.isNull());
           break;
         }
-        case FieldType::kLong: case FieldType::kAutoInc: case FieldType::kDate: case FieldType::kTime: {
+        case FieldType::kLong:
+        case FieldType::kAutoInc:
+        case FieldType::kDate:
+        case FieldType::kTime: {
           if (allZero(data, 4)) {
             EXPECT_TRUE(v.isNull());
             break;
@@ -97,7 +100,9 @@ size_t compareTable(const std::string& path, std::string* skipped) {
           EXPECT_EQ(v.integer, static_cast<int32_t>(x));
           break;
         }
-        case FieldType::kMoney: case FieldType::kNumber: case FieldType::kTimestamp: {
+        case FieldType::kMoney:
+        case FieldType::kNumber:
+        case FieldType::kTimestamp: {
           double x = 0;
           if (PX_get_data_double(px.doc(), data, 8, &x) > 0) {
             if (f.type == FieldType::kTimestamp) EXPECT_EQ(v.integer, std::llround(x));
@@ -151,14 +156,16 @@ size_t compareTable(const std::string& path, std::string* skipped) {
           }
           if (ours.encrypted() && length > leader) {
             // pxlib does not unscramble .mb blocks: the leader holds the value's start.
-            const std::string start = f.type == FieldType::kMemo ? decoded(ours, data, leader) : std::string(data, leader);
+            const std::string start =
+                f.type == FieldType::kMemo ? decoded(ours, data, leader) : std::string(data, leader);
             EXPECT_EQ(v.text.substr(0, start.size()), start);
             break;
           }
           int mod = 0, size = 0;
           char* s = nullptr;
-          const int r = f.type == FieldType::kGraphic ? PX_get_data_graphic(px.doc(), data, pf->px_flen, &mod, &size, &s)
-                                                      : PX_get_data_blob(px.doc(), data, pf->px_flen, &mod, &size, &s);
+          const int r = f.type == FieldType::kGraphic
+                            ? PX_get_data_graphic(px.doc(), data, pf->px_flen, &mod, &size, &s)
+                            : PX_get_data_blob(px.doc(), data, pf->px_flen, &mod, &size, &s);
           if (r <= 0 || !s) {
             ADD_FAILURE() << "pxlib cannot read the blob: " << px.errors();
             break;
@@ -189,8 +196,8 @@ TEST(PxlibCrossCheck, EveryCorpusTableHasPxlibsValues) {
   int tables = 0;
   std::string skipped;
   for (const auto& path : test::corpusFiles("paradox", {".db"})) {
-    if (path.find("not-a.DB") != std::string::npos) continue;       // not a table
-    if (path.find("MEMBRE.DB") != std::string::npos) continue;      // its .mb is missing
+    if (path.find("not-a.DB") != std::string::npos) continue;   // not a table
+    if (path.find("MEMBRE.DB") != std::string::npos) continue;  // its .mb is missing
     SCOPED_TRACE(path);
     const size_t n = compareTable(path, &skipped);
     if (n > 0) ++tables;
@@ -235,11 +242,16 @@ TEST(PxlibCrossCheck, TablesPxlibWritesReadBackExactly) {
   test::TempDir dir;
   const std::string path = dir.file("pxlib.db");
   pxdoc_t* doc = PX_new();
-  struct Spec { const char* name; char type; int len; int dc; };
-  const Spec specs[] = {{"Name", pxfAlpha, 20, 0},    {"Born", pxfDate, 4, 0},   {"Count", pxfShort, 2, 0},
-                        {"Big", pxfLong, 4, 0},       {"Price", pxfCurrency, 8, 0}, {"Ratio", pxfNumber, 8, 0},
-                        {"Done", pxfLogical, 1, 0},   {"At", pxfTime, 4, 0},     {"Stamp", pxfTimestamp, 8, 0},
-                        {"Id", pxfAutoInc, 4, 0},     {"Exact", pxfBCD, 17, 2},  {"Raw", pxfBytes, 6, 0}};
+  struct Spec {
+    const char* name;
+    char type;
+    int len;
+    int dc;
+  };
+  const Spec specs[] = {{"Name", pxfAlpha, 20, 0},  {"Born", pxfDate, 4, 0},      {"Count", pxfShort, 2, 0},
+                        {"Big", pxfLong, 4, 0},     {"Price", pxfCurrency, 8, 0}, {"Ratio", pxfNumber, 8, 0},
+                        {"Done", pxfLogical, 1, 0}, {"At", pxfTime, 4, 0},        {"Stamp", pxfTimestamp, 8, 0},
+                        {"Id", pxfAutoInc, 4, 0},   {"Exact", pxfBCD, 17, 2},     {"Raw", pxfBytes, 6, 0}};
   const int n = static_cast<int>(std::size(specs));
   auto* fields = static_cast<pxfield_t*>(doc->malloc(doc, sizeof(pxfield_t) * n, "fields"));
   for (int i = 0; i < n; ++i) {

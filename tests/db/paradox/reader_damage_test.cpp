@@ -125,7 +125,8 @@ TEST(ParadoxDamage, BrokenBlockChainsAreReported) {
   setU16(s, 0x804, 0x7000);
   spit(dir.file("deleted.db"), s);
   EXPECT_EQ(readError(dir.file("deleted.db")), "");
-  EXPECT_LT(TableReader(dir.file("deleted.db")).recordCount(), TableReader(corpus("leonhad-paradoxdriver/db/CONTACTS.DB")).recordCount());
+  EXPECT_LT(TableReader(dir.file("deleted.db")).recordCount(),
+            TableReader(corpus("leonhad-paradoxdriver/db/CONTACTS.DB")).recordCount());
   // A table cut inside its data.
   const std::string zip = slurp(corpus("leonhad-paradoxdriver/areas/ZIPCODES.DB"));
   spit(dir.file("zip.db"), zip.substr(0, zip.size() / 2 + 100));
@@ -161,10 +162,11 @@ TEST(ParadoxDamage, RandomCorruptionNeverCrashes) {
   QV_REQUIRE_TESTDATA();
   test::TempDir dir;
   std::mt19937 rng(20240611);
-  const char* tables[][2] = {{"leonhad-paradoxdriver/fields/memo.db", "leonhad-paradoxdriver/fields/memo.mb"},
-                             {"leonhad-paradoxdriver/encrypt/encryptedmemo.db", "leonhad-paradoxdriver/encrypt/encryptedmemo.mb"},
-                             {"celebithil-Rparadox/TypSammlung.DB", "celebithil-Rparadox/TypSammlung.MB"},
-                             {"leonhad-paradoxdriver/mtdemo/AMOUNT.DB", nullptr}};
+  const char* tables[][2] = {
+      {"leonhad-paradoxdriver/fields/memo.db", "leonhad-paradoxdriver/fields/memo.mb"},
+      {"leonhad-paradoxdriver/encrypt/encryptedmemo.db", "leonhad-paradoxdriver/encrypt/encryptedmemo.mb"},
+      {"celebithil-Rparadox/TypSammlung.DB", "celebithil-Rparadox/TypSammlung.MB"},
+      {"leonhad-paradoxdriver/mtdemo/AMOUNT.DB", nullptr}};
   int errors = 0, reads = 0;
   for (const auto& t : tables) {
     const std::string db = slurp(corpus(t[0]));

@@ -58,7 +58,8 @@ TEST(TableKeys, EveryPrimaryIndexOfTheCorpusFitsItsTable) {
     const fs::path px(rel);
     std::string db;
     for (const auto& e : fs::directory_iterator(px.parent_path()))
-      if (e.path().stem() == px.stem() && (e.path().extension() == ".DB" || e.path().extension() == ".db")) db = e.path().string();
+      if (e.path().stem() == px.stem() && (e.path().extension() == ".DB" || e.path().extension() == ".db"))
+        db = e.path().string();
     ASSERT_FALSE(db.empty()) << rel;
     TableReader table(db);
     const TableKeys keys = readTableKeys(db);
@@ -127,12 +128,16 @@ TEST(TableKeys, DamagedOrForeignPrimaryIndexesAreLeftOut) {
       {"cut to its header", "leonhad-paradoxdriver/geog/County.DB",
        [](const std::string& dir) { fs::resize_file(dir + "/County.PX", 2048); }, "County.PX"},
       {"a key of another type", "leonhad-paradoxdriver/geog/County.DB",
-       [](const std::string& dir) { fs::copy_file(corpus("leonhad-paradoxdriver/db/ORDERS.PX"), dir + "/County.PX",
-                                                  fs::copy_options::overwrite_existing); },
+       [](const std::string& dir) {
+         fs::copy_file(corpus("leonhad-paradoxdriver/db/ORDERS.PX"), dir + "/County.PX",
+                       fs::copy_options::overwrite_existing);
+       },
        "another table"},
       {"a key of the same type but other records", "leonhad-paradoxdriver/geog/County.DB",
-       [](const std::string& dir) { fs::copy_file(corpus("leonhad-paradoxdriver/db/GENERAL.PX"), dir + "/County.PX",
-                                                  fs::copy_options::overwrite_existing); },
+       [](const std::string& dir) {
+         fs::copy_file(corpus("leonhad-paradoxdriver/db/GENERAL.PX"), dir + "/County.PX",
+                       fs::copy_options::overwrite_existing);
+       },
        "County.PX"},
       {"a block count changed", "leonhad-paradoxdriver/geog/County.DB",
        [](const std::string& dir) {
@@ -174,14 +179,16 @@ TEST(TableKeys, DamagedOrIncompleteSecondaryIndexesAreLeftOutAlone) {
   const std::vector<Case> cases = {
       {"its tree file missing", [](const std::string& dir) { fs::remove(dir + "/C.Y02"); }, "C.X02"},
       {"its entries missing", [](const std::string& dir) { fs::remove(dir + "/C.X02"); }, "C.Y02"},
-      {"another field named", [](const std::string& dir) {
+      {"another field named",
+       [](const std::string& dir) {
          std::string x = test::fileBytes(dir + "/C.X02");
          const size_t at = x.find(std::string("Blk Num\0", 8)) + 8;  // the field numbers follow the names
          x[at] = 9;
          spit(dir + "/C.X02", x);
        },
        "C.X02"},
-      {"an entry lost", [](const std::string& dir) {
+      {"an entry lost",
+       [](const std::string& dir) {
          std::string x = test::fileBytes(dir + "/C.X02");
          x[2048 + 4] = static_cast<char>(x[2048 + 4] - 10);  // one record of 10 bytes fewer
          spit(dir + "/C.X02", x);

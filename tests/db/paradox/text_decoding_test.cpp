@@ -29,8 +29,8 @@ std::string iconvWhole(const std::string& charset, const std::string& bytes) {
 }
 
 TEST(TextDecoding, ByteTableAgreesWithIconvOnEverySingleBytePage) {
-  for (const char* charset : {"CP437", "CP850", "CP852", "CP865", "CP866", "CP1250", "CP1251", "CP1252", "CP1253", "CP1254",
-                              "CP1256", "CP1257", "HP-ROMAN8"}) {
+  for (const char* charset : {"CP437", "CP850", "CP852", "CP865", "CP866", "CP1250", "CP1251", "CP1252", "CP1253",
+                              "CP1254", "CP1256", "CP1257", "HP-ROMAN8"}) {
     SCOPED_TRACE(charset);
     Transcoder t(charset, "UTF-8");
     EXPECT_TRUE(t.byteTable());
@@ -60,8 +60,13 @@ TEST(TextDecoding, KnownCharactersAndUndefinedBytes) {
   std::string out;
   cp1251.convert("\xC0\xFF\x88\xB9", 4, out);
   EXPECT_EQ(out, "\xD0\x90\xD1\x8F\xE2\x82\xAC\xE2\x84\x96");  // А я € №
-  cp1251.convert("ab\x98" "cd", 5, out);
-  EXPECT_EQ(out, "ab\xEF\xBF\xBD" "cd");  // 0x98 is not a character of 1251
+  cp1251.convert(
+      "ab\x98"
+      "cd",
+      5, out);
+  EXPECT_EQ(out,
+            "ab\xEF\xBF\xBD"
+            "cd");  // 0x98 is not a character of 1251
   cp1252.convert("O'Brien \x80\x81\r\n\xE9", 13, out);
   EXPECT_EQ(out, "O'Brien \xE2\x82\xAC\xEF\xBF\xBD\r\n\xC3\xA9");
   cp437.convert("\x80\xDB", 2, out);

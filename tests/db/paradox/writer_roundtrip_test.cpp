@@ -55,7 +55,8 @@ TEST(ParadoxWriter, TextIsStoredInTheTablesCodePage) {
   options.versionId = kVersion4;
   options.codePage = 866;
   options.sortOrderName = "cyrr";
-  TableWriter w(dir.file("ru.db"), {{"\xD0\x98\xD0\xBC\xD1\x8F", FieldType::kAlpha, 20}, {"Memo", FieldType::kMemo, 11}}, options);
+  TableWriter w(dir.file("ru.db"),
+                {{"\xD0\x98\xD0\xBC\xD1\x8F", FieldType::kAlpha, 20}, {"Memo", FieldType::kMemo, 11}}, options);
   Value name, memo;
   name.kind = memo.kind = Value::Kind::kText;
   name.text = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";  // Привет

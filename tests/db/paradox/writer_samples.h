@@ -11,12 +11,13 @@ namespace qv::test {
 
 inline std::vector<paradox::FieldSpec> sampleFields() {
   using paradox::FieldType;
-  return {{"Name", FieldType::kAlpha, 40},        {"Born", FieldType::kDate, 0},      {"Count", FieldType::kShort, 0},
-          {"Big", FieldType::kLong, 0},           {"Price", FieldType::kMoney, 0},    {"Ratio", FieldType::kNumber, 0},
-          {"Done", FieldType::kLogical, 0},       {"Note", FieldType::kMemo, 20},     {"Data", FieldType::kBlob, 10},
-          {"Styled", FieldType::kFmtMemo, 15},    {"Object", FieldType::kOle, 10},    {"Picture", FieldType::kGraphic, 10},
-          {"At", FieldType::kTime, 0},            {"Stamp", FieldType::kTimestamp, 0}, {"Id", FieldType::kAutoInc, 0},
-          {"Exact", FieldType::kBcd, 4},          {"Raw", FieldType::kBytes, 12}};
+  return {
+      {"Name", FieldType::kAlpha, 40},     {"Born", FieldType::kDate, 0},       {"Count", FieldType::kShort, 0},
+      {"Big", FieldType::kLong, 0},        {"Price", FieldType::kMoney, 0},     {"Ratio", FieldType::kNumber, 0},
+      {"Done", FieldType::kLogical, 0},    {"Note", FieldType::kMemo, 20},      {"Data", FieldType::kBlob, 10},
+      {"Styled", FieldType::kFmtMemo, 15}, {"Object", FieldType::kOle, 10},     {"Picture", FieldType::kGraphic, 10},
+      {"At", FieldType::kTime, 0},         {"Stamp", FieldType::kTimestamp, 0}, {"Id", FieldType::kAutoInc, 0},
+      {"Exact", FieldType::kBcd, 4},       {"Raw", FieldType::kBytes, 12}};
 }
 
 // Deterministic records: every seventh value of each field is Null; blobs range from a
@@ -50,7 +51,8 @@ inline std::vector<std::vector<paradox::Value>> sampleRows(int count, uint32_t s
     set(10, Value::Kind::kBytes).text = bytes(blobSizes[(i + 3) % 8]);
     set(11, Value::Kind::kBytes).text = "BM" + bytes(blobSizes[(i + 4) % 8]);
     set(12, Value::Kind::kTime).integer = static_cast<int64_t>(rng() % 86400000);
-    set(13, Value::Kind::kTimestamp).integer = (700000 + static_cast<int64_t>(rng() % 100000)) * 86400000LL + rng() % 86400000;
+    set(13, Value::Kind::kTimestamp).integer =
+        (700000 + static_cast<int64_t>(rng() % 100000)) * 86400000LL + rng() % 86400000;
     set(14, Value::Kind::kInteger).integer = i + 1;
     const char* bcd[] = {"0.0000", "1.5000", "-123.4560", "99999999999999999999999999.9999", "-0.0001"};
     set(15, Value::Kind::kBcd).text = bcd[i % 5];

@@ -71,13 +71,15 @@ std::vector<std::string> mixedScript() {
                   std::string(static_cast<size_t>(i % 300), 'm') + "');");
     }
     if (i == 1000) s.push_back("CREATE TABLE `B` ([K] INT,[T] TEXT(3));");
-    if (i > 1000 && i < 1100) s.push_back("INSERT INTO `B` VALUES (" + std::to_string(i) + ",'" + (i % 7 ? "ok" : "long") + "');");
+    if (i > 1000 && i < 1100)
+      s.push_back("INSERT INTO `B` VALUES (" + std::to_string(i) + ",'" + (i % 7 ? "ok" : "long") + "');");
     if (i == 1200) s.push_back("DROP TABLE `B`;");
     if (i == 1201) s.push_back("INSERT INTO `B` VALUES (1,'x');");
   }
   // Rows the engine itself refuses: too large for a page.
-  s.push_back("CREATE TABLE `C` ([N] INT,[T1] TEXT(255),[T2] TEXT(255),[T3] TEXT(255),[T4] TEXT(255),[T5] TEXT(255),"
-              "[T6] TEXT(255),[T7] TEXT(255),[T8] TEXT(255));");
+  s.push_back(
+      "CREATE TABLE `C` ([N] INT,[T1] TEXT(255),[T2] TEXT(255),[T3] TEXT(255),[T4] TEXT(255),[T5] TEXT(255),"
+      "[T6] TEXT(255),[T7] TEXT(255),[T8] TEXT(255));");
   for (int i = 0; i < 400; ++i) {
     std::string row = "INSERT INTO `C` VALUES (" + std::to_string(i);
     const int columns = i % 45 == 3 ? 8 : 3;
@@ -90,14 +92,12 @@ std::vector<std::string> mixedScript() {
     }
     s.push_back(row + ");");
   }
-  s.push_back("INSERT INTO `A` VALUES (-1,'12345678',0,NULL);");  // exactly eight characters: fits
+  s.push_back("INSERT INTO `A` VALUES (-1,'12345678',0,NULL);");   // exactly eight characters: fits
   s.push_back("INSERT INTO `A` VALUES (-2,'123456789',0,NULL);");  // too long, last of all
   return s;
 }
 
-std::vector<std::string_view> views(const std::vector<std::string>& script) {
-  return {script.begin(), script.end()};
-}
+std::vector<std::string_view> views(const std::vector<std::string>& script) { return {script.begin(), script.end()}; }
 
 TEST(ExecuteBatch, EndsAsTheStatementsEndOneByOne) {
   test::TempDir dir;
@@ -132,14 +132,16 @@ TEST(ExecuteBatch, EndsAsTheStatementsEndOneByOne) {
   ASSERT_EQ(expected.count("A"), 1u);
   EXPECT_GT(expected.at("A").size(), 2500u);
   const auto got = contents(dir.file("batch.mdb"));
-  for (const auto& [table, rows] : expected) EXPECT_EQ(got.count(table) ? got.at(table).size() : 0, rows.size()) << table;
+  for (const auto& [table, rows] : expected)
+    EXPECT_EQ(got.count(table) ? got.at(table).size() : 0, rows.size()) << table;
   EXPECT_TRUE(got == expected) << "the batch left other rows than the statements run one by one";
 }
 
 TEST(ExecuteBatch, AFailureThatStopsTheBatchLeavesTheStatementsAfterItUnrun) {
   test::TempDir dir;
   std::vector<std::string> script = {"CREATE TABLE `T` ([N] INT,[S] TEXT(2));"};
-  for (int i = 0; i < 5000; ++i) script.push_back("INSERT INTO `T` VALUES (" + std::to_string(i) + ",'" + (i == 3210 ? "xyz" : "ab") + "');");
+  for (int i = 0; i < 5000; ++i)
+    script.push_back("INSERT INTO `T` VALUES (" + std::to_string(i) + ",'" + (i == 3210 ? "xyz" : "ab") + "');");
   script.push_back("DROP TABLE `T`;");
   auto db = jet::createDatabase(dir.file("stop.mdb"), jet::Format::kAce12);
   Executor exec(*db);
@@ -162,7 +164,8 @@ TEST(ExecuteBatch, AFailedWriteLosesNoStatementThatWasNotReported) {
   std::vector<std::string> script;
   for (int i = 0; i < 3000; ++i) {
     const std::string text(static_cast<size_t>(40 + i % 200), static_cast<char>('a' + i % 26));
-    script.push_back("INSERT INTO `T` VALUES (" + std::to_string(i) + ",'" + text + "'," + (i % 9 ? "NULL" : "'" + text + "'") + ");");
+    script.push_back("INSERT INTO `T` VALUES (" + std::to_string(i) + ",'" + text + "'," +
+                     (i % 9 ? "NULL" : "'" + text + "'") + ");");
   }
   io::FaultEnv env(io::posixEnv());
   env.setWriteUnit(4096);
@@ -187,7 +190,8 @@ TEST(ExecuteBatch, AFailedWriteLosesNoStatementThatWasNotReported) {
   int trials = 0;
   for (io::Fault fault : {io::Fault::kDiskFull, io::Fault::kShortWrite, io::Fault::kIoError}) {
     for (uint64_t at = 1; at <= writes; at += 1 + writes / 60) {
-      const std::string path = dir.file("f" + std::to_string(static_cast<int>(fault)) + "_" + std::to_string(at) + ".mdb");
+      const std::string path =
+          dir.file("f" + std::to_string(static_cast<int>(fault)) + "_" + std::to_string(at) + ".mdb");
       prepare(path);
       std::set<int> failed;
       jet::OpenOptions options;
@@ -215,7 +219,8 @@ TEST(ExecuteBatch, AFailedWriteLosesNoStatementThatWasNotReported) {
       EXPECT_EQ(present.size(), rows.size()) << "a row written twice, write " << at;
       for (int i = 0; i < static_cast<int>(script.size()); ++i) {
         EXPECT_EQ(present.count(i), 1 - failed.count(i))
-            << "statement " << i << (failed.count(i) ? " reported failed but in the file" : " lost") << ", fault at write " << at;
+            << "statement " << i << (failed.count(i) ? " reported failed but in the file" : " lost")
+            << ", fault at write " << at;
       }
     }
   }

@@ -63,7 +63,8 @@ TEST(Conversion, IntoTextColumns) {
   const auto text5 = column(ColumnType::kText, 5);
   EXPECT_EQ(convert("'Käsé!'", text5).s, "Käsé!");  // five characters, seven bytes
   EXPECT_EQ(failure("'123456'", text5),
-            "SQL error: The field is too small to accept the amount of data you attempted to add: 6 characters for column 'F' "
+            "SQL error: The field is too small to accept the amount of data you attempted to add: 6 characters for "
+            "column 'F' "
             "(TEXT(5)) at character 23.");
   EXPECT_NE(failure("123456", text5).find("too small"), std::string::npos);
 }
@@ -116,18 +117,22 @@ TEST(Conversion, IntoOtherColumns) {
   EXPECT_EQ(convert("'01/03/2021 14:05:09'", dt).d, date(2021, 1, 3, 14, 5, 9));
   EXPECT_EQ(convert("#12/30/1899 10:30#", dt).d, date(1899, 12, 30, 10, 30));
   EXPECT_EQ(convert("2", dt).d, 2.0);
-  EXPECT_EQ(failure("'31/31/2021'", dt),
-            "SQL error: Data type mismatch: '31/31/2021' is not a date or time for column 'F' (DATETIME) at character 23.");
-  EXPECT_EQ(failure("#2/30/2021#", dt), "SQL error: Syntax error in date '#2/30/2021#' at character 23: not a date or time.");
+  EXPECT_EQ(
+      failure("'31/31/2021'", dt),
+      "SQL error: Data type mismatch: '31/31/2021' is not a date or time for column 'F' (DATETIME) at character 23.");
+  EXPECT_EQ(failure("#2/30/2021#", dt),
+            "SQL error: Syntax error in date '#2/30/2021#' at character 23: not a date or time.");
 
   const auto ole = column(ColumnType::kOle);
   jet::Value bytes = convert("'0x00FFa0'", ole);
   EXPECT_EQ(bytes.kind, Kind::kBinary);
   EXPECT_EQ(bytes.s, std::string("\x00\xff\xa0", 3));
   EXPECT_EQ(convert("'0x'", ole).s, "");
-  EXPECT_EQ(convert("'0x0'", ole).s, std::string("0\0x\0" "0\0", 6));   // odd digit count: characters
+  EXPECT_EQ(convert("'0x0'", ole).s, std::string("0\0x\0"
+                                                 "0\0",
+                                                 6));                   // odd digit count: characters
   EXPECT_EQ(convert("'0xZZ'", ole).s, std::string("0\0x\0Z\0Z\0", 8));  // not hex: characters
-  EXPECT_EQ(convert("'é'", ole).s, std::string("\xe9\0", 2));            // UTF-16LE
+  EXPECT_EQ(convert("'é'", ole).s, std::string("\xe9\0", 2));           // UTF-16LE
   EXPECT_EQ(convert("NULL", ole).kind, Kind::kNull);
   EXPECT_NE(failure("12", ole).find("Data type mismatch"), std::string::npos);
   EXPECT_NE(failure("'0x000102'", column(ColumnType::kBinary, 2)).find("3 bytes"), std::string::npos);
@@ -146,7 +151,8 @@ TEST(Conversion, IntoOtherColumns) {
 
   auto required = column(ColumnType::kLong);
   required.notNull = true;
-  EXPECT_EQ(failure("NULL", required), "SQL error: The column 'F' cannot contain a Null value (it is NOT NULL) at character 23.");
+  EXPECT_EQ(failure("NULL", required),
+            "SQL error: The column 'F' cannot contain a Null value (it is NOT NULL) at character 23.");
 }
 
 }  // namespace

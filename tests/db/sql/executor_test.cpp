@@ -29,7 +29,9 @@ class SqlExecutor : public ::testing::Test {
 };
 
 TEST_F(SqlExecutor, RunsTheConvertersStatements) {
-  EXPECT_EQ(exec.execute("CREATE TABLE `STOCK` ([ID] INT,[NAME] TEXT,[PRICE] FLOAT,[WHEN] TEXT,[PIC] BLOB,[QTY] DECIMAL);"), 0);
+  EXPECT_EQ(
+      exec.execute("CREATE TABLE `STOCK` ([ID] INT,[NAME] TEXT,[PRICE] FLOAT,[WHEN] TEXT,[PIC] BLOB,[QTY] DECIMAL);"),
+      0);
   EXPECT_EQ(exec.execute("INSERT INTO `STOCK` VALUES (7, 'O''Brien', 3.25, '01/03/2021', '0x0102', 12);"), 1);
   EXPECT_EQ(exec.execute("INSERT INTO `STOCK` VALUES (8,NULL, 1E+20, '01/03/2021 14:05:09',NULL, -3);"), 1);
   auto* t = db.memoryTable("STOCK");
@@ -77,17 +79,22 @@ TEST_F(SqlExecutor, RejectsWithPreciseMessages) {
   EXPECT_EQ(failure("DROP TABLE U"), "SQL error: Table 'U' does not exist at character 12.");
   EXPECT_EQ(failure("INSERT INTO U VALUES (1)"), "SQL error: Could not find output table 'U' at character 13.");
   EXPECT_EQ(failure("INSERT INTO T VALUES (1)"),
-            "SQL error: Number of query values and destination fields are not the same: 1 values for the 2 columns of table 'T' "
+            "SQL error: Number of query values and destination fields are not the same: 1 values for the 2 columns of "
+            "table 'T' "
             "at character 22.");
   EXPECT_EQ(failure("INSERT INTO T (A, C) VALUES (1, 'x')"),
             "SQL error: The INSERT INTO statement contains the unknown field name 'C' at character 19.");
-  EXPECT_EQ(failure("INSERT INTO T (A, a) VALUES (1, 2)"), "SQL error: Duplicate output destination 'a' at character 19.");
+  EXPECT_EQ(failure("INSERT INTO T (A, a) VALUES (1, 2)"),
+            "SQL error: Duplicate output destination 'a' at character 19.");
   EXPECT_EQ(failure("INSERT INTO T (A) VALUES (1)"),
-            "SQL error: The column 'B' cannot contain a Null value (it is NOT NULL) and is not in the column list at character 13.");
+            "SQL error: The column 'B' cannot contain a Null value (it is NOT NULL) and is not in the column list at "
+            "character 13.");
   EXPECT_EQ(failure("INSERT INTO T VALUES (1, 'abc')"),
-            "SQL error: The field is too small to accept the amount of data you attempted to add: 3 characters for column 'B' "
+            "SQL error: The field is too small to accept the amount of data you attempted to add: 3 characters for "
+            "column 'B' "
             "(TEXT(2)) at character 26.");
-  EXPECT_EQ(failure("INSERT INTO T VALUES ('\xff', 'a')"), "SQL error: The statement is not valid UTF-8 text at character 24.");
+  EXPECT_EQ(failure("INSERT INTO T VALUES ('\xff', 'a')"),
+            "SQL error: The statement is not valid UTF-8 text at character 24.");
   EXPECT_EQ(db.memoryTable("T")->rows().size(), 0u);
 
   // The engine's own rejections become SQL errors; failures of the file stay what they are.

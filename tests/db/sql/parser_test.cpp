@@ -120,64 +120,83 @@ TEST(Parser, ErrorsSayWhatAndWhere) {
   EXPECT_EQ(errorOf("DROP TABLE `T`;;"),
             "SQL error: Characters found after end of SQL statement. Found ';' at character 16.");
   EXPECT_EQ(errorOf("SELECT * FROM t"),
-            "SQL error: Invalid SQL statement; expected CREATE TABLE, CREATE INDEX, DROP TABLE or INSERT INTO but found 'SELECT' "
+            "SQL error: Invalid SQL statement; expected CREATE TABLE, CREATE INDEX, DROP TABLE or INSERT INTO but "
+            "found 'SELECT' "
             "at character 1.");
   EXPECT_EQ(errorOf("   "),
-            "SQL error: Invalid SQL statement: the statement is empty; expected CREATE TABLE, CREATE INDEX, DROP TABLE or INSERT "
+            "SQL error: Invalid SQL statement: the statement is empty; expected CREATE TABLE, CREATE INDEX, DROP TABLE "
+            "or INSERT "
             "INTO.");
-  EXPECT_EQ(errorOf("INSERT INTO `T` VALUES NULL, 'x');"),
-            "SQL error: Syntax error in INSERT INTO statement: expected '(' after VALUES but found 'NULL' at character 24.");
+  EXPECT_EQ(
+      errorOf("INSERT INTO `T` VALUES NULL, 'x');"),
+      "SQL error: Syntax error in INSERT INTO statement: expected '(' after VALUES but found 'NULL' at character 24.");
   EXPECT_EQ(errorOf("INSERT INTO `T` VALUES (1, 'it's')"),
-            "SQL error: Syntax error in INSERT INTO statement: expected ',' or ')' after a value but found 's' at character 32.");
+            "SQL error: Syntax error in INSERT INTO statement: expected ',' or ')' after a value but found 's' at "
+            "character 32.");
   EXPECT_EQ(errorOf("INSERT INTO `T` VALUES (1, 'open"),
             "SQL error: Syntax error: the text that begins at character 28 has no closing apostrophe.");
   EXPECT_EQ(errorOf("INSERT INTO `T VALUES (1)"),
             "SQL error: Syntax error: the name that begins at character 13 has no closing '`'.");
   EXPECT_EQ(errorOf("INSERT INTO T VALUES (1,)"),
-            "SQL error: Syntax error in INSERT INTO statement: expected a value (NULL, a number, 'text' or #date#) but found ')' "
+            "SQL error: Syntax error in INSERT INTO statement: expected a value (NULL, a number, 'text' or #date#) but "
+            "found ')' "
             "at character 25.");
   EXPECT_EQ(errorOf("INSERT INTO T VALUES (1, abc)"),
-            "SQL error: Syntax error in INSERT INTO statement: 'abc' at character 26 is not a value (a text goes between apostrophes).");
+            "SQL error: Syntax error in INSERT INTO statement: 'abc' at character 26 is not a value (a text goes "
+            "between apostrophes).");
   EXPECT_EQ(errorOf("INSERT INTO T VALUES (1"),
-            "SQL error: Syntax error in INSERT INTO statement: expected ',' or ')' after a value but found the end of the statement "
+            "SQL error: Syntax error in INSERT INTO statement: expected ',' or ')' after a value but found the end of "
+            "the statement "
             "at character 24.");
   EXPECT_EQ(errorOf("CREATE TABLE T ([A] VARCHAR(300))"),
-            "SQL error: Syntax error in CREATE TABLE statement: the size '300' at character 29 must be a whole number from 1 to 255.");
+            "SQL error: Syntax error in CREATE TABLE statement: the size '300' at character 29 must be a whole number "
+            "from 1 to 255.");
   EXPECT_EQ(errorOf("CREATE TABLE T ([A] STRANGE)"),
-            "SQL error: Syntax error in CREATE TABLE statement: unknown column type 'STRANGE' for column 'A' at character 21.");
+            "SQL error: Syntax error in CREATE TABLE statement: unknown column type 'STRANGE' for column 'A' at "
+            "character 21.");
   EXPECT_EQ(errorOf("CREATE TABLE T ([A] INT, [a] TEXT)"),
             "SQL error: Field 'a' defined more than once at character 26.");
   EXPECT_EQ(errorOf("CREATE TABLE T ([A] FLOAT(8))"),
-            "SQL error: Syntax error in CREATE TABLE statement: the type 'FLOAT' of column 'A' takes no size, but one is given at "
+            "SQL error: Syntax error in CREATE TABLE statement: the type 'FLOAT' of column 'A' takes no size, but one "
+            "is given at "
             "character 26.");
   EXPECT_EQ(errorOf("CREATE TABLE T ([A] DECIMAL(10,12))"),
-            "SQL error: Syntax error in CREATE TABLE statement: the scale '12' at character 32 must be a whole number from 0 to 10.");
+            "SQL error: Syntax error in CREATE TABLE statement: the scale '12' at character 32 must be a whole number "
+            "from 0 to 10.");
   EXPECT_EQ(errorOf("CREATE TABLE `a.b` ([A] INT)"),
-            "SQL error: The table name 'a.b' at character 14 holds a character a name cannot hold (. ! ` [ ] or a control character).");
-  EXPECT_EQ(errorOf("CREATE TABLE T ([A] INT DEFAULT 1)"),
-            "SQL error: Relationships, defaults and check constraints are not supported in CREATE TABLE: found 'DEFAULT' at "
-            "character 25.");
+            "SQL error: The table name 'a.b' at character 14 holds a character a name cannot hold (. ! ` [ ] or a "
+            "control character).");
+  EXPECT_EQ(
+      errorOf("CREATE TABLE T ([A] INT DEFAULT 1)"),
+      "SQL error: Relationships, defaults and check constraints are not supported in CREATE TABLE: found 'DEFAULT' at "
+      "character 25.");
   EXPECT_EQ(errorOf("CREATE TABLE T ([A] INT, CONSTRAINT PRIMARY KEY (A))"),
-            "SQL error: Syntax error in CREATE TABLE statement: expected PRIMARY KEY or UNIQUE but found 'KEY' at character 45.");
+            "SQL error: Syntax error in CREATE TABLE statement: expected PRIMARY KEY or UNIQUE but found 'KEY' at "
+            "character 45.");
   EXPECT_EQ(errorOf("CREATE INDEX I ON T (A DESC) WITH NOTHING"),
-            "SQL error: Syntax error in CREATE INDEX statement: expected PRIMARY, DISALLOW NULL or IGNORE NULL after WITH but "
+            "SQL error: Syntax error in CREATE INDEX statement: expected PRIMARY, DISALLOW NULL or IGNORE NULL after "
+            "WITH but "
             "found 'NOTHING' at character 35.");
-  EXPECT_EQ(errorOf("CREATE UNIQUE TABLE T (A INT)"),
-            "SQL error: Syntax error in CREATE INDEX statement: expected INDEX after CREATE UNIQUE but found 'TABLE' at "
-            "character 15.");
+  EXPECT_EQ(
+      errorOf("CREATE UNIQUE TABLE T (A INT)"),
+      "SQL error: Syntax error in CREATE INDEX statement: expected INDEX after CREATE UNIQUE but found 'TABLE' at "
+      "character 15.");
   EXPECT_EQ(errorOf("CREATE TABLE T ()"),
             "SQL error: Syntax error in CREATE TABLE statement: expected a column name but found ')' at character 17.");
   EXPECT_EQ(errorOf("CREATE TABLE T (id COUNTER(1, 1), n AUTOINCREMENT(100,5))"),
             "SQL error: AutoNumber column 'n' may only start at 1 and count by 1: found '100' at character 51.");
-  EXPECT_EQ(errorOf("DROP TABLE a b"), "SQL error: Syntax error in DROP TABLE statement: expected the end of the statement but "
-                                       "found 'b' at character 14.");
+  EXPECT_EQ(errorOf("DROP TABLE a b"),
+            "SQL error: Syntax error in DROP TABLE statement: expected the end of the statement but "
+            "found 'b' at character 14.");
   // Positions count characters, not bytes.
   EXPECT_EQ(errorOf("INSERT INTO `Käse` VALUES (1,)"),
-            "SQL error: Syntax error in INSERT INTO statement: expected a value (NULL, a number, 'text' or #date#) but found ')' "
+            "SQL error: Syntax error in INSERT INTO statement: expected a value (NULL, a number, 'text' or #date#) but "
+            "found ')' "
             "at character 30.");
   // A long token is cut in the message.
   std::string longWord(100, 'x');
-  EXPECT_NE(errorOf("INSERT INTO T VALUES (" + longWord + ")").find("'" + std::string(40, 'x') + "...'"), std::string::npos);
+  EXPECT_NE(errorOf("INSERT INTO T VALUES (" + longWord + ")").find("'" + std::string(40, 'x') + "...'"),
+            std::string::npos);
   EXPECT_NE(errorOf("CREATE TABLE `" + std::string(65, 'n') + "` (a INT)").find("is longer than 64 characters"),
             std::string::npos);
 }
@@ -190,9 +209,10 @@ namespace {
 
 TEST(Parser, KeysAndIndexes) {
   Statement s;
-  parseStatement("CREATE TABLE `T` ([A] INTEGER CONSTRAINT [PK] PRIMARY KEY, [B] TEXT(10) UNIQUE, [C] DOUBLE, "
-                 "CONSTRAINT [BC] UNIQUE ([B], [C]))",
-                 s);
+  parseStatement(
+      "CREATE TABLE `T` ([A] INTEGER CONSTRAINT [PK] PRIMARY KEY, [B] TEXT(10) UNIQUE, [C] DOUBLE, "
+      "CONSTRAINT [BC] UNIQUE ([B], [C]))",
+      s);
   ASSERT_EQ(s.kind, Statement::Kind::kCreateTable);
   ASSERT_EQ(s.columns.size(), 3u);
   ASSERT_EQ(s.indexes.size(), 3u);
@@ -204,7 +224,8 @@ TEST(Parser, KeysAndIndexes) {
   EXPECT_TRUE(s.indexes[1].unique);
   EXPECT_EQ(s.indexes[2].columns.size(), 2u);
 
-  parseStatement("create unique index [By Name] on [People] ([Last] desc, [First] ASC) with disallow null ignore null;", s);
+  parseStatement("create unique index [By Name] on [People] ([Last] desc, [First] ASC) with disallow null ignore null;",
+                 s);
   ASSERT_EQ(s.kind, Statement::Kind::kCreateIndex);
   EXPECT_EQ(s.table.text, "People");
   ASSERT_EQ(s.indexes.size(), 1u);

@@ -19,7 +19,7 @@ std::string scaled(std::string_view text, int scale, size_t maxDigits = 40) {
 
 TEST(NumberText, ReadsAndRoundsExactly) {
   EXPECT_EQ(scaled("123.456", 2), "12346");
-  EXPECT_EQ(scaled("0.125", 2), "12");      // half to even
+  EXPECT_EQ(scaled("0.125", 2), "12");  // half to even
   EXPECT_EQ(scaled("0.135", 2), "14");
   EXPECT_EQ(scaled("0.1250001", 2), "13");
   EXPECT_EQ(scaled("2.5", 0), "2");

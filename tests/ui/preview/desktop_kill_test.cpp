@@ -46,7 +46,8 @@ KillOutcome runHarness(const std::string& folder, const std::string& database, c
     ::_exit(127);
   }
   ::close(fds[1]);
-  return collectOrKill(pid, fds[0], after, [](const std::string& output) { return output.find("at ") != std::string::npos; });
+  return collectOrKill(pid, fds[0], after,
+                       [](const std::string& output) { return output.find("at ") != std::string::npos; });
 }
 
 // The last "at TABLE ROW" line.
@@ -77,7 +78,8 @@ TEST(DesktopKill, KilledDirectModeRunsLeaveEveryFinishedStatement) {
   const std::string folder = killTrialFolder(dir);
   expectKillTrials(
       dir, folder, 11, 0.05, "direct-mode runs", "last position",
-      [&](const std::string& path, Clock::duration after) { return runHarness(folder, path, home, after); }, lastPosition,
+      [&](const std::string& path, Clock::duration after) { return runHarness(folder, path, home, after); },
+      lastPosition,
       [](const KillOutcome& whole) {
         ASSERT_NE(whole.output.find("message Done."), std::string::npos) << whole.output;
         ASSERT_NE(whole.output.find("at "), std::string::npos) << "the run printed no position";

@@ -44,43 +44,46 @@ class PreviewDialogs : public PreviewTest {
 };
 
 TEST_F(PreviewDialogs, FindAndReplaceChangesTheFirstOccurrenceOfEveryLineOnce) {
-  preview({QStringLiteral("a1 a2"), QStringLiteral("zABCAy"), QStringLiteral("none"), QStringLiteral("A")}, [&](Form2& w) {
-    modal.then<Form3>([](Form3& d) {
-      EXPECT_EQ(d.windowTitle(), QStringLiteral("Find and Replace - Quorvane"));
-      EXPECT_TRUE(d.Text1->text().isEmpty());
-      d.Text1->setText(QStringLiteral("a"));
-      d.Text2->setText(QStringLiteral("aa"));
-      d.PushButton2->click();
-      EXPECT_FALSE(d.isVisible());
-    });
-    w.PushButton3->click();
-    EXPECT_EQ(lines(w), (QStringList{QStringLiteral("aa1 a2"), QStringLiteral("zaaBCAy"), QStringLiteral("none"), QStringLiteral("aa")}));
+  preview({QStringLiteral("a1 a2"), QStringLiteral("zABCAy"), QStringLiteral("none"), QStringLiteral("A")},
+          [&](Form2& w) {
+            modal.then<Form3>([](Form3& d) {
+              EXPECT_EQ(d.windowTitle(), QStringLiteral("Find and Replace - Quorvane"));
+              EXPECT_TRUE(d.Text1->text().isEmpty());
+              d.Text1->setText(QStringLiteral("a"));
+              d.Text2->setText(QStringLiteral("aa"));
+              d.PushButton2->click();
+              EXPECT_FALSE(d.isVisible());
+            });
+            w.PushButton3->click();
+            EXPECT_EQ(lines(w), (QStringList{QStringLiteral("aa1 a2"), QStringLiteral("zaaBCAy"),
+                                             QStringLiteral("none"), QStringLiteral("aa")}));
 
-    modal.then<Form3>([](Form3& d) {
-      d.Text1->setText(QStringLiteral("abca"));
-      d.Text2->setText(QStringLiteral("X"));
-      d.PushButton2->click();
-    });
-    w.PushButton3->click();
-    EXPECT_EQ(lines(w)[1], QStringLiteral("zaXy"));  // the occurrence in any case: "aBCA" 
+            modal.then<Form3>([](Form3& d) {
+              d.Text1->setText(QStringLiteral("abca"));
+              d.Text2->setText(QStringLiteral("X"));
+              d.PushButton2->click();
+            });
+            w.PushButton3->click();
+            EXPECT_EQ(lines(w)[1], QStringLiteral("zaXy"));  // the occurrence in any case: "aBCA"
 
-    // An empty find text changes nothing and still says Done.
-    modal.then<Form3>([](Form3& d) {
-      d.Text2->setText(QStringLiteral("X"));
-      d.PushButton2->click();
-    });
-    w.PushButton3->click();
-    EXPECT_EQ(lines(w)[0], QStringLiteral("aa1 a2"));
+            // An empty find text changes nothing and still says Done.
+            modal.then<Form3>([](Form3& d) {
+              d.Text2->setText(QStringLiteral("X"));
+              d.PushButton2->click();
+            });
+            w.PushButton3->click();
+            EXPECT_EQ(lines(w)[0], QStringLiteral("aa1 a2"));
 
-    // An empty replacement deletes; a line emptied so stays and Execute SQL skips it.
-    modal.then<Form3>([](Form3& d) {
-      d.Text1->setText(QStringLiteral("aa"));
-      d.PushButton2->click();
-    });
-    w.PushButton3->click();
-    EXPECT_EQ(lines(w), (QStringList{QStringLiteral("1 a2"), QStringLiteral("zaXy"), QStringLiteral("none"), QString()}));
-    w.PushButton5->click();
-  });
+            // An empty replacement deletes; a line emptied so stays and Execute SQL skips it.
+            modal.then<Form3>([](Form3& d) {
+              d.Text1->setText(QStringLiteral("aa"));
+              d.PushButton2->click();
+            });
+            w.PushButton3->click();
+            EXPECT_EQ(lines(w),
+                      (QStringList{QStringLiteral("1 a2"), QStringLiteral("zaXy"), QStringLiteral("none"), QString()}));
+            w.PushButton5->click();
+          });
   int dones = 0;
   for (const auto& m : messages.shown) dones += m.text == QStringLiteral("Done.");
   EXPECT_EQ(dones, 4);
@@ -164,7 +167,8 @@ TEST_F(PreviewDialogs, EditLineOkWritesBackOnlyWhatTheUserChanged) {
       e.PushButton2->click();
     });
     w.ListView1_Click();
-    EXPECT_EQ(w.script().text(0), QStringLiteral("INSERT INTO `M` VALUES (2, 'first\r\nsecond\u00a0word\u2028third\r4th');"));
+    EXPECT_EQ(w.script().text(0),
+              QStringLiteral("INSERT INTO `M` VALUES (2, 'first\r\nsecond\u00a0word\u2028third\r4th');"));
     w.PushButton5->click();
   });
 }
@@ -239,16 +243,18 @@ TEST_F(PreviewDialogs, TheDialogsShowTheHandOverTheirButtons) {
 TEST_F(PreviewDialogs, DatatypeViewShowsTheRecordOnceAndComesBackEmpty) {
   windows->clearScript();
   windows->clearDatatypeRecord();
-  const QStringList fields{QStringLiteral("ID"), QStringLiteral("NAME"), QStringLiteral("PRICE"), QStringLiteral("WHEN"),
-                           QStringLiteral("PIC")};
-  for (const QString& f : fields) windows->appendDatatypeRow({QStringLiteral("ORDERS"), f, QStringLiteral("char"), QStringLiteral("TEXT")});
+  const QStringList fields{QStringLiteral("ID"), QStringLiteral("NAME"), QStringLiteral("PRICE"),
+                           QStringLiteral("WHEN"), QStringLiteral("PIC")};
+  for (const QString& f : fields)
+    windows->appendDatatypeRow({QStringLiteral("ORDERS"), f, QStringLiteral("char"), QStringLiteral("TEXT")});
   windows->appendScriptLine(QStringLiteral("CREATE TABLE `ORDERS` ([ID] TEXT);"));
   modal.then<Form2>([&](Form2& w) {
     modal.then<Form5>([&](Form5& v) {
       EXPECT_EQ(v.windowTitle(), QStringLiteral("Datatypes Conversion - Quorvane"));
       ASSERT_EQ(v.record().columnCount(), 4);
-      EXPECT_EQ(v.record().headings(), (QStringList{QStringLiteral("Paradox Table"), QStringLiteral("Paradox Table Field"),
-                                                    QStringLiteral("Paradox Field Datatype"), QStringLiteral("New MS Access Datatype")}));
+      EXPECT_EQ(v.record().headings(),
+                (QStringList{QStringLiteral("Paradox Table"), QStringLiteral("Paradox Table Field"),
+                             QStringLiteral("Paradox Field Datatype"), QStringLiteral("New MS Access Datatype")}));
       EXPECT_EQ(v.ListView1->columnWidth(3), 113);
       ASSERT_EQ(v.record().count(), 5);
       for (int i = 0; i < 5; ++i) EXPECT_EQ(v.record().text(i, 1), fields[i]);

@@ -45,7 +45,8 @@ class Form2Window : public PreviewTest {
     return out;
   }
 
-  const QStringList script5{QStringLiteral("CREATE TABLE `T` ([A] INT);"), QStringLiteral("INSERT INTO `T` VALUES (1);"),
+  const QStringList script5{QStringLiteral("CREATE TABLE `T` ([A] INT);"),
+                            QStringLiteral("INSERT INTO `T` VALUES (1);"),
                             QStringLiteral("INSERT INTO `T` VALUES (2x);"), QStringLiteral("   "),
                             QStringLiteral("INSERT INTO `T` VALUES (3);")};
 };
@@ -141,8 +142,8 @@ TEST_F(Form2Window, SqlErrorMarksTheLineAndEditLineMendsIt) {
     w.PushButton1->click();  // from line 1 again
   });
   EXPECT_TRUE(flags.sqlFormOK);
-  EXPECT_EQ(executed(), (QStringList{inserts[0], inserts[1], inserts[0], inserts[1], QStringLiteral("INSERT INTO `T` VALUES (2);"),
-                                     inserts[4]}));
+  EXPECT_EQ(executed(), (QStringList{inserts[0], inserts[1], inserts[0], inserts[1],
+                                     QStringLiteral("INSERT INTO `T` VALUES (2);"), inserts[4]}));
   EXPECT_TRUE(applicationErrors().empty());
 }
 
@@ -273,7 +274,7 @@ TEST_F(Form2Window, ErrorLineOutlivesTheWindowAndJumpFailsBeyondTheScript) {
   preview([&](Form2& w) {
     EXPECT_TRUE(w.Text1->toPlainText().isEmpty());  // a new window, an empty error box
     w.PushButton1->click();
-    EXPECT_EQ(Form2::ErrorLine, 3);                  // a good run leaves it
+    EXPECT_EQ(Form2::ErrorLine, 3);  // a good run leaves it
   });
   ASSERT_EQ(windows->existingForm2(), nullptr);
 
@@ -345,10 +346,12 @@ TEST_F(Form2Window, ClipboardAndMailCommands) {
     w.PushButton5->click();
   });
   ASSERT_EQ(opened.size(), 1);
-  EXPECT_EQ(opened[0], QStringLiteral("mailto:support@varnholt.example?subject=Quorvane&body=Here is the error message that I "
-                                      "get: \nSQL error: x\r\nsecond line"));
+  EXPECT_EQ(opened[0],
+            QStringLiteral("mailto:support@varnholt.example?subject=Quorvane&body=Here is the error message that I "
+                           "get: \nSQL error: x\r\nsecond line"));
   ASSERT_EQ(messages.shown.size(), 3u);  // Error found., then two copies
-  EXPECT_TRUE(messages.shown.back().text.startsWith(QStringLiteral("Error message have been copied to the clipboard.\r\r")));
+  EXPECT_TRUE(
+      messages.shown.back().text.startsWith(QStringLiteral("Error message have been copied to the clipboard.\r\r")));
 }
 
 }  // namespace

@@ -57,7 +57,8 @@ QStringList PreviewTest::executed() const {
 }
 
 void PreviewTest::failStatementsContaining(const QString& text, const QString& description) {
-  ado::memoryStore(QStringLiteral("access")).failWhen = [text, description](const QString& s) -> std::optional<QString> {
+  ado::memoryStore(QStringLiteral("access")).failWhen = [text,
+                                                         description](const QString& s) -> std::optional<QString> {
     if (s.contains(text)) return description;
     return std::nullopt;
   };

@@ -25,13 +25,16 @@ TEST(PreviewTexts, SqlErrorTestLooksForThreeMarkersInAnyCase) {
 TEST(PreviewTexts, ProgressMailAndClipboardTexts) {
   EXPECT_EQ(executeProgressText(3, 4), QStringLiteral("Please wait.. Processing row: 3 of 4"));
   EXPECT_EQ(executeProgressText(7, 120), QStringLiteral("Please wait.. Processing row: 7 of 120"));
-  EXPECT_EQ(errorMailLink(QStringLiteral("SQL error: a & b")),
-            QStringLiteral("mailto:support@varnholt.example?subject=Quorvane&body=Here is the error message that I get: \n"
-                           "SQL error: a & b"));
-  EXPECT_EQ(sqlCopiedMessage(), QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area where you "
-                                               "normally type and press Ctrl+V to paste the clipboard."));
-  EXPECT_EQ(errorCopiedMessage(), QStringLiteral("Error message have been copied to the clipboard.\r\rClick a text area "
-                                                 "where you normally type and press Ctrl+V to paste the clipboard."));
+  EXPECT_EQ(
+      errorMailLink(QStringLiteral("SQL error: a & b")),
+      QStringLiteral("mailto:support@varnholt.example?subject=Quorvane&body=Here is the error message that I get: \n"
+                     "SQL error: a & b"));
+  EXPECT_EQ(sqlCopiedMessage(),
+            QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area where you "
+                           "normally type and press Ctrl+V to paste the clipboard."));
+  EXPECT_EQ(errorCopiedMessage(),
+            QStringLiteral("Error message have been copied to the clipboard.\r\rClick a text area "
+                           "where you normally type and press Ctrl+V to paste the clipboard."));
 }
 
 TEST(FindAndReplaceRule, OnlyTheFirstOccurrenceWhateverItsCase) {
@@ -44,9 +47,11 @@ TEST(FindAndReplaceRule, OnlyTheFirstOccurrenceWhateverItsCase) {
   // The new text holding the find text again is not searched a second time.
   EXPECT_EQ(replaceFirstOccurrence(QStringLiteral("banana"), QStringLiteral("a"), QStringLiteral("aa"), nullptr),
             QStringLiteral("baanana"));
-  EXPECT_EQ(replaceFirstOccurrence(QStringLiteral("x, y"), QStringLiteral(", "), QString(), nullptr), QStringLiteral("xy"));
+  EXPECT_EQ(replaceFirstOccurrence(QStringLiteral("x, y"), QStringLiteral(", "), QString(), nullptr),
+            QStringLiteral("xy"));
   // An empty find text occurs nowhere; a trailing blank is part of the search.
-  EXPECT_EQ(replaceFirstOccurrence(QStringLiteral("abc"), QString(), QStringLiteral("Z"), &changed), QStringLiteral("abc"));
+  EXPECT_EQ(replaceFirstOccurrence(QStringLiteral("abc"), QString(), QStringLiteral("Z"), &changed),
+            QStringLiteral("abc"));
   EXPECT_FALSE(changed);
   EXPECT_EQ(replaceFirstOccurrence(QStringLiteral("ab,c"), QStringLiteral("b "), QStringLiteral("Z"), &changed),
             QStringLiteral("ab,c"));
@@ -111,7 +116,6 @@ TEST_F(ListText, ModelHoldsTextsAndTickMarksOfMillionsCheaply) {
   EXPECT_FALSE(record.flags(record.index(0, 0)) & Qt::ItemIsUserCheckable);
   EXPECT_FALSE(record.data(record.index(0, 0), Qt::CheckStateRole).isValid());
 }
-
 
 // The script keeps its lines as UTF-8 in large blocks, the start the rows of a table
 // share kept once: lines appended as UTF-8 or as QStrings, rows of hundreds of tables,

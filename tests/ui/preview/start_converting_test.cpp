@@ -38,7 +38,8 @@ using ui::Form2;
 using ui::Form4;
 
 // The three tables of the corpus folder used here, with their row counts.
-const std::map<QString, int> kGeog{{QStringLiteral("COUNTY"), 3218}, {QStringLiteral("TBLAC"), 220}, {QStringLiteral("TBLSTTES"), 58}};
+const std::map<QString, int> kGeog{
+    {QStringLiteral("COUNTY"), 3218}, {QStringLiteral("TBLAC"), 220}, {QStringLiteral("TBLSTTES"), 58}};
 
 class StartConverting : public UiTest {
  protected:
@@ -78,8 +79,7 @@ class StartConverting : public UiTest {
   // The database as mdb-reader reads it.
   QJsonObject dump() const {
     std::string out;
-    const std::string command =
-        "node " + nodeToolsDir() + "/mdb_dump.mjs '" + database.toStdString() + "' 2>&1";
+    const std::string command = "node " + nodeToolsDir() + "/mdb_dump.mjs '" + database.toStdString() + "' 2>&1";
     EXPECT_EQ(runCommand(command, &out), 0) << out;
     return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
   }
@@ -88,7 +88,8 @@ class StartConverting : public UiTest {
     std::map<QString, int> counts;
     const QJsonObject d = dump();
     for (const auto& name : d.value(QStringLiteral("tables")).toArray()) {
-      counts[name.toString()] = d.value(QStringLiteral("data"))[name.toString()][QStringLiteral("rows")].toArray().size();
+      counts[name.toString()] =
+          d.value(QStringLiteral("data"))[name.toString()][QStringLiteral("rows")].toArray().size();
     }
     return counts;
   }
@@ -160,7 +161,8 @@ TEST_F(StartConverting, ADatabaseAnotherProgramHoldsFailsAtTheOpenWithTheReason)
   form->PushButton7->click();
   ASSERT_FALSE(messages.shown.empty());
   EXPECT_EQ(messages.shown[0].title, QStringLiteral("Application Error"));
-  EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("is open in another program"))) << messages.shown[0].text.toStdString();
+  EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("is open in another program")))
+      << messages.shown[0].text.toStdString();
   EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Form1.PushButton7_Click at line 132")))
       << messages.shown[0].text.toStdString();
   EXPECT_EQ(messages.shown.back().text, QStringLiteral("Done."));
@@ -231,8 +233,9 @@ TEST_F(StartConverting, OverwriteQuestionOnATableOfAnotherLetterCase) {
   form->PushButton7->click();
   EXPECT_EQ(texts(), (QStringList{QStringLiteral("Would you like to overwrite COUNTY?"), QStringLiteral("Done.")}));
   EXPECT_EQ(messages.shown[0].title, QStringLiteral("Overwrite?"));
-  EXPECT_EQ(rowCounts(), (std::map<QString, int>{{QStringLiteral("county"), 1}, {QStringLiteral("TBLAC"), 220},
-                                                 {QStringLiteral("TBLSTTES"), 58}}));
+  EXPECT_EQ(rowCounts(),
+            (std::map<QString, int>{
+                {QStringLiteral("county"), 1}, {QStringLiteral("TBLAC"), 220}, {QStringLiteral("TBLSTTES"), 58}}));
 
   // Yes: the old table goes, the Paradox table takes its place. The other two exist now
   // in the same case and are asked about too.

@@ -7,9 +7,7 @@
 
 namespace qv::jet {
 
-inline uint16_t get16(const uint8_t* p, size_t off) {
-  return static_cast<uint16_t>(p[off] | (p[off + 1] << 8));
-}
+inline uint16_t get16(const uint8_t* p, size_t off) { return static_cast<uint16_t>(p[off] | (p[off + 1] << 8)); }
 inline uint32_t get24(const uint8_t* p, size_t off) {
   return static_cast<uint32_t>(p[off]) | (static_cast<uint32_t>(p[off + 1]) << 8) |
          (static_cast<uint32_t>(p[off + 2]) << 16);

@@ -7,10 +7,10 @@ namespace qv::jet {
 namespace {
 
 // Code page 1252's characters 0x80..0x9F (0 where the code page has none).
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 // Decodes the UTF-8 sequence at i and moves i past it. Leniently: the continuation
 // bytes are not checked, and a sequence cut short by the end is U+FFFD for its first byte.
@@ -265,7 +265,7 @@ size_t utf16Length(std::string_view s) {
       n += 8;
       continue;
     }
-    const uint64_t continuation = w & ~(w << 1) & kHigh;  // bit 7 set, bit 6 clear
+    const uint64_t continuation = w & ~(w << 1) & kHigh;                       // bit 7 set, bit 6 clear
     const uint64_t fourByteLead = w & (w << 1) & (w << 2) & (w << 3) & kHigh;  // 0xF0 and above
     n += 8 - static_cast<size_t>(std::popcount(continuation)) + static_cast<size_t>(std::popcount(fourByteLead));
   }

@@ -26,8 +26,7 @@ std::string decodeCp1252(const uint8_t* data, size_t n);
 // Encodes UTF-8 for storage, appended to out: compressed when allowed and every
 // character is in U+0001..U+00FF (and the text is not empty), plain UCS-2 otherwise (no
 // allocation once out and the scratch have grown).
-void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<uint8_t>& out,
-                    std::u16string& scratch);
+void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<uint8_t>& out, std::u16string& scratch);
 // Plain UCS-2 bytes (names in table definitions, passwords).
 std::string encodeUcs2(std::string_view utf8);
 

@@ -177,7 +177,8 @@ class WeightTable final : public TextKeyEncoder {
 
   // The key, with the units and sequences a language weighs otherwise (if any) keyed by
   // the language's weights.
-  void encode(std::u16string_view text, bool ascending, std::vector<uint8_t>& out, const LanguageOrder* language) const {
+  void encode(std::u16string_view text, bool ascending, std::vector<uint8_t>& out,
+              const LanguageOrder* language) const {
     text = keyedPart(text);
     const size_t start = out.size();
     std::vector<uint8_t> extra, unprintable, marks;
@@ -330,7 +331,8 @@ class TailoredOrder final : public TextKeyEncoder {
   // The length of the longest refused sequence text holds at i (0: none).
   size_t refusedAt(std::u16string_view text, size_t i) const {
     size_t longest = 0;
-    for (size_t r = 0; r < order_.refusedCount; ++r) longest = std::max(longest, matchAt(order_.refused[r].units, text, i));
+    for (size_t r = 0; r < order_.refusedCount; ++r)
+      longest = std::max(longest, matchAt(order_.refused[r].units, text, i));
     return longest;
   }
 

@@ -133,7 +133,8 @@ std::optional<Bytes> fromBase64(std::string_view text) {
     if (!std::isspace(static_cast<unsigned char>(c))) clean += c;
   if (clean.size() % 4 != 0) return std::nullopt;
   Bytes out(clean.size() / 4 * 3 + 1);
-  int n = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(clean.data()), static_cast<int>(clean.size()));
+  int n =
+      EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(clean.data()), static_cast<int>(clean.size()));
   if (n < 0) return std::nullopt;
   size_t length = static_cast<size_t>(n);
   // EVP_DecodeBlock counts the padding as data.

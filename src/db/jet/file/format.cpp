@@ -120,7 +120,8 @@ DatabaseHeader decodeHeader(const std::vector<uint8_t>& raw, size_t fileSize, co
   if (fileSize < static_cast<size_t>(l.pageSize) * 3) throw notAccess("the file is truncated");
   std::vector<uint8_t> page(raw.begin(), raw.begin() + l.pageSize);
   crypto::rc4(crypto::ByteView(kHeaderKey, 4), page.data() + kHeaderScrambleStart, l.headerScrambled);
-  for (size_t i = 0; i < h.catalogPages.size(); ++i) h.catalogPages[i] = get32(page.data(), kCatalogPagesOffset + 4 * i);
+  for (size_t i = 0; i < h.catalogPages.size(); ++i)
+    h.catalogPages[i] = get32(page.data(), kCatalogPagesOffset + 4 * i);
   h.codePage = get16(page.data(), kCodePageOffset);
   h.encodingKey = get32(page.data(), kEncodingKeyOffset);
   if (l.jet3) {

@@ -46,10 +46,10 @@ namespace qv::jet {
 
 // The file versions the engine knows, by the version byte of page 0.
 enum class Format : uint8_t {
-  kJet3,     // Access 97 .mdb
-  kJet4,     // Access 2000-2003 .mdb
-  kAce12,    // Access 2007 .accdb
-  kAce14,    // Access 2010+ .accdb
+  kJet3,   // Access 97 .mdb
+  kJet4,   // Access 2000-2003 .mdb
+  kAce12,  // Access 2007 .accdb
+  kAce14,  // Access 2010+ .accdb
   kAce15,
   kAce16,
   kAce17,
@@ -82,18 +82,18 @@ struct Layout {
   uint32_t tdefRealIndexCount = 51;
   uint32_t tdefUsedPages = 55;
   uint32_t tdefFreePages = 59;
-  uint32_t tdefBlockEnd = 63;       // first real-index entry
-  uint32_t realIndexEntry = 12;     // per real index in the header block
+  uint32_t tdefBlockEnd = 63;    // first real-index entry
+  uint32_t realIndexEntry = 12;  // per real index in the header block
   uint32_t columnEntry = 25;
   uint32_t realIndexDef = 52;
   uint32_t logicalIndexDef = 28;
-  uint32_t nameLengthSize = 2;      // names: 2-byte length + UCS-2 (Jet 3: 1 byte + 8-bit)
+  uint32_t nameLengthSize = 2;  // names: 2-byte length + UCS-2 (Jet 3: 1 byte + 8-bit)
   uint32_t passwordSize = 40;
   uint32_t headerScrambled = 128;
   // Column entries.
   uint32_t colNum = 5;
   uint32_t colVarIndex = 7;
-  uint32_t colMisc = 11;            // precision/scale or sort order
+  uint32_t colMisc = 11;  // precision/scale or sort order
   uint32_t colFlags = 15;
   uint32_t colFixedOffset = 21;
   uint32_t colLength = 23;
@@ -111,7 +111,7 @@ struct DatabaseHeader {
   uint16_t sortLanguage = 0x0409;
   uint8_t sortVersion = 0;
   double creationDate = 0;
-  std::string password;  // UTF-8, empty when none
+  std::string password;      // UTF-8, empty when none
   uint32_t engineBuild = 0;  // Jet 4+
   // Where the engine expects MSysObjects, MSysACEs, MSysQueries and MSysRelationships.
   std::array<uint32_t, 4> catalogPages{2, 3, 4, 5};

@@ -48,7 +48,8 @@ bool parse(const std::vector<uint8_t>& b, Journal& j) {
     for (uint32_t k = 0; k < states; ++k, at += 8) e.states.push_back(get64(b.data() + at));
     if (e.existed) {
       if (body - at < j.pageSize || e.page >= j.pagesBefore) return false;
-      e.before.assign(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + j.pageSize));
+      e.before.assign(b.begin() + static_cast<std::ptrdiff_t>(at),
+                      b.begin() + static_cast<std::ptrdiff_t>(at + j.pageSize));
       at += j.pageSize;
     } else if (e.page < j.pagesBefore || e.page >= j.pagesAfter) {
       return false;

@@ -21,7 +21,8 @@ bool endsWithNoCase(const std::string& s, const std::string& tail) {
 
 void putName(uint8_t* field, const std::string& name) {
   // The entry is zeroed and at most kNameField - 1 bytes are copied: the name keeps its NUL.
-  std::memcpy(field, name.data(), std::min(name.size(), kNameField - 1));  // NOLINT(bugprone-not-null-terminated-result)
+  std::memcpy(field, name.data(),
+              std::min(name.size(), kNameField - 1));  // NOLINT(bugprone-not-null-terminated-result)
 }
 
 }  // namespace
@@ -40,7 +41,8 @@ std::unique_ptr<LockFile> LockFile::acquire(io::Env& env, const std::string& dat
   return adopt(env, std::move(held), databasePath);
 }
 
-std::unique_ptr<LockFile> LockFile::adopt(io::Env& env, std::unique_ptr<io::File> held, const std::string& databasePath) {
+std::unique_ptr<LockFile> LockFile::adopt(io::Env& env, std::unique_ptr<io::File> held,
+                                          const std::string& databasePath) {
   std::unique_ptr<LockFile> lock(new LockFile(env, std::move(held), pathFor(databasePath)));
   const std::string& path = lock->path_;
   uint8_t entry[2 * kNameField] = {};

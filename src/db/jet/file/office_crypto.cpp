@@ -134,8 +134,8 @@ class AgilePageCodec final : public PageCodec {
   void apply(bool encrypt, uint32_t page, uint8_t* data, size_t n) {
     if (page == 0) return;
     auto k = pageKey(encodingKey_, page);
-    Bytes iv = fitted(crypto::hash(keyData_.hashAlgorithm, {keyData_.salt, ByteView(k.data(), 4)}),
-                      keyData_.blockSize, 0x36);
+    Bytes iv =
+        fitted(crypto::hash(keyData_.hashAlgorithm, {keyData_.salt, ByteView(k.data(), 4)}), keyData_.blockSize, 0x36);
     crypto::aesCbc(encrypt, key_, iv, data, n);
   }
   Bytes key_;
@@ -199,7 +199,8 @@ std::unique_ptr<PageCodec> openAgile(std::string_view xml, uint32_t encodingKey,
   input.resize(pk.salt.size());
   Bytes expected = crypto::hash(pk.hashAlgorithm, {input});
   size_t n = std::min<size_t>(pk.hashSize, expected.size());
-  if (value.size() < n || !std::equal(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(n), value.begin()))
+  if (value.size() < n ||
+      !std::equal(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(n), value.begin()))
     throw DbError(kErrPassword, "Not a valid password.");
   Bytes key = aes(false, derivedKey(pk, iterated, kKeyValueBlock), pk.salt, pk.keyValue);
   if (key.size() < data.keyBits / 8) throw damaged(path, "holds a key that is too short");
@@ -325,9 +326,10 @@ std::unique_ptr<PageCodec> openRc4CryptoApi(ByteView info, uint32_t encodingKey,
   CryptoApiInfo c = readCryptoApiInfo(info, false, path);
   uint32_t keyBits = c.keyBits;
   if (keyBits == 0) keyBits = 40;
-  if (keyBits < 40 || keyBits > 128 || keyBits % 8 != 0) throw damaged(path, "has an RC4 key size of " + std::to_string(keyBits) + " bits");
-  auto codec =
-      std::make_unique<Rc4CryptoApiCodec>(crypto::hash("SHA1", {c.salt, passwordBytes(password)}), keyBits, encodingKey);
+  if (keyBits < 40 || keyBits > 128 || keyBits % 8 != 0)
+    throw damaged(path, "has an RC4 key size of " + std::to_string(keyBits) + " bits");
+  auto codec = std::make_unique<Rc4CryptoApiCodec>(crypto::hash("SHA1", {c.salt, passwordBytes(password)}), keyBits,
+                                                   encodingKey);
   uint8_t zero[4] = {};
   crypto::rc4(codec->keyFor(ByteView(zero, 4)), c.encryptedVerifier.data(), c.encryptedVerifier.size());
   checkVerifier(c.encryptedVerifier);
@@ -342,8 +344,7 @@ std::unique_ptr<PageCodec> openOfficeCodec(std::span<const uint8_t> page0, uint3
   uint32_t length = get16(page0.data(), kOfficeCryptOffset);
   if (length < 8 || kOfficeCryptOffset + 2 + length > page0.size()) throw damaged(path, "has a bad length");
   ByteView info = page0.subspan(kOfficeCryptOffset + 2, length);
-  if (password.empty())
-    throw DbError(kErrPassword, "'" + path + "' is encrypted and needs its password");
+  if (password.empty()) throw DbError(kErrPassword, "'" + path + "' is encrypted and needs its password");
   uint32_t major = get16(info.data(), 0), minor = get16(info.data(), 2);
   if (major == 4 && minor == 4) {
     std::string_view xml(reinterpret_cast<const char*>(info.data()) + 8, info.size() - 8);
@@ -360,7 +361,8 @@ std::unique_ptr<PageCodec> openOfficeCodec(std::span<const uint8_t> page0, uint3
                                 std::to_string(major) + "." + std::to_string(minor) + ")");
 }
 
-std::unique_ptr<PageCodec> newAgileCodec(std::vector<uint8_t>& page0, uint32_t encodingKey, const std::string& password) {
+std::unique_ptr<PageCodec> newAgileCodec(std::vector<uint8_t>& page0, uint32_t encodingKey,
+                                         const std::string& password) {
   AgileParams data;
   data.hashAlgorithm = "SHA512";
   data.hashSize = 64;
@@ -377,7 +379,8 @@ std::unique_ptr<PageCodec> newAgileCodec(std::vector<uint8_t>& page0, uint32_t e
 
   Bytes iterated = iteratedHash(pk.hashAlgorithm, pk.salt, passwordBytes(password), pk.spinCount);
   pk.verifierInput = aes(true, derivedKey(pk, iterated, kVerifierInputBlock), pk.salt, verifier);
-  pk.verifierValue = aes(true, derivedKey(pk, iterated, kVerifierValueBlock), pk.salt, crypto::hash("SHA512", {verifier}));
+  pk.verifierValue =
+      aes(true, derivedKey(pk, iterated, kVerifierValueBlock), pk.salt, crypto::hash("SHA512", {verifier}));
   pk.keyValue = aes(true, derivedKey(pk, iterated, kKeyValueBlock), pk.salt, secret);
 
   auto params = [](const AgileParams& p) {
@@ -390,13 +393,14 @@ std::unique_ptr<PageCodec> newAgileCodec(std::vector<uint8_t>& page0, uint32_t e
       "<encryption xmlns=\"http://schemas.microsoft.com/office/2006/encryption\" "
       "xmlns:p=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\" "
       "xmlns:c=\"http://schemas.microsoft.com/office/2006/keyEncryptor/certificate\">"
-      "<keyData " + params(data) + "/>"
+      "<keyData " +
+      params(data) +
+      "/>"
       "<keyEncryptors><keyEncryptor uri=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\">"
-      "<p:encryptedKey spinCount=\"" + std::to_string(pk.spinCount) + "\" " + params(pk) +
-      " encryptedVerifierHashInput=\"" + crypto::toBase64(pk.verifierInput) +
-      "\" encryptedVerifierHashValue=\"" + crypto::toBase64(pk.verifierValue) +
-      "\" encryptedKeyValue=\"" + crypto::toBase64(pk.keyValue) +
-      "\"/></keyEncryptor></keyEncryptors></encryption>";
+      "<p:encryptedKey spinCount=\"" +
+      std::to_string(pk.spinCount) + "\" " + params(pk) + " encryptedVerifierHashInput=\"" +
+      crypto::toBase64(pk.verifierInput) + "\" encryptedVerifierHashValue=\"" + crypto::toBase64(pk.verifierValue) +
+      "\" encryptedKeyValue=\"" + crypto::toBase64(pk.keyValue) + "\"/></keyEncryptor></keyEncryptors></encryption>";
   uint32_t length = static_cast<uint32_t>(8 + xml.size());
   if (kOfficeCryptOffset + 2 + length > page0.size())
     throw DbError(kErrGeneric, "the encryption description does not fit the database header");

@@ -54,8 +54,8 @@ Pager::CachedPage& Pager::load(uint32_t page) {
   auto it = cache_.find(page);
   if (it == cache_.end()) {
     if (page >= pageCount_)
-      throw DbError(kErrFormat, "'" + path() + "' is damaged: page " + std::to_string(page) +
-                                    " lies beyond the end of the file");
+      throw DbError(kErrFormat,
+                    "'" + path() + "' is damaged: page " + std::to_string(page) + " lies beyond the end of the file");
     auto fresh = newCachedPage();
     file_->readExact(static_cast<uint64_t>(page) * layout_.pageSize, fresh->bytes.data(), layout_.pageSize);
     if (codec_) codec_->decode(page, fresh->bytes.data(), fresh->bytes.size());
@@ -161,9 +161,10 @@ Pager::CachedPage& Pager::startFresh(uint32_t page, CachedPage& p) {
 uint32_t Pager::append() {
   const uint64_t limit = maxFileBytes();
   if ((static_cast<uint64_t>(pageCount_) + 1) * layout_.pageSize > limit)
-    throw DbError(kErrGeneric, "'" + path() + "' cannot grow beyond " + std::to_string(limit >> 30) + " GB (" +
-                                   withThousands(limit) +
-                                   " bytes), the largest an Access database can be; nothing of this change was written");
+    throw DbError(kErrGeneric,
+                  "'" + path() + "' cannot grow beyond " + std::to_string(limit >> 30) + " GB (" +
+                      withThousands(limit) +
+                      " bytes), the largest an Access database can be; nothing of this change was written");
   beginChange();
   uint32_t page = pageCount_++;
   auto created = newCachedPage();
@@ -229,7 +230,8 @@ void Pager::flush() {
           const uint32_t first = g.page;
           run_.resize(static_cast<size_t>(last - i + 1) * layout_.pageSize);
           for (size_t k = i; k <= last; ++k) {
-            std::memcpy(run_.data() + (k - i) * layout_.pageSize, cache_.at(groups_[k].page)->bytes.data(), layout_.pageSize);
+            std::memcpy(run_.data() + (k - i) * layout_.pageSize, cache_.at(groups_[k].page)->bytes.data(),
+                        layout_.pageSize);
           }
           i = last;  // a failure takes back every group the write held
           file_->writeAt(static_cast<uint64_t>(first) * layout_.pageSize, run_.data(), run_.size());
@@ -387,7 +389,8 @@ bool Pager::holdsPages(uint32_t pages) const {
 
 void Pager::throwCutShort(uint32_t pages) const {
   throw DbError(kErrIo, "'" + path() + "' was cut short by another program (" + std::to_string(file_->size()) +
-                            " bytes, " + std::to_string(static_cast<uint64_t>(pages) * layout_.pageSize) + " expected)");
+                            " bytes, " + std::to_string(static_cast<uint64_t>(pages) * layout_.pageSize) +
+                            " expected)");
 }
 
 void Pager::trim(size_t limit) {

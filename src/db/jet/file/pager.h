@@ -114,7 +114,7 @@ class Pager {
  private:
   struct CachedPage {
     std::vector<uint8_t> bytes;
-    bool fresh = false;     // new in this step: written whole at its group
+    bool fresh = false;      // new in this step: written whole at its group
     int64_t lastGroup = -1;  // this step's latest group of the page
   };
   struct Group {

@@ -74,7 +74,8 @@ std::span<const uint8_t> rowAt(Pager& pager, uint32_t pointer, const std::string
   if (page == 0 || page >= pager.pageCount())
     throw DbError(kErrFormat, what + " is damaged (a row pointer names page " + std::to_string(page) + ")");
   const uint8_t* p = pager.read(page);
-  if (p[0] != kPageData) throw DbError(kErrFormat, what + " is damaged (a row pointer names a page that holds no rows)");
+  if (p[0] != kPageData)
+    throw DbError(kErrFormat, what + " is damaged (a row pointer names a page that holds no rows)");
   RowSpan s = dataRow(p, pager.layout(), rowOf(pointer), pager.path());
   if (s.deleted) throw DbError(kErrFormat, what + " is damaged (a row pointer names a deleted row)");
   return {p + s.start, s.end - s.start};

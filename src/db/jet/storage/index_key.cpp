@@ -59,7 +59,8 @@ void appendBinary(std::vector<uint8_t>& out, const std::string& bytes, bool asce
 // sort after the negatives), ACE before it.
 void appendDecimal(std::vector<uint8_t>& out, const std::string& text, int scale, bool ascending, bool legacy) {
   uint8_t storage[17] = {};
-  if (!decimalToStorage(text, 38, scale, storage)) throw DbError(kErrGeneric, "index key: a Decimal value is unreadable");
+  if (!decimalToStorage(text, 38, scale, storage))
+    throw DbError(kErrGeneric, "index key: a Decimal value is unreadable");
   const bool negative = (storage[0] & 0x80) != 0;
   const size_t from = out.size();
   out.push_back(storage[0]);
@@ -85,12 +86,10 @@ std::optional<std::string> indexKeyUnsupported(const TableDef& def, const RealIn
       case ColumnType::kSingle:
       case ColumnType::kDouble:
       case ColumnType::kDateTime:
-      case ColumnType::kBoolean:
-        break;
+      case ColumnType::kBoolean: break;
       case ColumnType::kBinary:
       case ColumnType::kGuid:
-      case ColumnType::kNumeric:
-        break;
+      case ColumnType::kNumeric: break;
       case ColumnType::kText:
       case ColumnType::kMemo:
         if (!textKeyEncoder(c->sortLanguage, c->sortVersion))
@@ -118,15 +117,9 @@ std::vector<uint8_t> indexKey(const TableDef& def, const RealIndex& index, std::
     size_t from = out.size();
     switch (c->def.type) {
       case ColumnType::kByte: out.push_back(static_cast<uint8_t>(v.i)); break;
-      case ColumnType::kInteger:
-        putBigEndian(out, static_cast<uint64_t>(v.i) ^ 0x8000u, 2);
-        break;
-      case ColumnType::kLong:
-        putBigEndian(out, static_cast<uint64_t>(v.i) ^ 0x80000000u, 4);
-        break;
-      case ColumnType::kCurrency:
-        putBigEndian(out, static_cast<uint64_t>(v.i) ^ 0x8000000000000000ull, 8);
-        break;
+      case ColumnType::kInteger: putBigEndian(out, static_cast<uint64_t>(v.i) ^ 0x8000u, 2); break;
+      case ColumnType::kLong: putBigEndian(out, static_cast<uint64_t>(v.i) ^ 0x80000000u, 4); break;
+      case ColumnType::kCurrency: putBigEndian(out, static_cast<uint64_t>(v.i) ^ 0x8000000000000000ull, 8); break;
       case ColumnType::kSingle: {
         float f = static_cast<float>(v.d);
         uint32_t bits;
@@ -142,9 +135,7 @@ std::vector<uint8_t> indexKey(const TableDef& def, const RealIndex& index, std::
         break;
       }
       case ColumnType::kBoolean: out.push_back(v.b ? 0x00 : 0xFF); break;
-      case ColumnType::kBinary:
-        appendBinary(out, v.s, ic.ascending);
-        continue;  // handles its own descending form
+      case ColumnType::kBinary: appendBinary(out, v.s, ic.ascending); continue;  // handles its own descending form
       case ColumnType::kGuid: {
         // Stored as the GUID structure is in memory (its first three fields little-endian);
         // keyed in the order its text reads, so those three fields byte-reversed, then
@@ -158,9 +149,7 @@ std::vector<uint8_t> indexKey(const TableDef& def, const RealIndex& index, std::
         appendBinary(out, key, ic.ascending);
         continue;  // handles its own descending form
       }
-      case ColumnType::kNumeric:
-        appendDecimal(out, v.s, c->def.scale, ic.ascending, def.legacyNumericKeys);
-        continue;
+      case ColumnType::kNumeric: appendDecimal(out, v.s, c->def.scale, ic.ascending, def.legacyNumericKeys); continue;
       case ColumnType::kText:
       case ColumnType::kMemo: {
         const TextKeyEncoder* enc = textKeyEncoder(c->sortLanguage, c->sortVersion);
@@ -182,7 +171,8 @@ std::vector<uint8_t> indexKey(const TableDef& def, const RealIndex& index, std::
 bool keyAllNull(const TableDef& def, const RealIndex& index, std::span<const Value> values) {
   for (const IndexColumn& ic : index.columns)
     for (size_t c = 0; c < def.columns.size() && c < values.size(); ++c)
-      if (def.columns[c].number == ic.number && (!values[c].isNull() || def.columns[c].def.type == ColumnType::kBoolean))
+      if (def.columns[c].number == ic.number &&
+          (!values[c].isNull() || def.columns[c].def.type == ColumnType::kBoolean))
         return false;
   return true;
 }

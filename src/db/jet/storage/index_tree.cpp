@@ -147,8 +147,7 @@ IndexPage& IndexTree::load(uint32_t page) {
 
 std::vector<IndexTree::Child> IndexTree::childrenOf(const IndexPage& node) {
   std::vector<Child> out;
-  for (const IndexEntryBytes& e : node.entries)
-    out.push_back({IndexEntryBytes(e.begin(), e.end() - 4), nodeChild(e)});
+  for (const IndexEntryBytes& e : node.entries) out.push_back({IndexEntryBytes(e.begin(), e.end() - 4), nodeChild(e)});
   if (node.tail != 0) out.push_back({std::nullopt, node.tail});
   return out;
 }
@@ -353,8 +352,9 @@ bool IndexTree::insert(const IndexEntryBytes& entry, bool unique) {
   const bool last = pos == leaf.entries.end();
   const bool newKey = !keyShared(leaf, static_cast<size_t>(pos - leaf.entries.begin()), entry);
   if (unique && !newKey)
-    throw DbError(kErrSql, "The changes you requested to the table were not successful because they would create "
-                           "duplicate values in the index, primary key, or relationship.");
+    throw DbError(kErrSql,
+                  "The changes you requested to the table were not successful because they would create "
+                  "duplicate values in the index, primary key, or relationship.");
   leaf.entries.insert(pos, entry);
   if (fits(leaf)) {
     std::optional<IndexEntryBytes> up;

@@ -74,9 +74,9 @@ class IndexTree {
   };
   struct Level {
     uint32_t page;
-    uint32_t prev, next;  // siblings under the same parent
+    uint32_t prev, next;          // siblings under the same parent
     std::vector<Child> children;  // listed only once propagate() reaches the node
-    size_t at;  // the child the path follows
+    size_t at;                    // the child the path follows
   };
   // The page as decoded (from decoded_ when it is there); valid until the next load().
   IndexPage& load(uint32_t page);

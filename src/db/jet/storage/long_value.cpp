@@ -19,7 +19,8 @@ std::vector<uint32_t> longValueRows(Pager& pager, const uint8_t* field, size_t n
   std::vector<uint32_t> rows;
   size_t have = 0;
   while (have < length) {
-    if (pointer == 0 || rows.size() >= (1u << 20)) throw DbError(kErrFormat, what + " is damaged (a long value chain ends early)");
+    if (pointer == 0 || rows.size() >= (1u << 20))
+      throw DbError(kErrFormat, what + " is damaged (a long value chain ends early)");
     rows.push_back(pointer);
     auto row = rowAt(pager, pointer, what);
     if (row.size() < 4) throw DbError(kErrFormat, what + " is damaged (a long value chain row is too short)");
@@ -47,7 +48,8 @@ std::string readLongValue(Pager& pager, const uint8_t* field, size_t n, const st
   out.reserve(length);
   uint32_t guard = 0;
   while (out.size() < length) {
-    if (pointer == 0 || ++guard > 1u << 20) throw DbError(kErrFormat, what + " is damaged (a long value chain ends early)");
+    if (pointer == 0 || ++guard > 1u << 20)
+      throw DbError(kErrFormat, what + " is damaged (a long value chain ends early)");
     auto row = rowAt(pager, pointer, what);
     if (row.size() < 4) throw DbError(kErrFormat, what + " is damaged (a long value chain row is too short)");
     size_t take = std::min<size_t>(row.size() - 4, length - out.size());

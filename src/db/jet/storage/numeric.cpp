@@ -19,7 +19,8 @@ std::string digitsOf(U128 v) {
 
 std::string placePoint(bool negative, std::string digits, int scale) {
   if (scale > 0) {
-    if (digits.size() <= static_cast<size_t>(scale)) digits.insert(0, static_cast<size_t>(scale) + 1 - digits.size(), '0');
+    if (digits.size() <= static_cast<size_t>(scale))
+      digits.insert(0, static_cast<size_t>(scale) + 1 - digits.size(), '0');
     digits.insert(digits.size() - static_cast<size_t>(scale), ".");
   }
   bool zero = std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0' || c == '.'; });

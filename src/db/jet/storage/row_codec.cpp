@@ -49,7 +49,8 @@ struct RowFrame {
   bool present(uint16_t number) const { return number < numCols && ((mask[number / 8] >> (number % 8)) & 1); }
 };
 
-void readFrame(const Layout& l, const TableDef& def, std::span<const uint8_t> row, RowFrame& f, const std::string& what) {
+void readFrame(const Layout& l, const TableDef& def, std::span<const uint8_t> row, RowFrame& f,
+               const std::string& what) {
   const uint8_t* r = row.data();
   const size_t len = row.size();
   const size_t countSize = l.jet3 ? 1 : 2;
@@ -394,8 +395,7 @@ void encodeRow(const TableDef& def, std::span<const Value> values, LongValueWrit
         data.clear();
         if (c.def.type == ColumnType::kMemo)
           appendUcs2Text(v.s, c.compressed != 0 && (v.s.size() <= 1024 || utf16Length(v.s) <= 1024), data, scratch);
-        else
-          data.assign(v.s.begin(), v.s.end());
+        else data.assign(v.s.begin(), v.s.end());
         if (!LongValueWriter::storable(data.size()))
           throw DbError(kErrSql, "The value is too large for a long value column.");
         longSlots[longCount++] = {row.size(), k};

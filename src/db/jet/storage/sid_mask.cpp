@@ -35,12 +35,14 @@ SidMask SidMask::fromDecodedPage0(std::span<const uint8_t> page0, Area area) {
   // The whole-day part as Jet keeps it: a 32-bit integer (a date outside its range
   // keeps only what the conversion leaves).
   const double day = std::floor(created);
-  const uint32_t dayMask =
-      std::isfinite(day) && day >= -2147483648.0 && day < 2147483648.0 ? static_cast<uint32_t>(static_cast<int32_t>(day)) : 0;
+  const uint32_t dayMask = std::isfinite(day) && day >= -2147483648.0 && day < 2147483648.0
+                               ? static_cast<uint32_t>(static_cast<int32_t>(day))
+                               : 0;
   uint8_t region[kRegionLength];
   for (size_t i = 0; i < kRegionLength; ++i) {
     region[i] = page0[kRegionOffset + i];
-    if (i < kPasswordLength) region[i] = area == kBeforeEncryption ? 0 : region[i] ^ static_cast<uint8_t>(dayMask >> (8 * (i % 4)));
+    if (i < kPasswordLength)
+      region[i] = area == kBeforeEncryption ? 0 : region[i] ^ static_cast<uint8_t>(dayMask >> (8 * (i % 4)));
   }
   uint32_t key = get32(page0.data(), kCreationDateOffset);
   for (uint32_t i = 0; i < kRegionLength / 2; ++i) key ^= static_cast<uint32_t>(region[2 * i]) << (i % 24);

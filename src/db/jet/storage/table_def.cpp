@@ -14,12 +14,25 @@ class Reader {
  public:
   Reader(const std::vector<uint8_t>& data, std::string what) : d_(data), what_(std::move(what)) {}
   void need(size_t pos, size_t n) const {
-    if (pos > d_.size() || n > d_.size() - pos) throw DbError(kErrFormat, what_ + " is damaged (table definition too short)");
+    if (pos > d_.size() || n > d_.size() - pos)
+      throw DbError(kErrFormat, what_ + " is damaged (table definition too short)");
   }
-  uint8_t u8(size_t pos) const { need(pos, 1); return d_[pos]; }
-  uint16_t u16(size_t pos) const { need(pos, 2); return get16(d_.data(), pos); }
-  uint32_t u32(size_t pos) const { need(pos, 4); return get32(d_.data(), pos); }
-  const uint8_t* at(size_t pos, size_t n) const { need(pos, n); return d_.data() + pos; }
+  uint8_t u8(size_t pos) const {
+    need(pos, 1);
+    return d_[pos];
+  }
+  uint16_t u16(size_t pos) const {
+    need(pos, 2);
+    return get16(d_.data(), pos);
+  }
+  uint32_t u32(size_t pos) const {
+    need(pos, 4);
+    return get32(d_.data(), pos);
+  }
+  const uint8_t* at(size_t pos, size_t n) const {
+    need(pos, n);
+    return d_.data() + pos;
+  }
   const std::string& what() const { return what_; }
 
  private:
@@ -66,7 +79,8 @@ TableDef readTableDef(Pager& pager, uint32_t page, const std::string& tableName)
     if (std::find(def.pages.begin(), def.pages.end(), next) != def.pages.end() || def.pages.size() > 64)
       throw DbError(kErrFormat, what + " is damaged (table definition pages form a loop)");
     const uint8_t* p = pager.read(next);
-    if (p[0] != kPageTableDef) throw DbError(kErrFormat, what + " is damaged (page " + std::to_string(next) + " is not a table definition)");
+    if (p[0] != kPageTableDef)
+      throw DbError(kErrFormat, what + " is damaged (page " + std::to_string(next) + " is not a table definition)");
     def.pages.push_back(next);
     if (data.empty()) data.assign(p, p + l.pageSize);
     else data.insert(data.end(), p + 8, p + l.pageSize);
@@ -97,7 +111,8 @@ TableDef readTableDef(Pager& pager, uint32_t page, const std::string& tableName)
   for (uint32_t i = 0; i < numCols; ++i) {
     ColumnInfo& c = cols[i];
     uint8_t type = r.u8(pos);
-    if (!knownType(type)) throw DbError(kErrFormat, what + " is damaged (unknown column type " + std::to_string(type) + ")");
+    if (!knownType(type))
+      throw DbError(kErrFormat, what + " is damaged (unknown column type " + std::to_string(type) + ")");
     c.def.type = static_cast<ColumnType>(type);
     c.number = r.u16(pos + l.colNum);
     c.varIndex = r.u16(pos + l.colVarIndex);
@@ -221,8 +236,9 @@ std::vector<std::vector<uint8_t>> encodeTableDef(const TableDef& def, const Layo
   std::vector<const ColumnInfo*> entries;
   for (const ColumnInfo& c : def.columns) entries.push_back(&c);
   if (def.engineLayout)
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const ColumnInfo* a, const ColumnInfo* b) { return foldName(a->def.name) < foldName(b->def.name); });
+    std::stable_sort(entries.begin(), entries.end(), [](const ColumnInfo* a, const ColumnInfo* b) {
+      return foldName(a->def.name) < foldName(b->def.name);
+    });
   for (const ColumnInfo* entry : entries) {
     const ColumnInfo& c = *entry;
     size_t at = append(l.columnEntry);
@@ -285,8 +301,9 @@ std::vector<std::vector<uint8_t>> encodeTableDef(const TableDef& def, const Layo
       if (entries[i]->number == column) return i;
     return entries.size();
   };
-  std::stable_sort(maps.begin(), maps.end(),
-                   [&](const LongValueMaps& a, const LongValueMaps& b) { return entryOf(a.column) < entryOf(b.column); });
+  std::stable_sort(maps.begin(), maps.end(), [&](const LongValueMaps& a, const LongValueMaps& b) {
+    return entryOf(a.column) < entryOf(b.column);
+  });
   for (const LongValueMaps& m : maps) {
     size_t at = append(10);
     put16(d.data(), at, m.column);

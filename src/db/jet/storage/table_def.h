@@ -97,8 +97,8 @@ struct TableDef {
   uint8_t tableType = 0x4E;
   uint16_t maxCols = 0;
   uint16_t varCols = 0;
-  uint32_t usedPages = 0;  // row pointer of the owned-pages map
-  uint32_t freePages = 0;  // row pointer of the free-space map
+  uint32_t usedPages = 0;           // row pointer of the owned-pages map
+  uint32_t freePages = 0;           // row pointer of the free-space map
   std::vector<ColumnInfo> columns;  // in column-number order
   std::vector<RealIndex> realIndexes;
   std::vector<LogicalIndex> indexes;
@@ -133,8 +133,8 @@ inline uint32_t realIndexCountOffset(const Layout& l, size_t index) {
 std::vector<std::vector<uint8_t>> encodeTableDef(const TableDef& def, const Layout& layout);
 
 // Column types of newer files that ColumnType does not name: read, never written.
-constexpr uint8_t kTypeComplex = 0x12;        // attachment / multi-valued (an id)
-constexpr uint8_t kTypeBigInt = 0x13;         // Large Number, 64-bit
+constexpr uint8_t kTypeComplex = 0x12;           // attachment / multi-valued (an id)
+constexpr uint8_t kTypeBigInt = 0x13;            // Large Number, 64-bit
 constexpr uint8_t kTypeDateTimeExtended = 0x14;  // Date/Time Extended, stored as text
 
 // Byte size of a column's fixed data (0 for variable-length columns).

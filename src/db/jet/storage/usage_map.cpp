@@ -74,7 +74,8 @@ std::vector<uint32_t> readUsageMap(Pager& pager, uint32_t pointer, const std::st
       // Access leaves pointers to bitmap pages a compaction cut off: nothing there.
       if (mapPage == 0 || mapPage >= pager.pageCount()) continue;
       const uint8_t* p = pager.read(mapPage);
-      if (p[0] != kPageUsageMap) throw DbError(kErrFormat, what + " is damaged (a usage bitmap page has the wrong type)");
+      if (p[0] != kPageUsageMap)
+        throw DbError(kErrFormat, what + " is damaged (a usage bitmap page has the wrong type)");
       // Only the bytes that cover pages below `below`.
       const uint64_t wanted = (static_cast<uint64_t>(below) - static_cast<uint64_t>(slot) * per + 7) / 8;
       const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(pager.pageSize(), 4 + wanted));

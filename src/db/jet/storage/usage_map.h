@@ -33,7 +33,6 @@ namespace qv::jet {
 std::vector<uint32_t> readUsageMap(Pager& pager, uint32_t pointer, const std::string& what,
                                    uint32_t below = UINT32_MAX);
 
-
 // Sets or clears one page's bit. allocate() supplies a new page for a bitmap page when
 // one is needed (the caller marks it used elsewhere); bits of pages that a new bitmap
 // page covers start as fill.
