@@ -14,12 +14,12 @@ bool writable(const QString& path) { return ::access(QFile::encodeName(path).con
 }  // namespace
 
 QString SampleDatabasePath(const QString& programFolder, const QString& userDataFolder) {
-  const QString installed = programFolder + QStringLiteral("/Samples/sample.mdb");
+  QString installed = programFolder + QStringLiteral("/Samples/sample.mdb");
   const QFileInfo sample(installed);
   if (!sample.exists() || (writable(installed) && writable(sample.absolutePath())) || userDataFolder.isEmpty()) {
     return installed;
   }
-  const QString copy = userDataFolder + QStringLiteral("/Samples/sample.mdb");
+  QString copy = userDataFolder + QStringLiteral("/Samples/sample.mdb");
   if (QFileInfo::exists(copy)) return copy;
   if (!QDir().mkpath(userDataFolder + QStringLiteral("/Samples"))) return installed;
   // Copied under a temporary name and then renamed, so an interrupted copy never looks

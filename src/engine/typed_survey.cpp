@@ -47,6 +47,7 @@ class KeyCheck {
   KeyCheck(const UniqueKey& key, const std::vector<TypedColumn>& columns, const jet::KeyOrder& order)
       : key_(key), columns_(columns), values_(columns.size()) {
     std::vector<jet::ColumnDef> defs;
+    defs.reserve(columns.size());
     for (const TypedColumn& c : columns) defs.push_back(c.column);
     probe_.emplace(defs, order);
   }
@@ -160,6 +161,7 @@ Survey surveyTable(const std::string& dbPath, const std::string& tableName, std:
   if (keys.empty()) return out;
 
   std::vector<std::unique_ptr<KeyCheck>> checks;
+  checks.reserve(keys.size());
   for (const UniqueKey& k : keys) checks.push_back(std::make_unique<KeyCheck>(k, columns, order));
   reader.rewind();
   for (uint64_t number = 1; reader.next(row); ++number)

@@ -83,14 +83,14 @@ void ConvertHost::drawProgress(bool force) {
   drawClock_.restart();
   const long reading = run_ ? run_->currentRow() : 0;
   // The run shows (row + 1) / (count + 1) * 100, so the count follows from the value.
-  long count = value_ > 0 ? std::lround((reading + 1) * 100.0 / value_) - 1 : 0;
+  long count = value_ > 0 ? std::lround(static_cast<double>(reading + 1) * 100.0 / static_cast<double>(value_)) - 1 : 0;
   // The line shows the rows whose statements have run, which may trail the row read.
   long row = run_ ? run_->rowsDone() : 0;
-  double seconds = tableClock_.isValid() ? tableClock_.elapsed() / 1000.0 : 0;
-  double rate = seconds > 0 ? row / seconds : 0;
+  double seconds = tableClock_.isValid() ? static_cast<double>(tableClock_.elapsed()) / 1000.0 : 0;
+  double rate = seconds > 0 ? static_cast<double>(row) / seconds : 0;
   std::string left = "--";
   if (rate > 0 && count >= row) {
-    long s = std::lround((count - row) / rate);
+    long s = std::lround(static_cast<double>(count - row) / rate);
     left = std::to_string(s / 60) + "m" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60) + "s";
   }
   const int width = 24;

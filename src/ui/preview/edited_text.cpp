@@ -54,7 +54,7 @@ void EditedText::follow(int position, int removed, int added) {
 }
 
 QString EditedText::text(const QPlainTextEdit& box) const {
-  const QString now = box.toPlainText();
+  QString now = box.toPlainText();
   if (!kept_ || static_cast<qsizetype>(starts_.size()) != now.size()) return now;
   QString out;
   out.reserve(original_.size() + now.size() / 8);

@@ -281,6 +281,7 @@ void IndexTree::propagate(std::vector<Level>& path, std::vector<Child> replaceme
       continue;
     }
     std::vector<size_t> sizes;
+    sizes.reserve(ch.size());
     for (const Child& c : ch) sizes.push_back((c.last ? c.last->size() : 0) + 4);
     size_t m = splitPoint(sizes);
     std::vector<Child> left(ch.begin(), ch.begin() + static_cast<long>(m));
