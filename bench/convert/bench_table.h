@@ -31,11 +31,11 @@ inline TableShape tableShapeOf(const std::string& name) {
 
 inline void writeStandardTable(const std::string& path, long rows) {
   using namespace qv::paradox;
-  const std::vector<FieldSpec> fields = {{"Name", FieldType::kAlpha, 24}, {"Qty", FieldType::kLong, 0},
-                                         {"Price", FieldType::kMoney, 0}, {"Ratio", FieldType::kNumber, 0},
-                                         {"Day", FieldType::kDate, 0},    {"Small", FieldType::kShort, 0},
-                                         {"Ok", FieldType::kLogical, 0},  {"Stamp", FieldType::kTimestamp, 0},
-                                         {"Id", FieldType::kAutoInc, 0},  {"Note", FieldType::kMemo, 20}};
+  const std::vector<NewField> fields = {{"Name", FieldType::kAlpha, 24}, {"Qty", FieldType::kLong, 0},
+                                        {"Price", FieldType::kMoney, 0}, {"Ratio", FieldType::kNumber, 0},
+                                        {"Day", FieldType::kDate, 0},    {"Small", FieldType::kShort, 0},
+                                        {"Ok", FieldType::kLogical, 0},  {"Stamp", FieldType::kTimestamp, 0},
+                                        {"Id", FieldType::kAutoInc, 0},  {"Note", FieldType::kMemo, 20}};
   WriterOptions options;
   options.blockSize = 16384;
   TableWriter w(path, fields, options);
@@ -129,7 +129,7 @@ inline void writeLongTextTable(const std::string& path, long rows, TableShape sh
   using namespace qv::paradox;
   const bool cyrillic = shape == TableShape::kCyrillic;
   const LongTexts texts = cyrillic ? cyrillicTexts() : latinTexts();
-  const std::vector<FieldSpec> fields = {
+  const std::vector<NewField> fields = {
       {"Name", FieldType::kAlpha, 40},      {"City", FieldType::kAlpha, 24},     {"Born", FieldType::kDate, 0},
       {"Count", FieldType::kShort, 0},      {"Qty", FieldType::kLong, 0},        {"Price", FieldType::kMoney, 0},
       {"Ratio", FieldType::kNumber, 0},     {"Ok", FieldType::kLogical, 0},      {"Note", FieldType::kMemo, 11},

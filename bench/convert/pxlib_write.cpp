@@ -19,7 +19,7 @@ extern "C" {
 
 namespace {
 
-struct Spec {
+struct PxField {
   const char* name;
   char type;
   int len;
@@ -80,16 +80,16 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   PX_boot();
   pxdoc_t* doc = PX_new();
-  const Spec specs[] = {{"Name", pxfAlpha, 40},    {"City", pxfAlpha, 24},   {"Qty", pxfLong, 4},
-                        {"Price", pxfCurrency, 8}, {"Ratio", pxfNumber, 8},  {"Day", pxfDate, 4},
-                        {"Small", pxfShort, 2},    {"Ok", pxfLogical, 1},    {"Stamp", pxfTimestamp, 8},
-                        {"Id", pxfAutoInc, 4},     {"Note", pxfMemoBLOb, 20}};
-  const int n = static_cast<int>(sizeof specs / sizeof specs[0]);
+  const PxField pxFields[] = {{"Name", pxfAlpha, 40},    {"City", pxfAlpha, 24},   {"Qty", pxfLong, 4},
+                              {"Price", pxfCurrency, 8}, {"Ratio", pxfNumber, 8},  {"Day", pxfDate, 4},
+                              {"Small", pxfShort, 2},    {"Ok", pxfLogical, 1},    {"Stamp", pxfTimestamp, 8},
+                              {"Id", pxfAutoInc, 4},     {"Note", pxfMemoBLOb, 20}};
+  const int n = static_cast<int>(sizeof pxFields / sizeof pxFields[0]);
   auto* fields = static_cast<pxfield_t*>(doc->malloc(doc, sizeof(pxfield_t) * n, "fields"));
   for (int i = 0; i < n; ++i) {
-    fields[i].px_fname = PX_strdup(doc, specs[i].name);
-    fields[i].px_ftype = specs[i].type;
-    fields[i].px_flen = specs[i].len;
+    fields[i].px_fname = PX_strdup(doc, pxFields[i].name);
+    fields[i].px_ftype = pxFields[i].type;
+    fields[i].px_flen = pxFields[i].len;
     fields[i].px_fdc = 0;
   }
   MemoryFile db(static_cast<size_t>(rows) * 160 + (1u << 20));

@@ -38,7 +38,7 @@ std::string cli() { return std::string(QV_BINARY_DIR) + "/src/app/quorvane-cli";
 
 // A small Paradox table: one Alpha field per name, three rows.
 void writeTable(const std::string& path, const std::vector<std::string>& fieldNames) {
-  std::vector<paradox::FieldSpec> fields;
+  std::vector<paradox::NewField> fields;
   for (const std::string& name : fieldNames) fields.push_back({name, FieldType::kAlpha, 12});
   paradox::TableWriter w(path, fields);
   for (int r = 0; r < 3; ++r) {

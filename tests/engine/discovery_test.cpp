@@ -72,7 +72,7 @@ TEST_F(Discovery, TheCheckLooksOnlyAtTheFolderTheListBelowItToo) {
 // A Paradox table with one empty Alpha field of each name.
 void writeTable(const QString& path, const std::vector<std::string>& fieldNames) {
   QDir().mkpath(QFileInfo(path).absolutePath());
-  std::vector<paradox::FieldSpec> fields;
+  std::vector<paradox::NewField> fields;
   for (const std::string& name : fieldNames) fields.push_back({name, paradox::FieldType::kAlpha, 8});
   paradox::TableWriter(path.toStdString(), fields).finish();
 }

@@ -133,7 +133,7 @@ std::string richText(const std::string& plain) {
   return "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 " + plain + "\\par}";
 }
 
-void writeTable(const std::filesystem::path& path, const std::vector<FieldSpec>& fields,
+void writeTable(const std::filesystem::path& path, const std::vector<NewField>& fields,
                 const std::vector<std::vector<Value>>& rows) {
   TableWriter writer(path.string(), fields);
   for (const auto& row : rows) writer.append(row);
@@ -141,12 +141,11 @@ void writeTable(const std::filesystem::path& path, const std::vector<FieldSpec>&
 }
 
 void writeCustomers(const std::filesystem::path& folder) {
-  const std::vector<FieldSpec> fields = {
-      {"Customer No", FieldType::kAutoInc, 0}, {"Name", FieldType::kAlpha, 30},
-      {"Street", FieldType::kAlpha, 30},       {"City", FieldType::kAlpha, 20},
-      {"Country", FieldType::kAlpha, 20},      {"Phone", FieldType::kAlpha, 16},
-      {"Customer Since", FieldType::kDate, 0}, {"Credit Limit", FieldType::kMoney, 0},
-      {"Active", FieldType::kLogical, 0},      {"Notes", FieldType::kMemo, 40}};
+  const std::vector<NewField> fields = {{"Customer No", FieldType::kAutoInc, 0}, {"Name", FieldType::kAlpha, 30},
+                                        {"Street", FieldType::kAlpha, 30},       {"City", FieldType::kAlpha, 20},
+                                        {"Country", FieldType::kAlpha, 20},      {"Phone", FieldType::kAlpha, 16},
+                                        {"Customer Since", FieldType::kDate, 0}, {"Credit Limit", FieldType::kMoney, 0},
+                                        {"Active", FieldType::kLogical, 0},      {"Notes", FieldType::kMemo, 40}};
   const std::vector<std::vector<Value>> rows = {
       {integer(1), text("Kessler & Söhne GmbH"), text("Hafenstraße 12"), text("Bremen"), text("Germany"),
        text("+49 421 55 01 2"), date(1994, 3, 14), real(25000), logical(true),
@@ -171,12 +170,12 @@ void writeCustomers(const std::filesystem::path& folder) {
 }
 
 void writeOrders(const std::filesystem::path& path, int firstOrder, int year) {
-  const std::vector<FieldSpec> fields = {{"Order No", FieldType::kLong, 0},     {"Customer No", FieldType::kLong, 0},
-                                         {"Sale Date", FieldType::kDate, 0},    {"Ship Time", FieldType::kTime, 0},
-                                         {"Entered", FieldType::kTimestamp, 0}, {"Items", FieldType::kShort, 0},
-                                         {"Amount Paid", FieldType::kMoney, 0}, {"Tax Rate", FieldType::kBcd, 2},
-                                         {"Weight kg", FieldType::kNumber, 0},  {"Shipped", FieldType::kLogical, 0},
-                                         {"Ship Via", FieldType::kAlpha, 12},   {"Remarks", FieldType::kMemo, 20}};
+  const std::vector<NewField> fields = {{"Order No", FieldType::kLong, 0},     {"Customer No", FieldType::kLong, 0},
+                                        {"Sale Date", FieldType::kDate, 0},    {"Ship Time", FieldType::kTime, 0},
+                                        {"Entered", FieldType::kTimestamp, 0}, {"Items", FieldType::kShort, 0},
+                                        {"Amount Paid", FieldType::kMoney, 0}, {"Tax Rate", FieldType::kBcd, 2},
+                                        {"Weight kg", FieldType::kNumber, 0},  {"Shipped", FieldType::kLogical, 0},
+                                        {"Ship Via", FieldType::kAlpha, 12},   {"Remarks", FieldType::kMemo, 20}};
   static const char* carriers[] = {"UPS", "DHL", "Sea freight", "Courier", "Pick-up"};
   std::vector<std::vector<Value>> rows;
   for (int i = 0; i < 24; ++i) {
@@ -206,12 +205,11 @@ void writeOrders(const std::filesystem::path& path, int firstOrder, int year) {
 }
 
 void writeParts(const std::filesystem::path& folder) {
-  const std::vector<FieldSpec> fields = {
-      {"Part No", FieldType::kAutoInc, 0},  {"Description", FieldType::kAlpha, 40},
-      {"List Price", FieldType::kMoney, 0}, {"On Hand", FieldType::kShort, 0},
-      {"Bar Code", FieldType::kBytes, 8},   {"Picture", FieldType::kGraphic, 10},
-      {"Data Sheet", FieldType::kBlob, 10}, {"Care Notes", FieldType::kFmtMemo, 10},
-      {"Drawing", FieldType::kOle, 10},     {"Last Count", FieldType::kTimestamp, 0}};
+  const std::vector<NewField> fields = {{"Part No", FieldType::kAutoInc, 0},  {"Description", FieldType::kAlpha, 40},
+                                        {"List Price", FieldType::kMoney, 0}, {"On Hand", FieldType::kShort, 0},
+                                        {"Bar Code", FieldType::kBytes, 8},   {"Picture", FieldType::kGraphic, 10},
+                                        {"Data Sheet", FieldType::kBlob, 10}, {"Care Notes", FieldType::kFmtMemo, 10},
+                                        {"Drawing", FieldType::kOle, 10},     {"Last Count", FieldType::kTimestamp, 0}};
   struct Part {
     const char* name;
     double price;

@@ -12,29 +12,29 @@ void checkComplexColumnTables(DatabaseImpl& db, std::vector<std::string>& proble
   if (db.format() == Format::kJet3 || db.format() == Format::kJet4) return;
   const std::vector<CatalogRow> rows = db.catalogRows();
   std::string missing;
-  for (const SystemTableSpec& spec : complexColumnTableSpecs()) {
+  for (const SystemTableShape& shape : complexColumnTableShapes()) {
     const CatalogRow* row = nullptr;
     for (const CatalogRow& r : rows)
-      if (r.type == kTypeTable && r.parentId == db.tablesContainerId() && foldName(r.name) == foldName(spec.name))
+      if (r.type == kTypeTable && r.parentId == db.tablesContainerId() && foldName(r.name) == foldName(shape.name))
         row = &r;
     if (!row) {
-      missing += std::string(missing.empty() ? "" : ", ") + spec.name;
+      missing += std::string(missing.empty() ? "" : ", ") + shape.name;
       continue;
     }
     TableImpl* t = nullptr;
     try {
-      t = db.findTable(spec.name, false);
+      t = db.findTable(shape.name, false);
     } catch (const DbError&) {
       continue;  // an unreadable definition is reported with the table itself
     }
     if (!t) continue;
-    for (const SystemColumn& want : spec.columns) {
+    for (const SystemColumn& want : shape.columns) {
       const ColumnInfo* have = nullptr;
       for (const ColumnInfo& c : t->def().columns)
         if (c.def.name == want.name) have = &c;
-      if (!have) problems.push_back(std::string(spec.name) + " lacks its column " + want.name);
+      if (!have) problems.push_back(std::string(shape.name) + " lacks its column " + want.name);
       else if (have->def.type != want.type)
-        problems.push_back(std::string(spec.name) + "." + want.name + " has the type " +
+        problems.push_back(std::string(shape.name) + "." + want.name + " has the type " +
                            std::to_string(static_cast<int>(have->def.type)) + ", where Access gives it " +
                            std::to_string(static_cast<int>(want.type)));
     }

@@ -185,7 +185,7 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     auto db = std::make_unique<DatabaseImpl>(std::move(pager), header, path);
     // The first catalogue tables, then their catalogue rows: the containers and the
     // database object first.
-    const std::vector<SystemTableSpec>& first = catalogTableSpecs();
+    const std::vector<SystemTableShape>& first = catalogTableShapes();
     for (size_t i = 0; i < first.size(); ++i)
       db->layOutTable(first[i].name, systemTableDef(first[i], header), true, header.catalogPages[i], first[i].indexes);
     auto& objects = static_cast<TableImpl&>(*db->findTable("MSysObjects", false));
@@ -222,10 +222,10 @@ std::unique_ptr<Database> createDatabase(const std::string& path, Format format,
     permit(enginePermissions());
     // An .accdb's complex-column catalogue: tables without an owner.
     if (hasComplexColumns(format)) {
-      for (const SystemTableSpec& spec : complexColumnTableSpecs()) {
-        TableImpl& t = db->layOutTable(spec.name, systemTableDef(spec, header), true, 0, spec.indexes);
+      for (const SystemTableShape& shape : complexColumnTableShapes()) {
+        TableImpl& t = db->layOutTable(shape.name, systemTableDef(shape, header), true, 0, shape.indexes);
         const auto id = static_cast<int32_t>(t.def().page);
-        catalogRow(spec.name, id, kTablesContainerId, kTypeTable, spec.catalogFlags, nullptr);
+        catalogRow(shape.name, id, kTablesContainerId, kTypeTable, shape.catalogFlags, nullptr);
         permit(systemTablePermissions(id));
       }
     }

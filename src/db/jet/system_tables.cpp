@@ -28,14 +28,14 @@ constexpr uint8_t kCatalogType = 0x53;
 constexpr uint8_t kOrdinaryType = 0x4E;
 constexpr int32_t kComplexTypeFlags = static_cast<int32_t>(0x80030000u);
 
-SystemTableSpec complexType(const char* name, ColumnType type, uint8_t flags, uint16_t byteLength = 0) {
+SystemTableShape complexType(const char* name, ColumnType type, uint8_t flags, uint16_t byteLength = 0) {
   return {name, kOrdinaryType, kComplexTypeFlags, {{"Value", type, flags, byteLength}}, {}};
 }
 
 }  // namespace
 
-const std::vector<SystemTableSpec>& catalogTableSpecs() {
-  static const std::vector<SystemTableSpec> specs = {
+const std::vector<SystemTableShape>& catalogTableShapes() {
+  static const std::vector<SystemTableShape> shapes = {
       {"MSysObjects",
        kCatalogType,
        kSystemFlag,
@@ -92,11 +92,11 @@ const std::vector<SystemTableSpec>& catalogTableSpecs() {
         {"szObject", {4}, kIgnoreNulls, false},
         {"szReferencedObject", {6}, kIgnoreNulls, false}}},
   };
-  return specs;
+  return shapes;
 }
 
-const std::vector<SystemTableSpec>& complexColumnTableSpecs() {
-  static const std::vector<SystemTableSpec> specs = {
+const std::vector<SystemTableShape>& complexColumnTableShapes() {
+  static const std::vector<SystemTableShape> shapes = {
       {"MSysComplexColumns",
        kOrdinaryType,
        kSystemFlag,
@@ -127,16 +127,16 @@ const std::vector<SystemTableSpec>& complexColumnTableSpecs() {
         {"FileFlags", ColumnType::kLong, kFixed, 0, kAttachmentPart}},
        {}},
   };
-  return specs;
+  return shapes;
 }
 
-TableDef systemTableDef(const SystemTableSpec& spec, const DatabaseHeader& header) {
+TableDef systemTableDef(const SystemTableShape& shape, const DatabaseHeader& header) {
   TableDef def;
   def.magic = kDefinitionMagic;
-  def.tableType = spec.tableType;
+  def.tableType = shape.tableType;
   def.engineLayout = true;
   uint16_t fixedOffset = 0, variables = 0, number = 0;
-  for (const SystemColumn& s : spec.columns) {
+  for (const SystemColumn& s : shape.columns) {
     ColumnInfo c;
     c.def.name = s.name;
     c.def.type = s.type;

@@ -32,7 +32,7 @@ struct SystemColumn {
   uint8_t extraFlags = 0;   // the byte after the flags
 };
 
-struct SystemTableSpec {
+struct SystemTableShape {
   const char* name;
   uint8_t tableType;
   int32_t catalogFlags;               // its row's MSysObjects.Flags
@@ -41,12 +41,12 @@ struct SystemTableSpec {
 };
 
 // MSysObjects, MSysACEs, MSysQueries, MSysRelationships, in the order of their pages.
-const std::vector<SystemTableSpec>& catalogTableSpecs();
+const std::vector<SystemTableShape>& catalogTableShapes();
 // MSysComplexColumns and the nine MSysComplexType_* tables.
-const std::vector<SystemTableSpec>& complexColumnTableSpecs();
+const std::vector<SystemTableShape>& complexColumnTableShapes();
 
 // The definition of a system table in a database with the given header (its sort order
 // goes into every column).
-TableDef systemTableDef(const SystemTableSpec& spec, const DatabaseHeader& header);
+TableDef systemTableDef(const SystemTableShape& shape, const DatabaseHeader& header);
 
 }  // namespace qv::jet

@@ -126,7 +126,7 @@ std::string writerCharset(const WriterOptions& options) {
 
 }  // namespace
 
-TableWriter::TableWriter(const std::string& path, const std::vector<FieldSpec>& fields, const WriterOptions& options,
+TableWriter::TableWriter(const std::string& path, const std::vector<NewField>& fields, const WriterOptions& options,
                          io::Env& env)
     : path_(path), encoder_("UTF-8", writerCharset(options)) {
   auto bad = [&](const std::string& why) { throw fileError(kErrGeneric, path, "cannot create the table: " + why); };

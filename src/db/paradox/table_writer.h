@@ -18,7 +18,7 @@ namespace qv::paradox {
 
 // A field to create: size is the length of an Alpha or Bytes field, the leader plus 10
 // of a blob field, or the decimals of a BCD field; other types ignore it.
-struct FieldSpec {
+struct NewField {
   std::string name;  // UTF-8
   FieldType type = FieldType::kAlpha;
   int size = 0;
@@ -38,7 +38,7 @@ class TableWriter {
  public:
   // Creates (or replaces) path and, when a field is a blob type, the .mb next to it
   // (same name, extension ".mb" in the case of path's extension).
-  TableWriter(const std::string& path, const std::vector<FieldSpec>& fields, const WriterOptions& options = {},
+  TableWriter(const std::string& path, const std::vector<NewField>& fields, const WriterOptions& options = {},
               io::Env& env = io::defaultEnv());
   ~TableWriter();
   TableWriter(const TableWriter&) = delete;

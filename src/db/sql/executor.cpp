@@ -143,12 +143,12 @@ long Executor::createTable(std::string_view sql) {
   columns.reserve(statement_.columns.size());
   for (auto& c : statement_.columns) columns.push_back(std::move(c.def));
   std::vector<jet::IndexDef> indexes;
-  for (const IndexSpec& spec : statement_.indexes) {
-    jet::IndexDef def = indexDefOf(spec);
+  for (const IndexClause& clause : statement_.indexes) {
+    jet::IndexDef def = indexDefOf(clause);
     // A constraint without a name: the primary key is "PrimaryKey", as Access names it;
     // another takes its first column's name.
     if (def.name.empty()) {
-      std::string base = spec.primaryKey ? "PrimaryKey" : def.columns.front().name;
+      std::string base = clause.primaryKey ? "PrimaryKey" : def.columns.front().name;
       def.name = base;
       for (int n = 1; std::any_of(indexes.begin(), indexes.end(),
                                   [&](const jet::IndexDef& d) { return namesEqual(d.name, def.name); });
@@ -166,14 +166,14 @@ long Executor::createTable(std::string_view sql) {
   return 0;
 }
 
-jet::IndexDef Executor::indexDefOf(const IndexSpec& spec) {
+jet::IndexDef Executor::indexDefOf(const IndexClause& clause) {
   jet::IndexDef def;
-  def.name.assign(spec.name.text);
-  for (const IndexSpec::Column& c : spec.columns) def.columns.push_back({std::string(c.name.text), c.ascending});
-  def.primaryKey = spec.primaryKey;
-  def.unique = spec.unique;
-  def.required = spec.required;
-  def.ignoreNulls = spec.ignoreNulls;
+  def.name.assign(clause.name.text);
+  for (const IndexClause::Column& c : clause.columns) def.columns.push_back({std::string(c.name.text), c.ascending});
+  def.primaryKey = clause.primaryKey;
+  def.unique = clause.unique;
+  def.required = clause.required;
+  def.ignoreNulls = clause.ignoreNulls;
   return def;
 }
 

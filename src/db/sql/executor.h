@@ -46,7 +46,7 @@ class Executor {
   long runParsed(std::string_view sql);
   long createTable(std::string_view sql);
   long createIndex(std::string_view sql);
-  static jet::IndexDef indexDefOf(const IndexSpec& spec);
+  static jet::IndexDef indexDefOf(const IndexClause& clause);
   long dropTable(std::string_view sql);
   long insert(std::string_view sql);
   // Checks the parsed INSERT and converts its values into row_; returns its table.

@@ -142,8 +142,8 @@ class Parser {
   }
 
   // [CONSTRAINT name] PRIMARY KEY | UNIQUE; the caller adds the columns.
-  IndexSpec parseConstraintHead() {
-    IndexSpec index;
+  IndexClause parseConstraintHead() {
+    IndexClause index;
     index.offset = cur_.offset;
     if (atKeyword("CONSTRAINT")) {
       advance();
@@ -166,10 +166,10 @@ class Parser {
   }
 
   // ( column [ASC | DESC], ... )
-  void parseIndexColumns(IndexSpec& index, bool withOrder) {
+  void parseIndexColumns(IndexClause& index, bool withOrder) {
     expect(TokenKind::kLeftParen, "'(' before the indexed columns");
     for (;;) {
-      IndexSpec::Column c;
+      IndexClause::Column c;
       c.name = parseName("a column name");
       if (withOrder && atKeyword("ASC")) {
         advance();
@@ -188,7 +188,7 @@ class Parser {
   }
 
   void parseTableConstraint() {
-    IndexSpec index = parseConstraintHead();
+    IndexClause index = parseConstraintHead();
     parseIndexColumns(index, false);
     out_.indexes.push_back(std::move(index));
   }
@@ -197,7 +197,7 @@ class Parser {
   //   [WITH PRIMARY | DISALLOW NULL | IGNORE NULL]
   void parseCreateIndex(uint32_t start) {
     out_.kind = Statement::Kind::kCreateIndex;
-    IndexSpec index;
+    IndexClause index;
     index.offset = start;
     if (atKeyword("UNIQUE")) {
       advance();
@@ -234,7 +234,7 @@ class Parser {
   }
 
   void parseColumn() {
-    ColumnSpec parsed;
+    ColumnClause parsed;
     Name name = parseName("a column name");
     checkNewName(name, "column");
     for (const auto& c : out_.columns) {
@@ -326,7 +326,7 @@ class Parser {
         advance();
       } else if (atKeyword("PRIMARY") || atKeyword("UNIQUE") || atKeyword("CONSTRAINT")) {
         // A constraint on this column alone.
-        IndexSpec index = parseConstraintHead();
+        IndexClause index = parseConstraintHead();
         index.columns.push_back({name, true});
         out_.indexes.push_back(std::move(index));
       } else if (atKeyword("REFERENCES") || atKeyword("DEFAULT") || atKeyword("CHECK")) {

@@ -28,13 +28,13 @@ struct Literal {
                             // of the quotes; kDate: inside of the # signs
 };
 
-struct ColumnSpec {
+struct ColumnClause {
   jet::ColumnDef def;
   uint32_t offset = 0;  // where the column's name begins
 };
 
 // An index: a CONSTRAINT of CREATE TABLE, or CREATE INDEX.
-struct IndexSpec {
+struct IndexClause {
   struct Column {
     Name name;
     bool ascending = true;
@@ -52,9 +52,9 @@ struct Statement {
   enum class Kind : uint8_t { kNone, kCreateTable, kDropTable, kInsert, kCreateIndex };
   Kind kind = Kind::kNone;
   Name table;
-  std::vector<ColumnSpec> columns;  // CREATE TABLE
-  std::vector<IndexSpec> indexes;   // CREATE TABLE's constraints; CREATE INDEX's one
-  bool hasColumnList = false;       // INSERT INTO t (a, b) ...
+  std::vector<ColumnClause> columns;  // CREATE TABLE
+  std::vector<IndexClause> indexes;   // CREATE TABLE's constraints; CREATE INDEX's one
+  bool hasColumnList = false;         // INSERT INTO t (a, b) ...
   std::vector<Name> insertColumns;
   std::vector<Literal> values;  // INSERT ... VALUES (...)
   uint32_t valuesOffset = 0;    // where the value list begins

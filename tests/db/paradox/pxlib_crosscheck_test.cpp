@@ -242,23 +242,23 @@ TEST(PxlibCrossCheck, TablesPxlibWritesReadBackExactly) {
   test::TempDir dir;
   const std::string path = dir.file("pxlib.db");
   pxdoc_t* doc = PX_new();
-  struct Spec {
+  struct PxField {
     const char* name;
     char type;
     int len;
     int dc;
   };
-  const Spec specs[] = {{"Name", pxfAlpha, 20, 0},  {"Born", pxfDate, 4, 0},      {"Count", pxfShort, 2, 0},
-                        {"Big", pxfLong, 4, 0},     {"Price", pxfCurrency, 8, 0}, {"Ratio", pxfNumber, 8, 0},
-                        {"Done", pxfLogical, 1, 0}, {"At", pxfTime, 4, 0},        {"Stamp", pxfTimestamp, 8, 0},
-                        {"Id", pxfAutoInc, 4, 0},   {"Exact", pxfBCD, 17, 2},     {"Raw", pxfBytes, 6, 0}};
-  const int n = static_cast<int>(std::size(specs));
+  const PxField pxFields[] = {{"Name", pxfAlpha, 20, 0},  {"Born", pxfDate, 4, 0},      {"Count", pxfShort, 2, 0},
+                              {"Big", pxfLong, 4, 0},     {"Price", pxfCurrency, 8, 0}, {"Ratio", pxfNumber, 8, 0},
+                              {"Done", pxfLogical, 1, 0}, {"At", pxfTime, 4, 0},        {"Stamp", pxfTimestamp, 8, 0},
+                              {"Id", pxfAutoInc, 4, 0},   {"Exact", pxfBCD, 17, 2},     {"Raw", pxfBytes, 6, 0}};
+  const int n = static_cast<int>(std::size(pxFields));
   auto* fields = static_cast<pxfield_t*>(doc->malloc(doc, sizeof(pxfield_t) * n, "fields"));
   for (int i = 0; i < n; ++i) {
-    fields[i].px_fname = PX_strdup(doc, specs[i].name);
-    fields[i].px_ftype = specs[i].type;
-    fields[i].px_flen = specs[i].len;
-    fields[i].px_fdc = specs[i].dc;
+    fields[i].px_fname = PX_strdup(doc, pxFields[i].name);
+    fields[i].px_ftype = pxFields[i].type;
+    fields[i].px_flen = pxFields[i].len;
+    fields[i].px_fdc = pxFields[i].dc;
   }
   ASSERT_EQ(PX_create_file(doc, fields, n, path.c_str(), pxfFileTypNonIndexDB), 0);
   const int recordSize = PX_get_recordsize(doc);

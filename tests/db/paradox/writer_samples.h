@@ -9,7 +9,7 @@
 
 namespace qv::test {
 
-inline std::vector<paradox::FieldSpec> sampleFields() {
+inline std::vector<paradox::NewField> sampleFields() {
   using paradox::FieldType;
   return {
       {"Name", FieldType::kAlpha, 40},     {"Born", FieldType::kDate, 0},       {"Count", FieldType::kShort, 0},

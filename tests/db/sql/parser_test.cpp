@@ -229,7 +229,7 @@ TEST(Parser, KeysAndIndexes) {
   ASSERT_EQ(s.kind, Statement::Kind::kCreateIndex);
   EXPECT_EQ(s.table.text, "People");
   ASSERT_EQ(s.indexes.size(), 1u);
-  const IndexSpec& x = s.indexes[0];
+  const IndexClause& x = s.indexes[0];
   EXPECT_EQ(x.name.text, "By Name");
   EXPECT_TRUE(x.unique);
   EXPECT_FALSE(x.primaryKey);
