@@ -45,6 +45,9 @@ std::vector<ColumnDef> everyType() {
 // texts, extremes of every number type.
 std::vector<Value> everyTypeRow(int i) {
   static const size_t kLongSizes[] = {64, 65, 3816, 3817, 100000};
+  // Long Text by characters: inline or not once compressed, the longest compressed form
+  // (4,096 bytes, longer than a row) and one character more (plain UCS-2).
+  static const size_t kMemoSizes[] = {62, 63, 4094, 4095, 100000};
   std::vector<Value> v(15);
   v[0] = Value::null();  // AutoNumber
   switch (i % 5) {
@@ -55,7 +58,7 @@ std::vector<Value> everyTypeRow(int i) {
     default: v[1] = Value::null(); break;
   }
   bool big = i % 97 < 10;
-  size_t memoSize = big ? kLongSizes[i % 5] : static_cast<size_t>(i % 70);
+  size_t memoSize = big ? kMemoSizes[i % 5] : static_cast<size_t>(i % 70);
   std::string memo;
   for (size_t k = 0; k < memoSize; ++k) memo += static_cast<char>('A' + (k + static_cast<size_t>(i)) % 26);
   if (i % 11 == 3) memo = "Ünïcödé ✓ " + memo;

@@ -149,41 +149,111 @@ constexpr uint64_t kLowBits = 0x0101010101010101ull;
 // Whether any of eight bytes is outside U+0001..U+007F (a NUL, or not ASCII).
 bool notPlainAscii(uint64_t w) { return ((w | ((w - kLowBits) & ~w)) & kHighBits) != 0; }
 
-// Writes utf8 compressed (after the FF FE marker) at out's end; false, with out as it
-// was, when a character is outside U+0001..U+00FF. One pass: ASCII eight bytes at a time.
-bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out) {
+// Whether a character is stored as one byte in a compressed text.
+bool oneByte(uint32_t cp) { return cp != 0 && cp <= 0xFF; }
+
+// Whether leaving two-byte mode at i pays: the run of one-byte characters that starts
+// there is at least three long (two toggles cost less than a byte each), or at least two
+// long and ends the text (one toggle).
+bool worthOneByteMode(std::string_view utf8, size_t i) {
+  int run = 0;
+  while (i < utf8.size() && run < 3) {
+    if (!oneByte(decodeLenient(utf8, i))) return false;
+    ++run;
+  }
+  return run >= 3 || (run == 2 && i == utf8.size());
+}
+
+// Writes utf8 compressed (after the FF FE marker) at out's end: characters U+0001..U+00FF
+// as one byte, runs of others as two-byte units, each switch marked by a 00 byte (as
+// Access compresses a text with, say, a euro sign in it). Leaves out as it was and
+// returns false when the text cannot be written so: a NUL character, or a unit whose low
+// byte is 0 (which a reader would take for a switch). units counts the UTF-16 units and
+// switches the mode changes. One pass, ASCII eight bytes at a time.
+bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out, size_t& units, size_t& switches) {
   if (utf8.empty()) return false;
   const size_t start = out.size();
-  out.resize(start + 2 + utf8.size());  // never more bytes than the UTF-8 form
+  // At most: a switch and two bytes for each UTF-8 byte.
+  out.resize(start + 2 + 3 * utf8.size());
   uint8_t* dst = out.data() + start;
   *dst++ = 0xFF;
   *dst++ = 0xFE;
   const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
   const size_t n = utf8.size();
   size_t i = 0;
+  units = 0;
+  switches = 0;
+  bool oneByteMode = true;
+  auto fail = [&] {
+    out.resize(start);
+    return false;
+  };
   while (i < n) {
-    if (i + 8 <= n) {
-      uint64_t w;
-      std::memcpy(&w, s + i, 8);
-      if (!notPlainAscii(w)) {
-        std::memcpy(dst, &w, 8);
-        dst += 8;
-        i += 8;
+    if (oneByteMode) {
+      if (i + 8 <= n) {
+        uint64_t w;
+        std::memcpy(&w, s + i, 8);
+        if (!notPlainAscii(w)) {
+          std::memcpy(dst, &w, 8);
+          dst += 8;
+          i += 8;
+          units += 8;
+          continue;
+        }
+      }
+      const uint8_t c = s[i];
+      if (c != 0 && c < 0x80) {
+        *dst++ = c;
+        ++i;
+        ++units;
         continue;
       }
-    }
-    const uint8_t c = s[i];
-    if (c != 0 && c < 0x80) {
-      *dst++ = c;
-      ++i;
+      if ((c == 0xC2 || c == 0xC3) && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+        // Latin-1 letters and signs, inline.
+        *dst++ = static_cast<uint8_t>(((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
+        i += 2;
+        ++units;
+        continue;
+      }
+      size_t next = i;
+      const uint32_t cp = decodeLenient(utf8, next);
+      if (oneByte(cp)) {
+        *dst++ = static_cast<uint8_t>(cp);
+        i = next;
+        ++units;
+        continue;
+      }
+      if (cp == 0) return fail();
+      *dst++ = 0;
+      ++switches;
+      oneByteMode = false;
       continue;
     }
-    if ((c != 0xC2 && c != 0xC3) || i + 1 >= n || (s[i + 1] & 0xC0) != 0x80) {
-      out.resize(start);
-      return false;
+    size_t next = i;
+    uint32_t cp = decodeLenient(utf8, next);
+    if (oneByte(cp) && worthOneByteMode(utf8, i)) {
+      *dst++ = 0;
+      ++switches;
+      oneByteMode = true;
+      continue;
     }
-    *dst++ = static_cast<uint8_t>(((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
-    i += 2;
+    if (cp == 0) return fail();
+    i = next;
+    auto put = [&](uint32_t u) {
+      *dst++ = static_cast<uint8_t>(u & 0xFF);
+      *dst++ = static_cast<uint8_t>(u >> 8);
+      ++units;
+    };
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      const uint32_t high = 0xD800 + (cp >> 10), low = 0xDC00 + (cp & 0x3FF);
+      if ((high & 0xFF) == 0 || (low & 0xFF) == 0) return fail();
+      put(high);
+      put(low);
+    } else {
+      if ((cp & 0xFF) == 0) return fail();
+      put(cp);
+    }
   }
   out.resize(static_cast<size_t>(dst - out.data()));
   return true;
@@ -245,11 +315,22 @@ void appendPlainUcs2(std::string_view s, std::vector<uint8_t>& out) {
 
 }  // namespace
 
-void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<uint8_t>& out, std::u16string& scratch) {
+void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<uint8_t>& out, std::u16string& scratch,
+                    size_t maxCompressed) {
   (void)scratch;
-  // Straight from UTF-8 to the stored form: compressed when every character allows it,
-  // else plain UCS-2; texts are converted once, in bulk over their ASCII runs.
-  if (allowCompression && appendCompressed(utf8, out)) return;
+  // Straight from UTF-8 to the stored form: compressed when it fits the limit, else plain
+  // UCS-2; texts are converted once, in bulk over their
+  // ASCII runs. The compressed form is never longer than the UTF-8 one (two bytes more).
+  if (allowCompression && (utf8.size() + 2 <= maxCompressed || utf16Length(utf8) + 2 <= maxCompressed)) {
+    const size_t start = out.size();
+    size_t units = 0, switches = 0;
+    if (appendCompressed(utf8, out, units, switches)) {
+      // A text with two-byte runs is kept compressed only when that saves room.
+      const size_t size = out.size() - start;
+      if (size <= maxCompressed && (switches == 0 || size < 2 * units)) return;
+      out.resize(start);
+    }
+  }
   appendPlainUcs2(utf8, out);
 }
 

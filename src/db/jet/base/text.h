@@ -6,6 +6,7 @@
 // dropped) and runs of two-byte units, each switch marked by a 00 byte; it starts in
 // single-byte mode.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,10 +24,12 @@ std::string decodeUcs2Text(const uint8_t* data, size_t n);
 // Decodes code page 1252 bytes to UTF-8.
 std::string decodeCp1252(const uint8_t* data, size_t n);
 
-// Encodes UTF-8 for storage, appended to out: compressed when allowed and every
-// character is in U+0001..U+00FF (and the text is not empty), plain UCS-2 otherwise (no
-// allocation once out and the scratch have grown).
-void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<uint8_t>& out, std::u16string& scratch);
+// Encodes UTF-8 for storage, appended to out: compressed when allowed, the text is not
+// empty, the compressed form takes at most maxCompressed bytes and (when it needs
+// two-byte runs) fewer than the plain form; plain UCS-2 otherwise (no allocation once out and the scratch
+// have grown).
+void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<uint8_t>& out, std::u16string& scratch,
+                    size_t maxCompressed = SIZE_MAX);
 // Plain UCS-2 bytes (names in table definitions, passwords).
 std::string encodeUcs2(std::string_view utf8);
 

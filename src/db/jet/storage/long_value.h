@@ -13,8 +13,8 @@
 // page belongs to one column and is listed in that column's usage map, never in another's
 // or the table's. The column's free-space map lists its shared page; a shared page the
 // next row does not fit is left and taken off the free-space map, and chain pages are
-// never on it. Long Text is UCS-2, compressed when it has at most 1024 characters that
-// all fit the compressed form.
+// never on it. Long Text is UCS-2, compressed when every character fits the compressed
+// form and that form takes at most 4096 bytes, as Access compresses it.
 
 #include <cstdint>
 #include <string>
@@ -26,6 +26,8 @@
 namespace qv::jet {
 
 constexpr uint32_t kLvalMarker = 0x4C41564C;  // "LVAL" read as a little-endian word
+// The longest compressed form a Long Text value is stored in; a longer one stays plain.
+constexpr size_t kMaxCompressedLongText = 4096;
 
 // The stored bytes of a long value field (field points at its 12 bytes plus any
 // inline data, n bytes in all). Throws a format error naming the file when a pointer

@@ -394,7 +394,7 @@ void encodeRow(const TableDef& def, std::span<const Value> values, LongValueWrit
         std::vector<uint8_t>& data = longData[k];
         data.clear();
         if (c.def.type == ColumnType::kMemo)
-          appendUcs2Text(v.s, c.compressed != 0 && (v.s.size() <= 1024 || utf16Length(v.s) <= 1024), data, scratch);
+          appendUcs2Text(v.s, c.compressed != 0, data, scratch, kMaxCompressedLongText);
         else data.assign(v.s.begin(), v.s.end());
         if (!LongValueWriter::storable(data.size()))
           throw DbError(kErrSql, "The value is too large for a long value column.");
