@@ -33,6 +33,10 @@ class File {
   virtual void truncate(uint64_t length) = 0;
   // Makes everything written so far durable on the device.
   virtual void sync() = 0;
+  // Asks the system to start writing what was written so far to the device, without
+  // waiting for it, so that a later sync() has less left to wait for. Only a hint: an
+  // Env may ignore it, and a write that fails shows at sync().
+  virtual void startWriteback() {}
   virtual const std::string& path() const = 0;
   // Takes an exclusive advisory lock on the whole file, held until this File is
   // destroyed, without waiting. False when another open of the file (in this or any

@@ -69,6 +69,13 @@ class PosixFile final : public File {
     if (::fdatasync(fd_) != 0) throwErrno(path_, "cannot flush to disk", errno);
   }
 
+  void startWriteback() override {
+#ifdef __linux__
+    // Whatever it says, sync() still waits for every write and reports what failed.
+    (void)::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+  }
+
   const std::string& path() const override { return path_; }
 
   bool tryLockExclusive() override {

@@ -236,6 +236,7 @@ void Pager::flush() {
           i = last;  // a failure takes back every group the write held
           file_->writeAt(static_cast<uint64_t>(first) * layout_.pageSize, run_.data(), run_.size());
           ++writesMade_;
+          bytesSinceWriteback_ += run_.size();
           continue;
         }
       }
@@ -262,6 +263,7 @@ void Pager::flush() {
       }
       file_->writeAt(static_cast<uint64_t>(g.page) * layout_.pageSize + begin, src, end - begin);
       ++writesMade_;
+      bytesSinceWriteback_ += end - begin;
     }
   } catch (...) {
     rollBack(i);
@@ -269,6 +271,12 @@ void Pager::flush() {
     throw;
   }
   endStep();
+  // A long run of inserts leaves the device work as it goes rather than all of it to the
+  // sync at the end.
+  if (bytesSinceWriteback_ >= kWritebackBytes) {
+    bytesSinceWriteback_ = 0;
+    file_->startWriteback();
+  }
 }
 
 void Pager::keepJournal() {

@@ -156,6 +156,7 @@ class Pager {
   std::vector<std::vector<uint8_t>> spare_;
   std::vector<std::unique_ptr<CachedPage>> sparePages_;
   static constexpr size_t kSparePages = 1024;
+  static constexpr uint64_t kWritebackBytes = uint64_t{8} << 20;  // written before the device is asked to start
   uint32_t pagesBefore_ = 0;
   bool changing_ = false;
   std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> cache_;
@@ -166,6 +167,7 @@ class Pager {
   std::vector<uint8_t> run_;    // new pages written together
   bool mergeable_ = true;
   uint64_t writesMade_ = 0;
+  uint64_t bytesSinceWriteback_ = 0;  // written since the device was last asked to take them
   io::Env* journalEnv_ = nullptr;
   std::string journalPath_;
 };
