@@ -138,10 +138,10 @@ void InsertBuilder::appendDateTime(const ado::DateTime& dt) {
   bool midnight = t.hour() == 0 && t.minute() == 0 && t.second() == 0;
   bool timeAlone = !dt.date.isValid() || dt.date == ado::Value::epochDate();
   QDate d = timeAlone ? ado::Value::epochDate() : dt.date;
-  // A date before the year 1 has no mm/dd/yyyy form (nor does the database hold one).
-  if (d.year() < 1) return appendNull();
   int year = 0, month = 0, day = 0;
-  d.getDate(&year, &month, &day);
+  d.getDate(&year, &month, &day);  // one calendar conversion for all three
+  // A date before the year 1 has no mm/dd/yyyy form (nor does the database hold one).
+  if (year < 1) return appendNull();
   statement_ += '\'';
   if (timeAlone || !midnight) {
     appendUsDateTime(statement_, year, month, day, t.hour(), t.minute(), t.second());
