@@ -58,7 +58,10 @@ TEST(TextEncoding, CompressedWhenEveryCharacterFitsOneByteOrTwoByteRunsSaveRoom)
   EXPECT_EQ(stored("\xE2\x82\xAC 5 net", true), std::string("\xFF\xFE\0\xAC\x20\0 5 net", 12));
   EXPECT_EQ(stored("price \xE2\x82\xAC\xE2\x82\xAC ab", true),
             std::string("\xFF\xFEprice \0\xAC\x20\xAC\x20\0 ab", 17));
-  EXPECT_EQ(stored("price \xE2\x82\xAC" "ab\xE2\x82\xAC" "cd", true),
+  EXPECT_EQ(stored("price \xE2\x82\xAC"
+                   "ab\xE2\x82\xAC"
+                   "cd",
+                   true),
             std::string("\xFF\xFEprice \0\xAC\x20\x61\0\x62\0\xAC\x20\0cd", 20));
   // Plain: compressing saves nothing (Cyrillic), a unit whose low byte is 0 would read as
   // a switch (U+0100, the low half of a surrogate pair), a NUL, nothing at all.
