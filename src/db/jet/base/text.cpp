@@ -173,9 +173,11 @@ bool worthOneByteMode(std::string_view utf8, size_t i) {
 bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out, size_t& units, size_t& switches) {
   if (utf8.empty()) return false;
   const size_t start = out.size();
-  // At most: a switch and two bytes for each UTF-8 byte.
-  out.resize(start + 2 + 3 * utf8.size());
+  // One byte a character until two-byte runs come; then at most a switch and two bytes
+  // for each UTF-8 byte.
+  out.resize(start + 2 + utf8.size());
   uint8_t* dst = out.data() + start;
+  bool grown = false;
   *dst++ = 0xFF;
   *dst++ = 0xFE;
   const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
@@ -224,6 +226,12 @@ bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out, size_t& 
         continue;
       }
       if (cp == 0) return fail();
+      if (!grown) {
+        const auto at = static_cast<size_t>(dst - out.data());
+        out.resize(start + 2 + 3 * utf8.size());
+        dst = out.data() + at;
+        grown = true;
+      }
       *dst++ = 0;
       ++switches;
       oneByteMode = false;
