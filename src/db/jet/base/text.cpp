@@ -327,8 +327,8 @@ void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<ui
                     size_t maxCompressed) {
   (void)scratch;
   // Straight from UTF-8 to the stored form: compressed when it fits the limit, else plain
-  // UCS-2; texts are converted once, in bulk over their
-  // ASCII runs. The compressed form is never longer than the UTF-8 one (two bytes more).
+  // UCS-2; texts are converted in bulk over their ASCII runs. The compressed form takes
+  // at least a byte a UTF-16 unit: a text with more units than the limit is not tried.
   if (allowCompression && (utf8.size() + 2 <= maxCompressed || utf16Length(utf8) + 2 <= maxCompressed)) {
     const size_t start = out.size();
     size_t units = 0, switches = 0;

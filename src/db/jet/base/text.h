@@ -26,8 +26,8 @@ std::string decodeCp1252(const uint8_t* data, size_t n);
 
 // Encodes UTF-8 for storage, appended to out: compressed when allowed, the text is not
 // empty, the compressed form takes at most maxCompressed bytes and (when it needs
-// two-byte runs) fewer than the plain form; plain UCS-2 otherwise (no allocation once out and the scratch
-// have grown).
+// two-byte runs) fewer than the plain form; plain UCS-2 otherwise (no allocation once
+// out and the scratch have grown).
 void appendUcs2Text(std::string_view utf8, bool allowCompression, std::vector<uint8_t>& out, std::u16string& scratch,
                     size_t maxCompressed = SIZE_MAX);
 // Plain UCS-2 bytes (names in table definitions, passwords).

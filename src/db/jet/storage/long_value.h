@@ -13,8 +13,9 @@
 // page belongs to one column and is listed in that column's usage map, never in another's
 // or the table's. The column's free-space map lists its shared page; a shared page the
 // next row does not fit is left and taken off the free-space map, and chain pages are
-// never on it. Long Text is UCS-2, compressed when every character fits the compressed
-// form and that form takes at most 4096 bytes, as Access compresses it.
+// never on it. Long Text is UCS-2, compressed as Access compresses it: when the
+// compressed form takes at most 4096 bytes (and, where it needs two-byte runs, saves
+// room).
 
 #include <cstdint>
 #include <string>
