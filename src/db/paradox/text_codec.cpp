@@ -87,15 +87,18 @@ void Transcoder::appendByTable(const char* data, size_t n, std::string& out) con
     const char* end = p + std::min(kPiece, n - from);
     char* dst = buffer;
     while (p < end) {
+      const auto b = static_cast<unsigned char>(*p);
+      if (b >= 0x80) {
+        // Letters of a non-Latin code page come in words: one at a time, no run to find.
+        std::memcpy(dst, utf8Of_[b], 3);
+        dst += utf8Length_[b];
+        ++p;
+        continue;
+      }
       const size_t run = asciiRun(p, end);
       std::memcpy(dst, p, run);
       dst += run;
       p += run;
-      if (p < end) {
-        const auto b = static_cast<unsigned char>(*p++);
-        std::memcpy(dst, utf8Of_[b], 3);
-        dst += utf8Length_[b];
-      }
     }
     out.append(buffer, static_cast<size_t>(dst - buffer));
   }

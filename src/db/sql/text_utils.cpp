@@ -55,6 +55,12 @@ size_t findInvalidUtf8(std::string_view s) {
       ++i;
       continue;
     }
+    if (c >= 0xC2 && c <= 0xDF) {
+      // Two bytes (Latin, Greek, Cyrillic, Hebrew, Arabic letters): a continuation byte.
+      if (i + 1 >= n || (static_cast<unsigned char>(s[i + 1]) & 0xC0) != 0x80) return i;
+      i += 2;
+      continue;
+    }
     size_t extra;
     char32_t min;
     if (c >= 0xC2 && c <= 0xDF) {

@@ -238,7 +238,14 @@ bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out, size_t& 
       continue;
     }
     size_t next = i;
-    uint32_t cp = decodeLenient(utf8, next);
+    uint32_t cp = 0;
+    if (const uint8_t c = s[i]; c >= 0xC4 && c <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+      // Two-byte letters beyond Latin-1 (Greek, Cyrillic, Hebrew, Arabic), inline.
+      cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
+      next = i + 2;
+    } else {
+      cp = decodeLenient(utf8, next);
+    }
     if (oneByte(cp) && worthOneByteMode(utf8, i)) {
       *dst++ = 0;
       ++switches;
