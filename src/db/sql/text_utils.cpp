@@ -56,9 +56,12 @@ size_t findInvalidUtf8(std::string_view s) {
       continue;
     }
     if (c >= 0xC2 && c <= 0xDF) {
-      // Two bytes (Latin, Greek, Cyrillic, Hebrew, Arabic letters): a continuation byte.
-      if (i + 1 >= n || (static_cast<unsigned char>(s[i + 1]) & 0xC0) != 0x80) return i;
-      i += 2;
+      // Two bytes (Latin, Greek, Cyrillic, Hebrew, Arabic letters), a word of them at a
+      // time: each lead byte needs a continuation byte.
+      do {
+        if (i + 1 >= n || (static_cast<unsigned char>(s[i + 1]) & 0xC0) != 0x80) return i;
+        i += 2;
+      } while (i < n && static_cast<unsigned char>(s[i]) >= 0xC2 && static_cast<unsigned char>(s[i]) <= 0xDF);
       continue;
     }
     size_t extra;

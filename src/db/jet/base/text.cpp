@@ -237,15 +237,19 @@ bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out, size_t& 
       oneByteMode = false;
       continue;
     }
-    size_t next = i;
-    uint32_t cp = 0;
-    if (const uint8_t c = s[i]; c >= 0xC4 && c <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
-      // Two-byte letters beyond Latin-1 (Greek, Cyrillic, Hebrew, Arabic), inline.
-      cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
-      next = i + 2;
-    } else {
-      cp = decodeLenient(utf8, next);
+    // Two-byte letters beyond Latin-1 (Greek, Cyrillic, Hebrew, Arabic), a word of them
+    // at a time.
+    while (i + 1 < n && s[i] >= 0xC4 && s[i] <= 0xDF && (s[i + 1] & 0xC0) == 0x80) {
+      const uint32_t u = ((s[i] & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
+      if ((u & 0xFF) == 0) return fail();
+      *dst++ = static_cast<uint8_t>(u & 0xFF);
+      *dst++ = static_cast<uint8_t>(u >> 8);
+      ++units;
+      i += 2;
     }
+    if (i >= n) break;
+    size_t next = i;
+    uint32_t cp = decodeLenient(utf8, next);
     if (oneByte(cp) && worthOneByteMode(utf8, i)) {
       *dst++ = 0;
       ++switches;
