@@ -1,10 +1,12 @@
-// Numbers and dates in text: exact reading, rounding, and the date forms Jet reads.
+// Numbers and dates in text: exact reading, rounding, and the date forms Jet reads; and
+// where a statement's bytes stop being UTF-8.
 
 #include <gtest/gtest.h>
 
 #include "db/jet/storage/date.h"
 #include "db/sql/date_text.h"
 #include "db/sql/number_text.h"
+#include "db/sql/text_utils.h"
 
 namespace qv::sql {
 namespace {
@@ -130,6 +132,23 @@ TEST(DateText, WritesGeneralDates) {
   EXPECT_EQ(s, "12:30:00 AM");
   formatDateText(date(1899, 12, 30), s);
   EXPECT_EQ(s, "12/30/1899");
+}
+
+TEST(Utf8Check, FindsTheFirstByteThatIsNoCharacter) {
+  const size_t ok = std::string_view::npos;
+  // Runs of two-byte letters between ASCII, and the other lengths.
+  EXPECT_EQ(findInvalidUtf8("\xD0\x9C\xD0\xB8\xD1\x80 \xD0\xB8 caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"), ok);
+  EXPECT_EQ(findInvalidUtf8("\xD0\x9C\xD0"), 2u) << "a lead byte at the end";
+  EXPECT_EQ(findInvalidUtf8("\xD0\x9C\xD0\xD0\x9C"), 2u) << "a lead byte where a continuation belongs";
+  EXPECT_EQ(findInvalidUtf8("\xD0\x9C\xD0"
+                            "A"),
+            2u);
+  EXPECT_EQ(findInvalidUtf8("\xD0\x9C\xC0\x80"), 2u) << "an overlong form of NUL";
+  EXPECT_EQ(findInvalidUtf8("\xD0\x9C\xC1\xBF"), 2u) << "an overlong form of DEL";
+  EXPECT_EQ(findInvalidUtf8("\xD0\x9C\x80"), 2u) << "a continuation byte alone";
+  EXPECT_EQ(findInvalidUtf8("\xD0\x9C\xED\xA0\x80"), 2u) << "a surrogate";
+  EXPECT_EQ(findInvalidUtf8("\xD0\x9C\xF4\x90\x80\x80"), 2u) << "beyond U+10FFFF";
+  EXPECT_EQ(findInvalidUtf8("abcdefgh\xD0\x9C\xFF"), 10u);
 }
 
 }  // namespace
