@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "db/jet/base/text.h"
 #include "db/sql/column_types.h"
 #include "db/sql/date_text.h"
 #include "db/sql/number_text.h"
@@ -277,7 +278,7 @@ class Converter {
 
   void checkTextLength(std::string_view text) const {
     if (column_.type == ColumnType::kText) {
-      const size_t length = utf16Length(text);
+      const size_t length = jet::utf16Length(text);
       if (length > static_cast<size_t>(column_.length)) {
         throwSqlError("The field is too small to accept the amount of data you attempted to add: " +
                       std::to_string(length) + " characters" + where() + ".");
@@ -301,10 +302,7 @@ class Converter {
         bytes.push_back(static_cast<char>(hi * 16 + lo));
       }
     }
-    if (!hex) {
-      bytes.clear();
-      appendUtf16le(t, bytes);
-    }
+    if (!hex) bytes = jet::encodeUcs2(t);
     if (column_.type == ColumnType::kBinary && bytes.size() > static_cast<size_t>(column_.length)) {
       throwSqlError("The field is too small to accept the amount of data you attempted to add: " +
                     std::to_string(bytes.size()) + " bytes" + where() + ".");

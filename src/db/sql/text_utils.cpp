@@ -91,33 +91,6 @@ size_t findInvalidUtf8(std::string_view s) {
   return std::string_view::npos;
 }
 
-size_t utf16Length(std::string_view s) {
-  size_t units = 0;
-  for (unsigned char c : s) {
-    if ((c & 0xC0) != 0x80) ++units;  // one unit per sequence ...
-    if (c >= 0xF0) ++units;           // ... two for a character beyond the BMP
-  }
-  return units;
-}
-
-void appendUtf16le(std::string_view s, std::string& out) {
-  size_t i = 0;
-  while (i < s.size()) {
-    char32_t cp = decode(s, i);
-    auto put = [&out](uint32_t unit) {
-      out.push_back(static_cast<char>(unit & 0xFF));
-      out.push_back(static_cast<char>(unit >> 8));
-    };
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      put(0xD800 + (cp >> 10));
-      put(0xDC00 + (cp & 0x3FF));
-    } else {
-      put(cp);
-    }
-  }
-}
-
 bool namesEqual(std::string_view a, std::string_view b) {
   size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {

@@ -1,7 +1,7 @@
 #pragma once
-// Small UTF-8 helpers of the SQL front end: validity, length in UTF-16 units (how Access
-// counts a text's characters), UTF-16LE bytes, and the comparison of names without
-// regard to case.
+// Small UTF-8 helpers of the SQL front end: validity, and the comparison of names without
+// regard to case. (A text's length in UTF-16 units and its UTF-16LE bytes come from the
+// engine's text helpers, db/jet/base/text.h.)
 
 #include <cstddef>
 #include <string>
@@ -11,12 +11,6 @@ namespace qv::sql {
 
 // The byte offset of the first malformed UTF-8 sequence, or npos when the text is valid.
 size_t findInvalidUtf8(std::string_view text);
-
-// The number of UTF-16 code units the (valid) UTF-8 text takes.
-size_t utf16Length(std::string_view text);
-
-// Appends the (valid) UTF-8 text as UTF-16LE bytes.
-void appendUtf16le(std::string_view text, std::string& out);
 
 // True when two names are equal without regard to case (ASCII, Latin-1, Greek and
 // Cyrillic letters fold; everything else compares as written).
