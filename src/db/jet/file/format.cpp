@@ -16,7 +16,6 @@ constexpr uint32_t kEncodingKeyOffset = 0x3E;
 constexpr uint32_t kPasswordOffset = 0x42;
 constexpr uint32_t kJet3SortOffset = 0x3A;
 constexpr uint32_t kSortOffset = 0x6E;
-constexpr uint32_t kCreationDateOffset = 0x72;
 constexpr uint32_t kEngineBuildOffset = 0x6A;
 constexpr uint32_t kCatalogPagesOffset = 0x20;
 constexpr uint32_t kAce14MarkOffset = 0x15;

@@ -133,6 +133,8 @@ DatabaseHeader decodeHeader(const std::vector<uint8_t>& page, size_t fileSize, c
 // Layout::headerScrambled bytes.
 inline constexpr uint8_t kHeaderKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
 inline constexpr uint32_t kHeaderScrambleStart = 0x18;
+// Where a Jet 4+ page 0 (unscrambled) keeps the creation date, a Jet date (double).
+inline constexpr uint32_t kCreationDateOffset = 0x72;
 
 // Builds page 0 of a new database.
 std::vector<uint8_t> encodeHeader(const DatabaseHeader& header);

@@ -16,7 +16,6 @@ constexpr size_t kScrambledLength = 128;
 constexpr size_t kRegionOffset = 0x42;
 constexpr size_t kRegionLength = 80;
 constexpr size_t kPasswordLength = 40;
-constexpr size_t kCreationDateOffset = 0x72;
 
 }  // namespace
 
