@@ -384,12 +384,15 @@ void TableImpl::placeRow(std::span<const Value> values) {
       leftDataPages_.push_back(insertPage_);
     }
     if (flushEachStep_ && insertPage_ != 0 && stepFullPages_.size() < kPagesPerStep) {
-      // A run's step fills several pages: they go out together, and the data maps and the
-      // counters are written once for all of them. The page may be one the table already
-      // lists, whose rows are read at once: the long values they point at enter their
-      // maps first.
-      db_.markAllocated();
-      enterLongValuePages();
+      // A run's step fills several pages: they go out together, and the maps and the
+      // counters are written once for all of them when the step ends. The page may be one
+      // the table already lists, whose rows are read at once: the long values they point
+      // at enter their maps first. A page new in this step is reachable only once the
+      // step's end enters it, after those maps.
+      if (!insertPageIsNew_) {
+        db_.markAllocated();
+        enterLongValuePages();
+      }
       placeWaitingRows();
     } else {
       endStep();
@@ -440,9 +443,13 @@ void TableImpl::enterLongValuePages() {
     if (const LongValueMaps* m = mapsOf(column); m && m->free != 0)
       setUsageBit(pager, m->free, page, false, false, allocate);
   leftLongValuePages_.clear();
+  // One map after the other, so that the bits of each map page go out as one write.
   for (const NewLongValuePage& n : newLongValuePages_) {
     const LongValueMaps* m = mapsOf(n.column);
     setUsageBit(pager, m ? m->owned : def_.usedPages, n.page, true, false, allocate);
+  }
+  for (const NewLongValuePage& n : newLongValuePages_) {
+    const LongValueMaps* m = mapsOf(n.column);
     if (n.shared && m && m->free != 0) setUsageBit(pager, m->free, n.page, true, false, allocate);
   }
   newLongValuePages_.clear();
@@ -457,11 +464,10 @@ void TableImpl::enterDataPages() {
   if (def_.freePages != 0)
     for (uint32_t page : leftDataPages_)
       if (!has(stepNewPages_, page)) setUsageBit(pager, def_.freePages, page, false, false, allocate);
-  for (uint32_t page : stepNewPages_) {
-    setUsageBit(pager, def_.usedPages, page, true, false, allocate);
-    if (def_.freePages != 0 && !has(leftDataPages_, page))
-      setUsageBit(pager, def_.freePages, page, true, false, allocate);
-  }
+  for (uint32_t page : stepNewPages_) setUsageBit(pager, def_.usedPages, page, true, false, allocate);
+  if (def_.freePages != 0)
+    for (uint32_t page : stepNewPages_)
+      if (!has(leftDataPages_, page)) setUsageBit(pager, def_.freePages, page, true, false, allocate);
   leftDataPages_.clear();
   stepNewPages_.clear();
 }
