@@ -163,7 +163,7 @@ TEST(ExecuteBatch, AFailedWriteLosesNoStatementThatWasNotReported) {
   test::TempDir dir;
   std::vector<std::string> script;
   for (int i = 0; i < 3000; ++i) {
-    const std::string text(static_cast<size_t>(40 + i % 200), static_cast<char>('a' + i % 26));
+    const std::string text(static_cast<size_t>(120 + i % 130), static_cast<char>('a' + i % 26));
     script.push_back("INSERT INTO `T` VALUES (" + std::to_string(i) + ",'" + text + "'," +
                      (i % 9 ? "NULL" : "'" + text + "'") + ");");
   }
