@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "db/io/env.h"
 
@@ -24,7 +27,12 @@ namespace {
 class PosixFile final : public File {
  public:
   PosixFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
-  ~PosixFile() override { ::close(fd_); }
+  ~PosixFile() override {
+    joinBackgroundSync();
+    ::close(fd_);
+  }
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
 
   size_t readAt(uint64_t offset, void* buffer, size_t n) override {
     auto* out = static_cast<char*>(buffer);
@@ -66,14 +74,34 @@ class PosixFile final : public File {
   }
 
   void sync() override {
+    joinBackgroundSync();
+    // A failure the background sync met is this sync's failure: the kernel reports a
+    // lost write to one fdatasync of an open file only.
+    if (backgroundError_ != 0) {
+      const int err = backgroundError_;
+      backgroundError_ = 0;
+      throwErrno(path_, "cannot flush to disk", err);
+    }
     if (::fdatasync(fd_) != 0) throwErrno(path_, "cannot flush to disk", errno);
   }
 
   void startWriteback() override {
-#ifdef __linux__
-    // Whatever it says, sync() still waits for every write and reports what failed.
-    (void)::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
-#endif
+    // A sync of its own, on a thread of its own, while the caller goes on writing: the
+    // device takes the data and the file system commits its allocations as a long run
+    // goes, so the sync at the end waits for the last few megabytes only, not for the
+    // whole file's journal commit. One at a time; a hint skipped while one is at work
+    // costs nothing.
+    if (syncing_.load(std::memory_order_acquire)) return;
+    joinBackgroundSync();
+    syncing_.store(true, std::memory_order_relaxed);
+    try {
+      syncer_ = std::thread([this] {
+        if (::fdatasync(fd_) != 0 && backgroundError_ == 0) backgroundError_ = errno;
+        syncing_.store(false, std::memory_order_release);
+      });
+    } catch (const std::system_error&) {
+      syncing_.store(false, std::memory_order_relaxed);  // no thread to spare: only a hint
+    }
   }
 
   const std::string& path() const override { return path_; }
@@ -89,8 +117,15 @@ class PosixFile final : public File {
   }
 
  private:
+  void joinBackgroundSync() {
+    if (syncer_.joinable()) syncer_.join();
+  }
+
   std::string path_;
   int fd_;
+  std::thread syncer_;                // the background sync startWriteback() began, if any
+  std::atomic<bool> syncing_{false};  // it is still at work
+  int backgroundError_ = 0;           // what it met; written by it, read after joining it
 };
 
 class PosixEnv final : public Env {
