@@ -19,6 +19,37 @@ void appendDecimal(std::string& out, int64_t v) {
   out.append(buffer, r.ptr);
 }
 
+// The shortest plain text of a double with at most four decimals and a magnitude under
+// 10^9 (prices, measures, counts), or false for std::to_chars to write. The decimal
+// m / 10^k reads back as a exactly when the division, correctly rounded as every IEEE
+// division is, gives a; tried from k = 0 up, the first k that does has the fewest
+// digits. Under 10^9 a double's spacing is far below 10^-4, so no other m of the same
+// k reads back as a, and a * 10^k is near enough to m that rounding it finds m.
+bool appendShortDecimal(std::string& out, double d) {
+  static constexpr double kScale[] = {1, 10, 100, 1000, 10000};
+  const double a = std::fabs(d);
+  if (!(a < 1e9)) return false;
+  for (int k = 0; k < 5; ++k) {
+    const double m = std::nearbyint(a * kScale[k]);
+    if (m / kScale[k] != a) continue;
+    const auto digits = static_cast<uint64_t>(m);
+    const auto scale = static_cast<uint64_t>(kScale[k]);
+    if (d < 0) out += '-';
+    char buffer[24];
+    auto r = std::to_chars(buffer, buffer + sizeof buffer, digits / scale);
+    out.append(buffer, r.ptr);
+    if (k > 0) {
+      out += '.';
+      uint64_t fraction = digits % scale;
+      char decimals[4];
+      for (int i = k; i-- > 0; fraction /= 10) decimals[i] = static_cast<char>('0' + fraction % 10);
+      out.append(decimals, static_cast<size_t>(k));
+    }
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void appendDoublingApostrophes(std::string_view text, std::string& out) {
@@ -65,6 +96,10 @@ void InsertBuilder::appendNumeric(const ado::Value& value) {
       const double a = std::fabs(d);
       const QChar sep = rules_.decimalSeparator();
       if (d != 0 && a < 1e15 && a >= 1e-5 && (sep == u'.' || sep == u',')) {
+        if (appendShortDecimal(statement_, d)) {
+          statement_ += ", ";
+          return;
+        }
         char buffer[64];
         const auto r = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);
         statement_.append(buffer, r.ptr);

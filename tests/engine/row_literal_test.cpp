@@ -170,7 +170,15 @@ TEST(RowLiteral, DoublesAreWrittenAsTheirValueText) {
     const double mantissa = static_cast<double>(seed % 1000000007) / 1000000007.0;
     const int exponent = static_cast<int>((seed >> 40) % 40) - 20;
     values.push_back((seed & 1 ? -1 : 1) * mantissa * std::pow(10.0, exponent));
+    // Prices and measures: a few decimals, read from text as a table would hold them,
+    // and the doubles just beside them.
+    const double decimal = static_cast<double>(static_cast<int64_t>(seed % 2000000000000ull) - 1000000000000) /
+                           std::pow(10.0, static_cast<int>((seed >> 20) % 6));
+    values.push_back(decimal);
+    values.push_back(std::nextafter(decimal, 2e12));
   }
+  for (double d : {0.1, 0.3, 2.675, 1234.5678, 999999999.9999, 1e9 - 0.0001, 1e9, 0.0001, 0.00015, 4.35, 8.2})
+    values.push_back(d);
   for (const char* name : {"en_US", "de_DE", "fr_FR", "C", "ar_EG"}) {
     SCOPED_TRACE(name);
     LocaleRules rules{QLocale(QLatin1String(name))};
