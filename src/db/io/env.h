@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "db/io/error.h"
@@ -29,6 +30,10 @@ class File {
   virtual size_t readAt(uint64_t offset, void* buffer, size_t n) = 0;
   // Writes all n bytes at offset or throws (a short write is retried, then reported).
   virtual void writeAt(uint64_t offset, const void* data, size_t n) = 0;
+  // Writes the parts one after the other from offset: what writeAt of their
+  // concatenation writes, failures included. Files that can gather without the copy
+  // say so; this one joins the parts and makes one writeAt.
+  virtual void writeGatherAt(uint64_t offset, std::span<const std::span<const uint8_t>> parts);
   virtual uint64_t size() = 0;
   virtual void truncate(uint64_t length) = 0;
   // Makes everything written so far durable on the device.

@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -60,6 +63,39 @@ class PosixFile final : public File {
       }
       if (w == 0) throwErrno(path_, "cannot write", ENOSPC);
       done += static_cast<size_t>(w);
+    }
+  }
+
+  void writeGatherAt(uint64_t offset, std::span<const std::span<const uint8_t>> parts) override {
+    // pwritev takes at most IOV_MAX parts a call, and may write fewer bytes than asked:
+    // the next call starts where the last one stopped, inside a part if need be.
+    size_t part = 0, skip = 0;
+    iovec vectors[64];
+    static_assert(64 <= IOV_MAX);
+    while (part < parts.size()) {
+      int count = 0;
+      for (size_t p = part; p < parts.size() && count < 64; ++p, ++count) {
+        const size_t from = p == part ? skip : 0;
+        vectors[count].iov_base = const_cast<uint8_t*>(parts[p].data() + from);
+        vectors[count].iov_len = parts[p].size() - from;
+      }
+      const ssize_t w = ::pwritev(fd_, vectors, count, static_cast<off_t>(offset));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        throwErrno(path_, "cannot write", errno);
+      }
+      if (w == 0) throwErrno(path_, "cannot write", ENOSPC);
+      offset += static_cast<uint64_t>(w);
+      for (auto left = static_cast<size_t>(w); left > 0;) {
+        const size_t take = std::min(left, parts[part].size() - skip);
+        left -= take;
+        skip += take;
+        if (skip == parts[part].size()) {
+          ++part;
+          skip = 0;
+        }
+      }
+      while (part < parts.size() && parts[part].empty()) ++part;
     }
   }
 

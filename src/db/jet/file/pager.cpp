@@ -228,15 +228,12 @@ void Pager::flush() {
         }
         if (last > i) {
           const uint32_t first = g.page;
-          run_.resize(static_cast<size_t>(last - i + 1) * layout_.pageSize);
-          for (size_t k = i; k <= last; ++k) {
-            std::memcpy(run_.data() + (k - i) * layout_.pageSize, cache_.at(groups_[k].page)->bytes.data(),
-                        layout_.pageSize);
-          }
+          run_.clear();
+          for (size_t k = i; k <= last; ++k) run_.emplace_back(cache_.at(groups_[k].page)->bytes);
           i = last;  // a failure takes back every group the write held
-          file_->writeAt(static_cast<uint64_t>(first) * layout_.pageSize, run_.data(), run_.size());
+          file_->writeGatherAt(static_cast<uint64_t>(first) * layout_.pageSize, run_);
           ++writesMade_;
-          bytesSinceWriteback_ += run_.size();
+          bytesSinceWriteback_ += static_cast<uint64_t>(run_.size()) * layout_.pageSize;
           continue;
         }
       }

@@ -32,6 +32,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -163,8 +164,8 @@ class Pager {
   uint32_t lastPage_ = 0;
   CachedPage* last_ = nullptr;  // the most recently loaded page
   std::vector<Group> groups_;
-  std::vector<uint8_t> saved_;  // bytes of groups whose page changed again later
-  std::vector<uint8_t> run_;    // new pages written together
+  std::vector<uint8_t> saved_;                 // bytes of groups whose page changed again later
+  std::vector<std::span<const uint8_t>> run_;  // new pages written together
   bool mergeable_ = true;
   uint64_t writesMade_ = 0;
   uint64_t bytesSinceWriteback_ = 0;  // written since the device was last asked to take them
