@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -127,11 +128,13 @@ class WeightTable final : public TextKeyEncoder {
         Weight u = w;
         if (k > 0 && w.kind == kSimple) {
           // A run: the inline bytes of each further unit are one more, big-endian.
+          const uint32_t previous = weights_[unit - 1].inlineAt;
           u.inlineAt = static_cast<uint32_t>(pool_.size());
-          pool_.insert(pool_.end(), pool_.begin() + weights_[unit - 1].inlineAt,
-                       pool_.begin() + weights_[unit - 1].inlineAt + w.inlineLength);
+          pool_.resize(pool_.size() + w.inlineLength);
+          uint8_t* next = pool_.data() + u.inlineAt;
+          std::memcpy(next, pool_.data() + previous, w.inlineLength);
           for (size_t b = u.inlineLength; b-- > 0;)
-            if (++pool_[u.inlineAt + b] != 0) break;
+            if (++next[b] != 0) break;
         }
         weights_[unit++] = u;
         skipSurrogates();
