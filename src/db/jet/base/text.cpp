@@ -238,14 +238,27 @@ bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out, size_t& 
       continue;
     }
     // Two-byte letters beyond Latin-1 (Greek, Cyrillic, Hebrew, Arabic), a word of them
-    // at a time.
-    while (i + 1 < n && s[i] >= 0xC4 && s[i] <= 0xDF && (s[i + 1] & 0xC0) == 0x80) {
-      const uint32_t u = ((s[i] & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
-      if ((u & 0xFF) == 0) return fail();
-      *dst++ = static_cast<uint8_t>(u & 0xFF);
-      *dst++ = static_cast<uint8_t>(u >> 8);
-      ++units;
-      i += 2;
+    // at a time, and the single blanks and signs between words: a one-byte run of one
+    // before the next such letter never pays for leaving two-byte mode.
+    while (i + 1 < n) {
+      const uint8_t c = s[i];
+      if (c >= 0xC4 && c <= 0xDF && (s[i + 1] & 0xC0) == 0x80) {
+        const uint32_t u = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
+        if ((u & 0xFF) == 0) return fail();
+        *dst++ = static_cast<uint8_t>(u & 0xFF);
+        *dst++ = static_cast<uint8_t>(u >> 8);
+        ++units;
+        i += 2;
+        continue;
+      }
+      if (c != 0 && c < 0x80 && i + 2 < n && s[i + 1] >= 0xC4 && s[i + 1] <= 0xDF && (s[i + 2] & 0xC0) == 0x80) {
+        *dst++ = c;
+        *dst++ = 0;
+        ++units;
+        ++i;
+        continue;
+      }
+      break;
     }
     if (i >= n) break;
     size_t next = i;
