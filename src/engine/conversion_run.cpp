@@ -126,9 +126,11 @@ void ConversionRun::deliver(StepTrapAdapter& trap, int previewStep, int appendSt
 namespace {
 
 // A queue of rows is executed when it holds this many statements or characters, or its
-// first statement waited this long.
+// first statement waited this long. Half a megabyte keeps rows with long texts in a
+// small working set (the queue, the values the executor makes of it, the pages they
+// fill): a first touch of memory costs more than the extra batches.
 constexpr size_t kQueuedRows = 1000;
-constexpr size_t kQueuedChars = size_t{4} << 20;
+constexpr size_t kQueuedChars = size_t{1} << 19;
 constexpr qint64 kQueuedMilliseconds = 250;
 
 }  // namespace
