@@ -64,10 +64,9 @@ TEST(TextEncoding, CompressedWhenEveryCharacterFitsOneByteOrTwoByteRunsSaveRoom)
                    true),
             std::string("\xFF\xFEprice \0\xAC\x20\x61\0\x62\0\xAC\x20\0cd", 20));
   // A single blank between two-byte letters stays in the two-byte run.
-  EXPECT_EQ(stored("abc \xD0\xAF \xD0\xAF abc", true),
-            std::string("\xFF\xFE"
-                        "abc \0\x2F\x04\x20\0\x2F\x04\0 abc",
-                        18));
+  EXPECT_EQ(stored("abc \xD0\xAF \xD0\xAF abc", true), std::string("\xFF\xFE"
+                                                                   "abc \0\x2F\x04\x20\0\x2F\x04\0 abc",
+                                                                   18));
   // Plain: compressing saves nothing (Cyrillic), a unit whose low byte is 0 would read as
   // a switch (U+0100, the low half of a surrogate pair), a NUL, nothing at all.
   for (const std::string& t :
