@@ -64,12 +64,10 @@ size_t findInvalidUtf8(std::string_view s) {
       } while (i < n && static_cast<unsigned char>(s[i]) >= 0xC2 && static_cast<unsigned char>(s[i]) <= 0xDF);
       continue;
     }
+    // Three and four bytes.
     size_t extra;
     char32_t min;
-    if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1;
-      min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
+    if (c >= 0xE0 && c <= 0xEF) {
       extra = 2;
       min = 0x800;
     } else if (c >= 0xF0 && c <= 0xF4) {
