@@ -35,9 +35,7 @@ bool appendShortDecimal(std::string& out, double d) {
     const auto digits = static_cast<uint64_t>(m);
     const auto scale = static_cast<uint64_t>(kScale[k]);
     if (d < 0) out += '-';
-    char buffer[24];
-    auto r = std::to_chars(buffer, buffer + sizeof buffer, digits / scale);
-    out.append(buffer, r.ptr);
+    appendDecimal(out, static_cast<int64_t>(digits / scale));
     if (k > 0) {
       out += '.';
       uint64_t fraction = digits % scale;
