@@ -53,17 +53,8 @@ class PosixFile final : public File {
   }
 
   void writeAt(uint64_t offset, const void* data, size_t n) override {
-    const auto* in = static_cast<const char*>(data);
-    size_t done = 0;
-    while (done < n) {
-      ssize_t w = ::pwrite(fd_, in + done, n - done, static_cast<off_t>(offset + done));
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        throwErrno(path_, "cannot write", errno);
-      }
-      if (w == 0) throwErrno(path_, "cannot write", ENOSPC);
-      done += static_cast<size_t>(w);
-    }
+    const std::span<const uint8_t> part(static_cast<const uint8_t*>(data), n);
+    writeGatherAt(offset, std::span<const std::span<const uint8_t>>(&part, 1));
   }
 
   void writeGatherAt(uint64_t offset, std::span<const std::span<const uint8_t>> parts) override {
@@ -72,7 +63,12 @@ class PosixFile final : public File {
     size_t part = 0, skip = 0;
     iovec vectors[64];
     static_assert(64 <= IOV_MAX);
-    while (part < parts.size()) {
+    while (true) {
+      while (part < parts.size() && parts[part].size() == skip) {
+        ++part;  // nothing (more) to write of it
+        skip = 0;
+      }
+      if (part == parts.size()) return;
       int count = 0;
       for (size_t p = part; p < parts.size() && count < 64; ++p, ++count) {
         const size_t from = p == part ? skip : 0;
@@ -90,12 +86,11 @@ class PosixFile final : public File {
         const size_t take = std::min(left, parts[part].size() - skip);
         left -= take;
         skip += take;
-        if (skip == parts[part].size()) {
+        if (left > 0) {
           ++part;
           skip = 0;
         }
       }
-      while (part < parts.size() && parts[part].empty()) ++part;
     }
   }
 

@@ -40,6 +40,14 @@ TEST(PosixFile, AGatheredWriteLandsAsItsPartsJoined) {
     f->sync();
   }
   EXPECT_EQ(readAll(path), expected);
+  {
+    // Parts with nothing in them write nothing (and are no full disk).
+    auto f = posixEnv().open(path, OpenMode::kReadWrite);
+    const std::span<const uint8_t> none[3];
+    f->writeGatherAt(expected.size(), none);
+    f->writeAt(expected.size(), nullptr, 0);
+  }
+  EXPECT_EQ(readAll(path), expected);
   // The joining default of other Files writes the same bytes.
   class Joining final : public File {
    public:
