@@ -19,7 +19,7 @@ import sys
 LAYERS = [
     ("db/io", []),                                    # the one I/O seam
     ("db/paradox", ["db/io"]),                        # the Paradox table reader and writer
-    ("db/jet/base", []),                              # byte order, Jet's text encodings
+    ("db/jet/base", ["db/io"]),                       # byte order, Jet's text encodings
     ("db/jet/file", ["db/jet/base", "db/io"]),        # page 0, pager, journal, lock file, ciphers
     ("db/jet/collation", ["db/jet/base"]),            # the sort orders of indexed text
     ("db/jet/storage", ["db/jet/file", "db/jet/collation"]),  # pages, rows, definitions, maps, keys

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "db/io/text_scan.h"
 #include "db/io/error.h"
 
 namespace qv::paradox {
@@ -61,47 +62,32 @@ void Transcoder::buildByteTable() {
   byteTable_ = true;
 }
 
-namespace {
-
-// The length of the run of ASCII bytes at the start of [p, end).
-size_t asciiRun(const char* p, const char* end) {
-  const char* q = p;
-  while (end - q >= 8) {
-    uint64_t word;
-    std::memcpy(&word, q, 8);
-    if (word & 0x8080808080808080ull) break;
-    q += 8;
-  }
-  while (q < end && static_cast<unsigned char>(*q) < 0x80) ++q;
-  return static_cast<size_t>(q - p);
-}
-
-}  // namespace
-
 void Transcoder::appendByTable(const char* data, size_t n, std::string& out) const {
-  // Through a buffer on the stack, a piece at a time: each byte gives at most 3 bytes.
-  constexpr size_t kPiece = 1024;
-  char buffer[3 * kPiece];
-  for (size_t from = 0; from < n; from += kPiece) {
-    const char* p = data + from;
-    const char* end = p + std::min(kPiece, n - from);
-    char* dst = buffer;
-    while (p < end) {
-      const auto b = static_cast<unsigned char>(*p);
-      if (b >= 0x80) {
-        // Letters of a non-Latin code page come in words: one at a time, no run to find.
-        std::memcpy(dst, utf8Of_[b], 3);
-        dst += utf8Length_[b];
-        ++p;
-        continue;
-      }
-      const size_t run = asciiRun(p, end);
-      std::memcpy(dst, p, run);
+  // Straight into out, grown for the worst case (3 bytes a byte) and cut back after, 16
+  // bytes at a time: a block's ASCII run is copied whole (most of a Western text), the
+  // rest goes byte by byte through the table, which holds ASCII too, with no branch for
+  // the byte's kind (letters of a non-Latin code page come in words).
+  constexpr size_t kBlock = 16;
+  const size_t base = out.size();
+  out.resize(base + 3 * n + 1);  // the table's entries are stored as 4 bytes
+  auto* dst = reinterpret_cast<unsigned char*>(out.data() + base);
+  const auto* p = reinterpret_cast<const unsigned char*>(data);
+  const unsigned char* const end = p + n;
+  while (p < end) {
+    const size_t block = std::min(kBlock, static_cast<size_t>(end - p));
+    const size_t run = io::asciiRun(reinterpret_cast<const char*>(p), block);
+    const unsigned char* const stop = p + block;
+    if (block == kBlock) {
+      std::memcpy(dst, p, kBlock);  // the ASCII run as it is (the rest is written over)
       dst += run;
       p += run;
     }
-    out.append(buffer, static_cast<size_t>(dst - buffer));
+    for (; p < stop; ++p) {
+      std::memcpy(dst, utf8Of_[*p], 4);
+      dst += utf8Length_[*p];
+    }
   }
+  out.resize(static_cast<size_t>(reinterpret_cast<char*>(dst) - out.data()));
 }
 
 void Transcoder::convert(const char* data, size_t n, std::string& out) {
@@ -111,7 +97,7 @@ void Transcoder::convert(const char* data, size_t n, std::string& out) {
 
 void Transcoder::append(const char* data, size_t n, std::string& out) {
   // Plain ASCII reads the same in every character set the tables use: copy it as it is.
-  if (asciiRun(data, data + n) == n) {
+  if (io::asciiRun(data, n) == n) {
     out.append(data, n);
     return;
   }

@@ -42,7 +42,7 @@ class Transcoder {
   bool fromUtf8_;
   bool byteTable_ = false;
   // The UTF-8 form of each byte (up to 3 bytes) and its length.
-  unsigned char utf8Of_[256][3] = {};
+  unsigned char utf8Of_[256][4] = {};  // each byte's UTF-8 form (at most 3 bytes), padded
   unsigned char utf8Length_[256] = {};
 };
 

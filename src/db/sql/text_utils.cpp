@@ -1,7 +1,10 @@
 #include "db/sql/text_utils.h"
 
-#include <cstdint>
-#include <cstring>
+#include "db/io/text_scan.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qv::sql {
 namespace {
@@ -36,32 +39,22 @@ char32_t foldCase(char32_t c) {
   return c;
 }
 
-}  // namespace
-
-size_t findInvalidUtf8(std::string_view s) {
-  size_t i = 0;
+// Checks the sequences of s that start in [i, until), one at a time (ASCII in runs).
+// Returns the offset of the first malformed one, or npos with i moved to the end of the
+// last one (until, or up to 3 bytes past it).
+size_t checkSequences(std::string_view s, size_t& i, size_t until) {
   const size_t n = s.size();
-  while (i < n) {
-    // Runs of ASCII, eight bytes at a time.
-    while (i + 8 <= n) {
-      uint64_t word;
-      std::memcpy(&word, s.data() + i, 8);
-      if (word & 0x8080808080808080ull) break;
-      i += 8;
-    }
-    if (i >= n) break;
+  while (i < until) {
+    i += io::asciiRun(s.data() + i, until - i);
+    if (i >= until) break;
     unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
     if (c >= 0xC2 && c <= 0xDF) {
       // Two bytes (Latin, Greek, Cyrillic, Hebrew, Arabic letters), a word of them at a
       // time: each lead byte needs a continuation byte.
       do {
         if (i + 1 >= n || (static_cast<unsigned char>(s[i + 1]) & 0xC0) != 0x80) return i;
         i += 2;
-      } while (i < n && static_cast<unsigned char>(s[i]) >= 0xC2 && static_cast<unsigned char>(s[i]) <= 0xDF);
+      } while (i < until && static_cast<unsigned char>(s[i]) >= 0xC2 && static_cast<unsigned char>(s[i]) <= 0xDF);
       continue;
     }
     // Three and four bytes.
@@ -87,6 +80,57 @@ size_t findInvalidUtf8(std::string_view s) {
     i += extra + 1;
   }
   return std::string_view::npos;
+}
+
+#if defined(__SSE2__)
+// The 16-byte blocks of s that hold only ASCII and two-byte sequences (Western and
+// Cyrillic text), checked without looking at each byte: the continuation bytes must be
+// exactly the bytes after the lead bytes (C2..DF), the previous block's last lead
+// included. A block with anything else (three- and four-byte sequences, C0, C1 and F5..FF
+// bytes, a mismatch) is checked sequence by sequence. Returns as checkSequences does; i
+// ends at the first byte the blocks leave unchecked.
+size_t checkBlocks(std::string_view s, size_t& i) {
+  const size_t n = s.size();
+  // Signed byte comparisons: 0x80..0xBF are -128..-65, 0xC0..0xFF are -64..-1.
+  const __m128i above0xBF = _mm_set1_epi8(static_cast<char>(0xBF));
+  const __m128i above0xC1 = _mm_set1_epi8(static_cast<char>(0xC1));
+  const __m128i above0xDF = _mm_set1_epi8(static_cast<char>(0xDF));
+  unsigned carry = 0;  // 1 when the previous block ended on a lead byte
+  while (i + 16 <= n) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+    if ((high | carry) == 0) {
+      i += 16;
+      continue;
+    }
+    const unsigned leadOrMore = high & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, above0xBF)));
+    const unsigned twoByteLead = high & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, above0xC1)));
+    const unsigned longerLead = high & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, above0xDF)));
+    const unsigned lead = twoByteLead & ~longerLead;
+    const unsigned continuation = high & ~leadOrMore;
+    if (leadOrMore == lead && continuation == (((lead << 1) | carry) & 0xFFFFu)) {
+      carry = lead >> 15;
+      i += 16;
+      continue;
+    }
+    // From the start of the sequence the block is in, one at a time to the block's end.
+    i -= carry;
+    if (size_t bad = checkSequences(s, i, i + carry + 16); bad != std::string_view::npos) return bad;
+    carry = 0;
+  }
+  i -= carry;
+  return std::string_view::npos;
+}
+#endif
+
+}  // namespace
+
+size_t findInvalidUtf8(std::string_view s) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  if (size_t bad = checkBlocks(s, i); bad != std::string_view::npos) return bad;
+#endif
+  return checkSequences(s, i, s.size());
 }
 
 bool namesEqual(std::string_view a, std::string_view b) {

@@ -95,6 +95,8 @@ TEST(TextEncoding, BulkEncodingAgreesWithCharacterByCharacterOnAnyBytes) {
                                            "\xC3\xA9",
                                            "\xC2\x80",
                                            "\xD0\xAF",
+                                           "\xD0\x9C\xD0\xB8\xD1\x80\xD0\xB0",
+                                           "\xD0\x80",
                                            "\xC4\x80",
                                            "\xE2\x82\xAC",
                                            "\xF0\x9F\x98\x80",

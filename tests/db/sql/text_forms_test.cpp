@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "db/jet/storage/date.h"
 #include "db/sql/date_text.h"
 #include "db/sql/number_text.h"
@@ -149,6 +151,60 @@ TEST(Utf8Check, FindsTheFirstByteThatIsNoCharacter) {
   EXPECT_EQ(findInvalidUtf8("\xD0\x9C\xED\xA0\x80"), 2u) << "a surrogate";
   EXPECT_EQ(findInvalidUtf8("\xD0\x9C\xF4\x90\x80\x80"), 2u) << "beyond U+10FFFF";
   EXPECT_EQ(findInvalidUtf8("abcdefgh\xD0\x9C\xFF"), 10u);
+}
+
+// Where the first malformed sequence starts, one sequence at a time as the standard
+// defines them (npos when there is none).
+size_t firstMalformed(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    size_t length = c < 0x80                 ? 1
+                    : c >= 0xC2 && c <= 0xDF ? 2
+                    : c >= 0xE0 && c <= 0xEF ? 3
+                    : c >= 0xF0 && c <= 0xF4 ? 4
+                                             : 0;
+    if (length == 0 || i + length > s.size()) return i;
+    uint32_t cp = length == 1 ? c : c & (0xFFu >> (length + 1));
+    for (size_t k = 1; k < length; ++k) {
+      const auto d = static_cast<unsigned char>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return i;
+      cp = (cp << 6) | (d & 0x3Fu);
+    }
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < least[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return i;
+    i += length;
+  }
+  return std::string_view::npos;
+}
+
+TEST(Utf8Check, AgreesWithASequenceBySequenceCheckWhereverTheFaultFalls) {
+  // Texts of letters of every length and malformed pieces, long enough to span several
+  // 16-byte blocks, with a fault (or none) at every offset: the bulk check must give the
+  // same offset as the plain one.
+  const char* const valid[] = {
+      "a", "word ", "\xC3\xA9", "\xD0\x9C\xD0\xB8\xD1\x80", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\r\n"};
+  const char* const faults[] = {"\x80",
+                                "\xC0\x80",
+                                "\xC1\xBF",
+                                "\xD0",
+                                "\xD0"
+                                "A",
+                                "\xE2\x82",
+                                "\xED\xA0\x80",
+                                "\xF4\x90\x80\x80",
+                                "\xF8\x80\x80",
+                                "\xFF",
+                                "\xE0\x80\x80",
+                                "\xF0\x80\x80\x80"};
+  std::mt19937 rng(8);
+  for (int trial = 0; trial < 4000; ++trial) {
+    std::string text;
+    const size_t length = rng() % 70;
+    while (text.size() < length) text += valid[rng() % std::size(valid)];
+    if (trial % 5 != 0) text.insert(rng() % (text.size() + 1), faults[rng() % std::size(faults)]);
+    EXPECT_EQ(findInvalidUtf8(text), firstMalformed(text)) << testing::PrintToString(text);
+  }
 }
 
 }  // namespace

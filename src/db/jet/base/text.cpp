@@ -3,6 +3,12 @@
 #include <bit>
 #include <cstring>
 
+#include "db/io/text_scan.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qv::jet {
 namespace {
 
@@ -140,14 +146,8 @@ std::string encodeUcs2(std::string_view utf8) {
 
 namespace {
 
-// Texts are read and written eight bytes at a time through words in the host's order.
+// Texts are written four bytes at a time through words in the host's order.
 static_assert(std::endian::native == std::endian::little, "the bulk text paths assume a little-endian host");
-
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
-constexpr uint64_t kLowBits = 0x0101010101010101ull;
-
-// Whether any of eight bytes is outside U+0001..U+007F (a NUL, or not ASCII).
-bool notPlainAscii(uint64_t w) { return ((w | ((w - kLowBits) & ~w)) & kHighBits) != 0; }
 
 // Whether a character is stored as one byte in a compressed text.
 bool oneByte(uint32_t cp) { return cp != 0 && cp <= 0xFF; }
@@ -162,6 +162,17 @@ bool worthOneByteMode(std::string_view utf8, size_t i) {
     ++run;
   }
   return run >= 3 || (run == 2 && i == utf8.size());
+}
+
+// Whether the 8 bytes of w are four letters that a compressed text keeps in a two-byte
+// run (two-byte sequences beyond Latin-1, leads C4 and above, with no unit whose low byte
+// is 0); their units are then in units.
+bool fourTwoByteRunLetters(uint64_t w, uint64_t& units) {
+  constexpr uint64_t kLaneBit8 = 0x0100010001000100ull, kLaneBit7 = 0x0080008000800080ull;
+  if (!io::fourTwoByteSequences(w)) return false;
+  if ((((w & 0x001C001C001C001Cull) + 0x007F007F007F007Full) & kLaneBit7) != kLaneBit7) return false;
+  units = io::twoByteUnits(w);
+  return (((units & 0x00FF00FF00FF00FFull) + 0x00FF00FF00FF00FFull) & kLaneBit8) == kLaneBit8;
 }
 
 // Writes utf8 compressed (after the FF FE marker) at out's end: characters U+0001..U+00FF
@@ -192,24 +203,13 @@ bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out, size_t& 
   };
   while (i < n) {
     if (oneByteMode) {
-      if (i + 8 <= n) {
-        uint64_t w;
-        std::memcpy(&w, s + i, 8);
-        if (!notPlainAscii(w)) {
-          std::memcpy(dst, &w, 8);
-          dst += 8;
-          i += 8;
-          units += 8;
-          continue;
-        }
-      }
-      const uint8_t c = s[i];
-      if (c != 0 && c < 0x80) {
-        *dst++ = c;
-        ++i;
-        ++units;
-        continue;
-      }
+      const size_t run = io::plainAsciiRun(utf8.data() + i, n - i);
+      std::memcpy(dst, s + i, run);
+      dst += run;
+      i += run;
+      units += run;
+      if (i >= n) break;
+      const uint8_t c = s[i];  // a NUL or the first byte of a sequence
       if ((c == 0xC2 || c == 0xC3) && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
         // Latin-1 letters and signs, inline.
         *dst++ = static_cast<uint8_t>(((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
@@ -241,6 +241,17 @@ bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out, size_t& 
     // at a time, and the single blanks and signs between words: a one-byte run of one
     // before the next such letter never pays for leaving two-byte mode.
     while (i + 1 < n) {
+      if (i + 8 <= n) {
+        uint64_t w;
+        std::memcpy(&w, s + i, 8);
+        if (uint64_t four; fourTwoByteRunLetters(w, four)) {
+          std::memcpy(dst, &four, 8);
+          dst += 8;
+          units += 4;
+          i += 8;
+          continue;
+        }
+      }
       const uint8_t c = s[i];
       if (c >= 0xC4 && c <= 0xDF && (s[i + 1] & 0xC0) == 0x80) {
         const uint32_t u = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
@@ -291,6 +302,33 @@ bool appendCompressed(std::string_view utf8, std::vector<uint8_t>& out, size_t& 
   return true;
 }
 
+// Writes n ASCII bytes as n little-endian UTF-16 units at dst.
+void widenAscii(const uint8_t* src, size_t n, uint8_t* dst) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16, dst += 32) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
+  }
+#endif
+  // Four bytes at a time in a word.
+  auto widen = [](uint64_t x) {
+    x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+    return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+  };
+  for (; i + 4 <= n; i += 4, dst += 8) {
+    uint32_t w;
+    std::memcpy(&w, src + i, 4);
+    const uint64_t units = widen(w);
+    std::memcpy(dst, &units, 8);
+  }
+  for (; i < n; ++i) {
+    *dst++ = src[i];
+    *dst++ = 0;
+  }
+}
+
 // Writes utf8 as UTF-16LE units at out's end (decoded as appendUtf16 does).
 void appendPlainUcs2(std::string_view s, std::vector<uint8_t>& out) {
   const size_t start = out.size();
@@ -304,31 +342,26 @@ void appendPlainUcs2(std::string_view s, std::vector<uint8_t>& out) {
   const size_t n = s.size();
   size_t i = 0;
   while (i < n) {
+    const size_t run = io::asciiRun(s.data() + i, n - i);
+    widenAscii(b + i, run, dst);
+    dst += 2 * run;
+    i += run;
+    if (i >= n) break;
     if (i + 8 <= n) {
+      // Two-byte letters (Latin, Greek, Cyrillic, Hebrew, Arabic), four at once.
       uint64_t w;
       std::memcpy(&w, b + i, 8);
-      if ((w & kHighBits) == 0) {
-        // Each byte widened to a little-endian unit: four at a time in a word.
-        auto widen = [](uint64_t x) {
-          x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
-          return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
-        };
-        const uint64_t low = widen(w & 0xFFFFFFFFull), high = widen(w >> 32);
-        std::memcpy(dst, &low, 8);
-        std::memcpy(dst + 8, &high, 8);
-        dst += 16;
+      if (io::fourTwoByteSequences(w)) {
+        const uint64_t units = io::twoByteUnits(w);
+        std::memcpy(dst, &units, 8);
+        dst += 8;
         i += 8;
         continue;
       }
     }
     const uint8_t c = b[i];
-    if (c < 0x80) {
-      put(c);
-      ++i;
-      continue;
-    }
     if (c >= 0xC2 && c <= 0xDF && i + 1 < n && (b[i + 1] & 0xC0) == 0x80) {
-      // Two bytes (Latin, Greek, Cyrillic, Hebrew, Arabic letters), inline.
+      // Two bytes, one letter.
       put(((c & 0x1Fu) << 6) | (b[i + 1] & 0x3Fu));
       i += 2;
       continue;

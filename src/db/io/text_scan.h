@@ -1,0 +1,104 @@
+#pragma once
+// Bulk scans of text that the readers and writers of text share (code page to UTF-8, the
+// statement's UTF-8 check, Access's compressed text):
+// - where an ASCII run stops, found 16 bytes at a time (SSE2, which every x86-64
+//   processor has) or 8 (any other host), including the run's last partial block, so a
+//   run ending near a letter like "é" is not walked byte by byte;
+// - four two-byte UTF-8 letters at a time (Greek, Cyrillic, Hebrew, Arabic words), as
+//   eight bytes in a word.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace qv::io {
+
+namespace detail {
+
+// The first k bytes of [p, p + n) for which stop(byte) is false, word by word. stopBits
+// maps an 8-byte word to a mask whose bit 7 of byte j is set when byte j stops the run.
+template <typename StopBits, typename Stop>
+[[gnu::always_inline]] inline size_t runOf(const char* p, size_t n, StopBits stopBits, Stop stop) {
+  static_assert(std::endian::native == std::endian::little, "a word's first byte is its lowest");
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const auto mask = static_cast<unsigned>(stop(v));
+    if (mask != 0) return i + static_cast<size_t>(std::countr_zero(mask));
+  }
+#else
+  (void)stop;
+#endif
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    const uint64_t mask = stopBits(word);
+    if (mask != 0) return i + static_cast<size_t>(std::countr_zero(mask)) / 8;
+  }
+  if (i < n) {
+    // The last few bytes in a word padded with blanks, which stop no run.
+    uint64_t word = 0x2020202020202020ull;
+    std::memcpy(&word, p + i, n - i);
+    const uint64_t mask = stopBits(word);
+    if (mask != 0) return i + static_cast<size_t>(std::countr_zero(mask)) / 8;
+  }
+  return n;
+}
+
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+constexpr uint64_t kLowBits = 0x0101010101010101ull;
+
+}  // namespace detail
+
+// The length of the run of bytes below 0x80 at the start of [p, p + n).
+[[gnu::always_inline]] inline size_t asciiRun(const char* p, size_t n) {
+  return detail::runOf(
+      p, n, [](uint64_t w) { return w & detail::kHighBits; },
+#if defined(__SSE2__)
+      [](__m128i v) { return _mm_movemask_epi8(v); }
+#else
+      nullptr
+#endif
+  );
+}
+
+// The length of the run of bytes 0x01..0x7F at the start of [p, p + n): ASCII without
+// NUL. (A zero byte j sets bit 7 of byte j in (w - 0x01..01) & ~w; bytes above it may be
+// set by the borrow, but the lowest set bit is the first stop.)
+[[gnu::always_inline]] inline size_t plainAsciiRun(const char* p, size_t n) {
+  return detail::runOf(
+      p, n, [](uint64_t w) { return (w | ((w - detail::kLowBits) & ~w)) & detail::kHighBits; },
+#if defined(__SSE2__)
+      [](__m128i v) { return _mm_movemask_epi8(v) | _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())); }
+#else
+      nullptr
+#endif
+  );
+}
+
+// Whether the 8 bytes of w (in memory order) are four two-byte UTF-8 sequences: a lead
+// 110xxxxx that is not C0 or C1 (an overlong form) and a continuation 10xxxxxx each.
+inline bool fourTwoByteSequences(uint64_t w) {
+  static_assert(std::endian::native == std::endian::little, "a word's first byte is its lowest");
+  constexpr uint64_t kShape = 0xC0E0C0E0C0E0C0E0ull, kExpected = 0x80C080C080C080C0ull;
+  if ((w & kShape) != kExpected) return false;
+  // A lead's bits 1..4 are all clear only in C0 and C1: adding 0x7F to them sets bit 7
+  // unless they are.
+  const uint64_t leadBits = w & 0x001E001E001E001Eull;
+  constexpr uint64_t kCarry = 0x0080008000800080ull;
+  return ((leadBits + 0x007F007F007F007Full) & kCarry) == kCarry;
+}
+
+// The four UTF-16 code units (little-endian, in a word) of four two-byte sequences that
+// fourTwoByteSequences accepted.
+inline uint64_t twoByteUnits(uint64_t w) {
+  return ((w & 0x001F001F001F001Full) << 6) | ((w >> 8) & 0x003F003F003F003Full);
+}
+
+}  // namespace qv::io
