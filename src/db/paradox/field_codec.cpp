@@ -128,7 +128,7 @@ std::string bcdToText(const uint8_t* p) {
   return out;
 }
 
-void decodeField(const FieldDef& f, const uint8_t* p, Transcoder& decoder, Value& out) {
+bool decodeField(const FieldDef& f, const uint8_t* p, Transcoder& decoder, Value& out) {
   const size_t w = f.width;
   switch (f.type) {
     case FieldType::kAlpha: {
@@ -136,11 +136,10 @@ void decodeField(const FieldDef& f, const uint8_t* p, Transcoder& decoder, Value
       while (n < w && p[n] != 0) ++n;
       if (n == 0) {
         out.kind = Value::Kind::kNull;
-        return;
+        return false;
       }
       out.kind = Value::Kind::kText;
-      decoder.convert(reinterpret_cast<const char*>(p), n, out.text);
-      return;
+      return decoder.convert(reinterpret_cast<const char*>(p), n, out.text);
     }
     case FieldType::kShort:
     case FieldType::kLong:
@@ -149,63 +148,63 @@ void decodeField(const FieldDef& f, const uint8_t* p, Transcoder& decoder, Value
     case FieldType::kTime:
       if (allZero(p, w)) {
         out.kind = Value::Kind::kNull;
-        return;
+        return false;
       }
       out.integer = readInt(p, static_cast<int>(w));
       out.kind = f.type == FieldType::kDate   ? Value::Kind::kDate
                  : f.type == FieldType::kTime ? Value::Kind::kTime
                                               : Value::Kind::kInteger;
-      return;
+      return false;
     case FieldType::kMoney:
     case FieldType::kNumber:
       if (allZero(p, 8)) {
         out.kind = Value::Kind::kNull;
-        return;
+        return false;
       }
       out.kind = Value::Kind::kDouble;
       out.real = readDouble(p);
-      return;
+      return false;
     case FieldType::kTimestamp: {
       if (allZero(p, 8)) {
         out.kind = Value::Kind::kNull;
-        return;
+        return false;
       }
       const double ms = readDouble(p);
       if (!std::isfinite(ms) || std::fabs(ms) > 1e18) {
         out.kind = Value::Kind::kNull;
-        return;
+        return false;
       }
       out.kind = Value::Kind::kTimestamp;
       out.integer = std::llround(ms);
-      return;
+      return false;
     }
     case FieldType::kLogical:
       if (p[0] == 0) {
         out.kind = Value::Kind::kNull;
-        return;
+        return false;
       }
       out.kind = Value::Kind::kLogical;
       out.integer = (p[0] & 0x7F) != 0 ? 1 : 0;
-      return;
+      return false;
     case FieldType::kBcd:
       if ((p[0] & 0x40) == 0) {  // the 0x40 bit marks a value; without it the field is blank
         out.kind = Value::Kind::kNull;
-        return;
+        return false;
       }
       out.kind = Value::Kind::kBcd;
       out.text = bcdToText(p);
-      return;
+      return false;
     case FieldType::kBytes:
       if (allZero(p, w)) {
         out.kind = Value::Kind::kNull;
-        return;
+        return false;
       }
       out.kind = Value::Kind::kBytes;
       out.text.assign(reinterpret_cast<const char*>(p), w);
-      return;
+      return false;
     default:
       out.kind = Value::Kind::kNull;  // blob types are read by the table reader
-      return;
+      return false;
   }
 }
 

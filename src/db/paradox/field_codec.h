@@ -11,8 +11,10 @@
 
 namespace qv::paradox {
 
-// Decodes the field at p (f.width bytes). decoder turns Alpha text into UTF-8.
-void decodeField(const FieldDef& f, const uint8_t* p, Transcoder& decoder, Value& out);
+// Decodes the field at p (f.width bytes). decoder turns Alpha text into UTF-8. Returns
+// true when the text held bytes that are no character of the table's set (they read as
+// U+FFFD).
+bool decodeField(const FieldDef& f, const uint8_t* p, Transcoder& decoder, Value& out);
 
 // Encodes v into p (f.width bytes). encoder turns UTF-8 into the table's text. Throws
 // qv::DbError when the value does not suit the field (a text too long for an Alpha, a

@@ -14,14 +14,6 @@ namespace {
 
 // A decoded text in which the converter put U+FFFD for bytes that are no character. No
 // code page maps a byte to U+FFFD itself, so it can only stand for such bytes.
-bool holdsReplacement(const std::string& text) {
-  for (const char *p = text.data(), *end = text.data() + text.size();
-       (p = static_cast<const char*>(std::memchr(p, '\xEF', static_cast<size_t>(end - p)))) != nullptr; ++p) {
-    if (end - p >= 3 && p[1] == '\xBF' && p[2] == '\xBD') return true;
-  }
-  return false;
-}
-
 std::string codePageText(const TableCharset& c) {
   return c.codePage != 0 ? "code page " + std::to_string(c.codePage) : c.charset;
 }
@@ -45,8 +37,7 @@ TableReader::~TableReader() = default;
 std::string TableReader::fieldName(size_t i) {
   const FieldDef& f = header_.fields.at(i);
   std::string name;
-  decoder_->convert(f.name.data(), f.name.size(), name);
-  if (holdsReplacement(name)) noteUndecodable(i, 0);
+  if (decoder_->convert(f.name.data(), f.name.size(), name)) noteUndecodable(i, 0);
   return name;
 }
 
@@ -193,8 +184,8 @@ void TableReader::readBlob(const FieldDef& f, const uint8_t* p, Value& out) {
   }
   if (f.type == FieldType::kMemo) {
     out.kind = Value::Kind::kText;
-    decoder_->convert(raw.data(), raw.size(), out.text);
-    if (holdsReplacement(out.text)) noteUndecodable(static_cast<size_t>(&f - header_.fields.data()), recordNumber_ + 1);
+    if (decoder_->convert(raw.data(), raw.size(), out.text))
+      noteUndecodable(static_cast<size_t>(&f - header_.fields.data()), recordNumber_ + 1);
   } else {
     out.kind = Value::Kind::kBytes;
   }
@@ -225,8 +216,7 @@ bool TableReader::next(std::vector<Value>& row) {
     if (isBlobType(f.type)) {
       readBlob(f, rec + f.offset, row[i]);
     } else {
-      decodeField(f, rec + f.offset, *decoder_, row[i]);
-      if (row[i].kind == Value::Kind::kText && holdsReplacement(row[i].text)) noteUndecodable(i, recordNumber_ + 1);
+      if (decodeField(f, rec + f.offset, *decoder_, row[i])) noteUndecodable(i, recordNumber_ + 1);
     }
   }
   ++recordInBlock_;

@@ -7,9 +7,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
-#include "db/io/text_scan.h"
 #include "db/io/error.h"
+#include "db/io/text_scan.h"
 
 namespace qv::paradox {
 namespace {
@@ -20,6 +21,16 @@ std::string lower(std::string s) {
 }
 
 bool isUtf8Name(const std::string& s) { return lower(s) == "utf-8" || lower(s) == "utf8"; }
+
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+bool holdsReplacement(std::string_view text) {
+  for (const char *p = text.data(), *end = text.data() + text.size();
+       (p = static_cast<const char*>(std::memchr(p, '\xEF', static_cast<size_t>(end - p)))) != nullptr; ++p) {
+    if (end - p >= 3 && p[1] == '\xBF' && p[2] == '\xBD') return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -47,7 +58,7 @@ void Transcoder::buildByteTable() {
     if (iconv(cd, &ip, &inLeft, &op, &outLeft) == static_cast<size_t>(-1)) {
       // The first byte of a longer sequence: not a single-byte character set.
       if (errno != EILSEQ) return;
-      std::memcpy(utf8Of_[b], "\xEF\xBF\xBD", 3);  // a byte that stands for no character
+      std::memcpy(utf8Of_[b], kReplacement, 3);  // a byte that stands for no character
       utf8Length_[b] = 3;
       continue;
     }
@@ -59,10 +70,11 @@ void Transcoder::buildByteTable() {
     std::memcpy(utf8Of_[b], out, length);
     utf8Length_[b] = static_cast<unsigned char>(length);
   }
+  for (int b = 0; b < 256; ++b) replaced_[b] = utf8Length_[b] == 3 && std::memcmp(utf8Of_[b], kReplacement, 3) == 0;
   byteTable_ = true;
 }
 
-void Transcoder::appendByTable(const char* data, size_t n, std::string& out) const {
+bool Transcoder::appendByTable(const char* data, size_t n, std::string& out) const {
   // Straight into out, grown for the worst case (3 bytes a byte) and cut back after, 16
   // bytes at a time: a block's ASCII run is copied whole (most of a Western text), the
   // rest goes byte by byte through the table, which holds ASCII too, with no branch for
@@ -73,11 +85,12 @@ void Transcoder::appendByTable(const char* data, size_t n, std::string& out) con
   auto* dst = reinterpret_cast<unsigned char*>(out.data() + base);
   const auto* p = reinterpret_cast<const unsigned char*>(data);
   const unsigned char* const end = p + n;
+  unsigned replaced = 0;
   while (p < end) {
     const size_t block = std::min(kBlock, static_cast<size_t>(end - p));
-    const size_t run = io::asciiRun(reinterpret_cast<const char*>(p), block);
     const unsigned char* const stop = p + block;
     if (block == kBlock) {
+      const size_t run = io::asciiRun(reinterpret_cast<const char*>(p), kBlock);
       std::memcpy(dst, p, kBlock);  // the ASCII run as it is (the rest is written over)
       dst += run;
       p += run;
@@ -85,24 +98,28 @@ void Transcoder::appendByTable(const char* data, size_t n, std::string& out) con
     for (; p < stop; ++p) {
       std::memcpy(dst, utf8Of_[*p], 4);
       dst += utf8Length_[*p];
+      replaced |= replaced_[*p];
     }
   }
   out.resize(static_cast<size_t>(reinterpret_cast<char*>(dst) - out.data()));
+  return replaced != 0;
 }
 
-void Transcoder::convert(const char* data, size_t n, std::string& out) {
+bool Transcoder::convert(const char* data, size_t n, std::string& out) {
   out.clear();
-  append(data, n, out);
+  return append(data, n, out);
 }
 
-void Transcoder::append(const char* data, size_t n, std::string& out) {
+bool Transcoder::append(const char* data, size_t n, std::string& out) {
   // Plain ASCII reads the same in every character set the tables use: copy it as it is.
   if (io::asciiRun(data, n) == n) {
     out.append(data, n);
-    return;
+    return false;
   }
   if (byteTable_) return appendByTable(data, n, out);
+  const size_t base = out.size();
   appendByIconv(data, n, out);
+  return toUtf8_ && holdsReplacement(std::string_view(out).substr(base));
 }
 
 void Transcoder::appendByIconv(const char* data, size_t n, std::string& out) {

@@ -22,17 +22,19 @@ class Transcoder {
   Transcoder(const Transcoder&) = delete;
   Transcoder& operator=(const Transcoder&) = delete;
 
-  // Replaces out with the converted form of n bytes at data.
-  void convert(const char* data, size_t n, std::string& out);
-  // Appends the converted form of n bytes at data to out.
-  void append(const char* data, size_t n, std::string& out);
+  // Replaces out with the converted form of n bytes at data. Returns true when the
+  // converted text holds U+FFFD (decoding: bytes that are no character of the source).
+  bool convert(const char* data, size_t n, std::string& out);
+  // Appends the converted form of n bytes at data to out; returns as convert does, for
+  // what it appended.
+  bool append(const char* data, size_t n, std::string& out);
   const std::string& from() const { return from_; }
   // True when decoding goes through the byte table (a single-byte source, UTF-8 target).
   bool byteTable() const { return byteTable_; }
 
  private:
   void buildByteTable();
-  void appendByTable(const char* data, size_t n, std::string& out) const;
+  bool appendByTable(const char* data, size_t n, std::string& out) const;
   void appendByIconv(const char* data, size_t n, std::string& out);
 
   std::string from_;
@@ -44,6 +46,7 @@ class Transcoder {
   // The UTF-8 form of each byte (up to 3 bytes) and its length.
   unsigned char utf8Of_[256][4] = {};  // each byte's UTF-8 form (at most 3 bytes), padded
   unsigned char utf8Length_[256] = {};
+  unsigned char replaced_[256] = {};  // 1 for the bytes whose UTF-8 form is U+FFFD
 };
 
 }  // namespace qv::paradox

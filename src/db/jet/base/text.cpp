@@ -342,11 +342,17 @@ void appendPlainUcs2(std::string_view s, std::vector<uint8_t>& out) {
   const size_t n = s.size();
   size_t i = 0;
   while (i < n) {
-    const size_t run = io::asciiRun(s.data() + i, n - i);
-    widenAscii(b + i, run, dst);
-    dst += 2 * run;
-    i += run;
-    if (i >= n) break;
+    if (b[i] < 0x80) {
+      if (i + 1 < n && b[i + 1] >= 0x80) {
+        put(b[i++]);  // a blank or a sign between two words of letters
+        continue;
+      }
+      const size_t run = io::asciiRun(s.data() + i, n - i);
+      widenAscii(b + i, run, dst);
+      dst += 2 * run;
+      i += run;
+      continue;
+    }
     if (i + 8 <= n) {
       // Two-byte letters (Latin, Greek, Cyrillic, Hebrew, Arabic), four at once.
       uint64_t w;
