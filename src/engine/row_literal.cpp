@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
+
+#include "db/io/text_scan.h"
 
 namespace qv::engine {
 namespace {
@@ -51,15 +52,9 @@ bool appendShortDecimal(std::string& out, double d) {
 }  // namespace
 
 void appendDoublingApostrophes(std::string_view text, std::string& out) {
-  const char* p = text.data();
-  const char* end = p + text.size();
-  while (const void* hit = std::memchr(p, '\'', static_cast<size_t>(end - p))) {
-    const char* q = static_cast<const char*>(hit) + 1;
-    out.append(p, q);
-    out += '\'';
-    p = q;
-  }
-  out.append(p, end);
+  const size_t base = out.size();
+  out.resize(base + 2 * text.size());
+  out.resize(base + io::copyDoublingQuotes(text.data(), text.size(), '\'', out.data() + base));
 }
 
 void InsertBuilder::begin(const QString& table, const std::vector<bool>* numeric) {

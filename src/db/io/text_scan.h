@@ -5,7 +5,9 @@
 //   processor has) or 8 (any other host), including the run's last partial block, so a
 //   run ending near a letter like "é" is not walked byte by byte;
 // - four two-byte UTF-8 letters at a time (Greek, Cyrillic, Hebrew, Arabic words), as
-//   eight bytes in a word.
+//   eight bytes in a word;
+// - a text copied with its quote characters doubled (into an SQL literal) or undoubled
+//   (out of one), 16 bytes at a time.
 
 #include <bit>
 #include <cstddef>
@@ -99,6 +101,67 @@ inline bool fourTwoByteSequences(uint64_t w) {
 // fourTwoByteSequences accepted.
 inline uint64_t twoByteUnits(uint64_t w) {
   return ((w & 0x001F001F001F001Full) << 6) | ((w >> 8) & 0x003F003F003F003Full);
+}
+
+// Copies n bytes from src to dst with every quote character doubled; returns the bytes
+// written. dst holds 2n bytes.
+inline size_t copyDoublingQuotes(const char* src, size_t n, char quote, char* dst) {
+  char* const start = dst;
+  size_t i = 0;
+#if defined(__SSE2__)
+  // A block is stored whole, and the part after its first quote written over: dst stays
+  // at most 2i bytes ahead, so a whole block fits while i + 16 <= n.
+  const __m128i q = _mm_set1_epi8(quote);
+  while (i + 16 <= n) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v);
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, q)));
+    if (mask == 0) {
+      dst += 16;
+      i += 16;
+      continue;
+    }
+    const auto k = static_cast<size_t>(std::countr_zero(mask)) + 1;  // up to and including the quote
+    dst += k;
+    *dst++ = quote;
+    i += k;
+  }
+#endif
+  for (; i < n; ++i) {
+    *dst++ = src[i];
+    if (src[i] == quote) *dst++ = quote;
+  }
+  return static_cast<size_t>(dst - start);
+}
+
+// Copies n bytes of an SQL literal's inside from src to dst with every doubled quote
+// character made one; returns the bytes written (at most n, which dst holds). A quote
+// with no second one (which the lexer never lets through) is kept.
+inline size_t copyUndoublingQuotes(const char* src, size_t n, char quote, char* dst) {
+  char* const start = dst;
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i q = _mm_set1_epi8(quote);
+  while (i + 16 <= n) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v);  // dst is never ahead of src
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, q)));
+    if (mask == 0) {
+      dst += 16;
+      i += 16;
+      continue;
+    }
+    const auto k = static_cast<size_t>(std::countr_zero(mask)) + 1;  // up to and including the quote
+    dst += k;
+    i += k;
+    if (i < n && src[i] == quote) ++i;
+  }
+#endif
+  for (; i < n; ++i) {
+    *dst++ = src[i];
+    if (src[i] == quote && i + 1 < n && src[i + 1] == quote) ++i;
+  }
+  return static_cast<size_t>(dst - start);
 }
 
 }  // namespace qv::io

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "db/io/text_scan.h"
 #include "db/jet/base/text.h"
 #include "db/sql/column_types.h"
 #include "db/sql/date_text.h"
@@ -387,20 +388,8 @@ void literalText(const Literal& lit, std::string& out) {
     out.assign(lit.text);
     return;
   }
-  // Runs up to and including each quote character are copied whole; the second of a
-  // doubled pair is skipped.
-  const std::string_view t = lit.text;
-  out.reserve(t.size());
-  size_t from = 0;
-  while (from < t.size()) {
-    const size_t quote = t.find(lit.quote, from);
-    if (quote == std::string_view::npos) {
-      out.append(t, from, std::string_view::npos);
-      break;
-    }
-    out.append(t, from, quote + 1 - from);
-    from = quote + 2;
-  }
+  out.resize(lit.text.size());
+  out.resize(io::copyUndoublingQuotes(lit.text.data(), lit.text.size(), lit.quote, out.data()));
 }
 
 void convertLiteral(std::string_view sql, const Literal& lit, const jet::ColumnDef& column, jet::Value& out) {

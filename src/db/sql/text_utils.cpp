@@ -83,42 +83,49 @@ size_t checkSequences(std::string_view s, size_t& i, size_t until) {
 }
 
 #if defined(__SSE2__)
-// The 16-byte blocks of s that hold only ASCII and two-byte sequences (Western and
-// Cyrillic text), checked without looking at each byte: the continuation bytes must be
-// exactly the bytes after the lead bytes (C2..DF), the previous block's last lead
-// included. A block with anything else (three- and four-byte sequences, C0, C1 and F5..FF
-// bytes, a mismatch) is checked sequence by sequence. Returns as checkSequences does; i
-// ends at the first byte the blocks leave unchecked.
+// The 16-byte blocks of s that hold only ASCII, two-byte sequences and three-byte ones
+// led by E1..EC or EE..EF (Western and Cyrillic text, the euro sign), checked without
+// looking at each byte: the continuation bytes must be exactly the bytes the lead bytes
+// claim, those of the previous block's last sequence included. (Lead bytes are never
+// continuation bytes, so sequences that would overlap cannot match.) A block with anything
+// else (C0, C1, E0 and ED, whose second bytes are limited, four-byte sequences, F5..FF,
+// a mismatch) is checked sequence by sequence. Returns as checkSequences does; i ends at
+// the first byte the blocks leave unchecked.
 size_t checkBlocks(std::string_view s, size_t& i) {
   const size_t n = s.size();
   // Signed byte comparisons: 0x80..0xBF are -128..-65, 0xC0..0xFF are -64..-1.
-  const __m128i above0xBF = _mm_set1_epi8(static_cast<char>(0xBF));
-  const __m128i above0xC1 = _mm_set1_epi8(static_cast<char>(0xC1));
-  const __m128i above0xDF = _mm_set1_epi8(static_cast<char>(0xDF));
-  unsigned carry = 0;  // 1 when the previous block ended on a lead byte
+  auto above = [](const __m128i& v, unsigned char limit) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(limit)))));
+  };
+  unsigned carried = 0;  // continuation bytes the previous block's last sequence claims here
+  size_t open = 0;       // how many of that sequence's bytes the previous block holds
   while (i + 16 <= n) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
     const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
-    if ((high | carry) == 0) {
+    if ((high | carried) == 0) {
       i += 16;
       continue;
     }
-    const unsigned leadOrMore = high & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, above0xBF)));
-    const unsigned twoByteLead = high & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, above0xC1)));
-    const unsigned longerLead = high & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, above0xDF)));
-    const unsigned lead = twoByteLead & ~longerLead;
-    const unsigned continuation = high & ~leadOrMore;
-    if (leadOrMore == lead && continuation == (((lead << 1) | carry) & 0xFFFFu)) {
-      carry = lead >> 15;
+    const unsigned lead = high & above(v, 0xBF);
+    const unsigned twoByteLead = lead & above(v, 0xC1) & ~above(v, 0xDF);
+    const unsigned ed =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xED)))));
+    const unsigned threeByteLead = lead & above(v, 0xE0) & ~above(v, 0xEF) & ~ed;
+    const unsigned claimed = (twoByteLead << 1) | (threeByteLead << 1) | (threeByteLead << 2) | carried;
+    if (lead == (twoByteLead | threeByteLead) && (high & ~lead) == (claimed & 0xFFFFu)) {
+      carried = claimed >> 16;
+      open = (threeByteLead >> 14) & 1 ? 2 : ((twoByteLead | threeByteLead) >> 15) & 1 ? 1 : 0;
       i += 16;
       continue;
     }
     // From the start of the sequence the block is in, one at a time to the block's end.
-    i -= carry;
-    if (size_t bad = checkSequences(s, i, i + carry + 16); bad != std::string_view::npos) return bad;
-    carry = 0;
+    const size_t blockEnd = i + 16;
+    i -= open;
+    if (size_t bad = checkSequences(s, i, blockEnd); bad != std::string_view::npos) return bad;
+    carried = 0;
+    open = 0;
   }
-  i -= carry;
+  i -= open;
   return std::string_view::npos;
 }
 #endif

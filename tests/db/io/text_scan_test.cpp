@@ -1,12 +1,14 @@
 // The bulk text scans: the ASCII run against a byte-by-byte walk (every run length from 0
 // to past two 16-byte blocks, every kind of stopping byte, texts at every offset of a
-// buffer, as loads are unaligned), and four two-byte letters in a word.
+// buffer, as loads are unaligned), four two-byte letters in a word, and quotes doubled
+// and undoubled.
 
 #include "db/io/text_scan.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
 namespace qv::io {
@@ -75,6 +77,25 @@ TEST(TwoByteLetters, TakesFourWholeTwoByteSequencesAndNothingElse) {
        {"\xD0\x9C\xC0\x80\xD0\xB8\xD0\xB0", "\xC1\xBF\xD0\x9C\xD0\xB8\xD0\xB0", "\xD0\x9C \xD0\xB8\xD0\xB0\xD0",
         "\xE2\x82\xAC\xD0\x9C\xD0\xB8\xD0", "\x9C\xD0\x9C\xD0\xB8\xD0\xB0\xD0", "\xD0\x9C\xD0\xB8\xD1\x80\xD0\xD0"}) {
     EXPECT_FALSE(fourTwoByteSequences(word(bytes))) << testing::PrintToString(std::string(bytes, 8));
+  }
+}
+
+TEST(QuoteCopies, DoubleAndUndoubleEveryQuoteWhereverItFalls) {
+  // Texts of letters and quotes at every offset around the 16-byte blocks, runs of quotes
+  // and a quote as the first and last byte: doubling matches a byte-by-byte copy, and
+  // undoubling gives the text back.
+  std::mt19937 rng(12);
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::string text(rng() % 60, 'x');
+    for (char& c : text) c = rng() % 5 == 0 ? '\'' : static_cast<char>('a' + rng() % 26);
+    std::string expected;
+    for (char c : text) expected += c == '\'' ? std::string("''") : std::string(1, c);
+    std::string doubled(2 * text.size(), '\0');
+    doubled.resize(copyDoublingQuotes(text.data(), text.size(), '\'', doubled.data()));
+    ASSERT_EQ(doubled, expected) << text;
+    std::string undone(doubled.size(), '\0');
+    undone.resize(copyUndoublingQuotes(doubled.data(), doubled.size(), '\'', undone.data()));
+    ASSERT_EQ(undone, text) << doubled;
   }
 }
 
