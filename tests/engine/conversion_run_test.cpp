@@ -315,29 +315,27 @@ TEST_F(ConversionRunSteps, RowsOfManyBatchesAreReportedInTheOrderOfTheRows) {
     return std::nullopt;
   };
   // Reading the row after 1200 fails while rows 1001 to 1200 wait in the queue: every
-  // report before it, in row order. (Row 1200 is
-  // then read a second time, as a failed move leaves the record set where it was, and the
-  // rows after it count one more.)
+  // report before it, in row order. The failed move still moves on (here the source
+  // gives the row at the second try), so no row goes in twice and none is lost.
   paradoxDriver->failFetchAt = 1201;
   ConversionRun run(host, QLocale::c());
   run.start();
   std::vector<std::pair<int, long>> reports;
   for (const auto& f : host.failures) reports.emplace_back(f.step, f.row);
-  EXPECT_EQ(reports, (std::vector<std::pair<int, long>>{{406, 500}, {406, 1100}, {408, 1200}, {406, 2401}}))
+  EXPECT_EQ(reports, (std::vector<std::pair<int, long>>{{406, 500}, {406, 1100}, {408, 1200}, {406, 2400}}))
       << ::testing::PrintToString(reports);
   // In the database in the order they were read.
   QStringList want;
   for (int id = 1; id <= 2600; ++id) {
     if (id == 500 || id == 1100 || id == 2400) continue;
     want << QStringLiteral("INSERT INTO `BIG` VALUES (%1,").arg(id);
-    if (id == 1200) want << want.last();
   }
   QStringList statements = executed();
   ASSERT_FALSE(statements.isEmpty());
   statements.removeFirst();  // CREATE TABLE
   for (QString& statement : statements) statement.truncate(statement.indexOf(u',') + 1);
   EXPECT_EQ(statements, want);
-  EXPECT_EQ(run.rowsDone(), 2601);
+  EXPECT_EQ(run.rowsDone(), 2600);
 }
 
 TEST_F(ConversionRunSteps, AnUnopenedDatabaseFailsEachStatementButPreviewStillFills) {

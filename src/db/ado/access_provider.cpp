@@ -97,9 +97,11 @@ class TableCursor final : public Cursor {
   const std::vector<FieldInfo>& fields() const override { return fields_; }
   long recordCount() override { return static_cast<long>(rowCount_); }
   bool fetch(std::vector<Value>& row) override {
+    if (ended_) return false;
     try {
       if (!rows_->next(raw_)) return false;
     } catch (const DbError& e) {
+      ended_ = true;  // where the next row would be is not known
       rethrow(e);
     }
     row.clear();
@@ -111,6 +113,7 @@ class TableCursor final : public Cursor {
  private:
   int64_t rowCount_;
   std::unique_ptr<jet::RowCursor> rows_;
+  bool ended_ = false;
   std::vector<FieldInfo> fields_;
   std::vector<jet::Value> raw_;
 };

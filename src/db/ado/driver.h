@@ -29,7 +29,9 @@ class Cursor {
   virtual const std::vector<FieldInfo>& fields() const = 0;
   // The number of rows, or -1 when the source cannot tell.
   virtual long recordCount() = 0;
-  // Fills row (one value per field) with the next row; false at the end.
+  // Fills row (one value per field) with the next row; false at the end. A fetch that
+  // throws has passed the row it could not read, or the cursor is at its end: the next
+  // fetch never meets the same row again.
   virtual bool fetch(std::vector<Value>& row) = 0;
   // What the user should know about the rows read so far that is no failure (text that
   // is not valid in its code page, ...), one message each.

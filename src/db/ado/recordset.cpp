@@ -86,7 +86,29 @@ void Recordset::MoveNext() {
                                                     "deleted. Requested operation requires a current record."));
   }
   bof_ = false;
-  if (!cursor_->fetch(row_)) eof_ = true;
+  try {
+    if (!cursor_->fetch(row_)) eof_ = true;
+  } catch (const Error& failure) {
+    // A record that cannot be read is left out, and the record set moves on to the next
+    // one it can read (or to its end) before the failure is reported: a caller that goes
+    // on must neither see the record before it a second time nor meet the same damage
+    // for ever. (A cursor passes a record it failed on, or ends.)
+    long alsoUnread = 0;
+    for (;;) {
+      try {
+        if (!cursor_->fetch(row_)) eof_ = true;
+        break;
+      } catch (const Error&) {
+        ++alsoUnread;
+      }
+    }
+    if (alsoUnread == 0) throw;
+    QString description = failure.description();
+    if (description.endsWith(u'.')) description.chop(1);
+    throw Error(failure.number(), description + QStringLiteral("; %1 more record%2 after it could not be read either.")
+                                                    .arg(alsoUnread)
+                                                    .arg(alsoUnread == 1 ? QString() : QStringLiteral("s")));
+  }
 }
 
 QStringList Recordset::Notices() const {

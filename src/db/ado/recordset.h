@@ -60,6 +60,9 @@ class Recordset {
   bool eof() const;
   bool bof() const;
   long recordcount() const;
+  // Moves to the next record. One that cannot be read is left out: the record set moves
+  // on to the next it can read (or to its end), then throws the failure, which counts the
+  // records after it that failed too.
   void MoveNext();
   void Close();
   // The source's messages about the rows read so far that are no failure (our own

@@ -203,13 +203,27 @@ bool TableReader::next(std::vector<Value>& row) {
       finished_ = true;
       return false;
     }
-    checkChainStep(nextBlock_, seen_);
-    current_ = nextBlock_;
-    recordsInBlock_ = loadBlock(current_);
+    try {
+      checkChainStep(nextBlock_, seen_);
+      current_ = nextBlock_;
+      recordsInBlock_ = loadBlock(current_);
+    } catch (...) {
+      finished_ = true;  // a chain that cannot be followed ends the table here
+      throw;
+    }
     nextBlock_ = getU16(block_.data());
     recordInBlock_ = 0;
   }
   const uint8_t* rec = block_.data() + kDataBlockHeaderSize + size_t{recordInBlock_} * header_.recordSize;
+  // A record with a value that cannot be read is passed all the same: the next call
+  // reads the one after it.
+  struct PassRecord {
+    TableReader& reader;
+    ~PassRecord() {
+      ++reader.recordInBlock_;
+      ++reader.recordNumber_;
+    }
+  } pass{*this};
   row.resize(header_.fields.size());
   for (size_t i = 0; i < header_.fields.size(); ++i) {
     const FieldDef& f = header_.fields[i];
@@ -219,8 +233,6 @@ bool TableReader::next(std::vector<Value>& row) {
       if (decodeField(f, rec + f.offset, *decoder_, row[i])) noteUndecodable(i, recordNumber_ + 1);
     }
   }
-  ++recordInBlock_;
-  ++recordNumber_;
   return true;
 }
 

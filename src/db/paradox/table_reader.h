@@ -86,7 +86,7 @@ class TableReader {
   uint32_t nextBlock_ = 0;  // block after current_
   uint32_t recordsInBlock_ = 0;
   uint32_t recordInBlock_ = 0;
-  uint64_t recordNumber_ = 0;  // records delivered so far
+  uint64_t recordNumber_ = 0;  // records delivered or passed so far
   bool started_ = false;
   bool finished_ = false;
   std::string scratch_;
