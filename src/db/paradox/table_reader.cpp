@@ -12,8 +12,6 @@ namespace qv::paradox {
 
 namespace {
 
-// A decoded text in which the converter put U+FFFD for bytes that are no character. No
-// code page maps a byte to U+FFFD itself, so it can only stand for such bytes.
 std::string codePageText(const TableCharset& c) {
   return c.codePage != 0 ? "code page " + std::to_string(c.codePage) : c.charset;
 }

@@ -24,6 +24,7 @@ bool isUtf8Name(const std::string& s) { return lower(s) == "utf-8" || lower(s) =
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
+// Whether a text holds U+FFFD: what iconv leaves for bytes that are no character.
 bool holdsReplacement(std::string_view text) {
   for (const char *p = text.data(), *end = text.data() + text.size();
        (p = static_cast<const char*>(std::memchr(p, '\xEF', static_cast<size_t>(end - p)))) != nullptr; ++p) {
