@@ -103,65 +103,56 @@ inline uint64_t twoByteUnits(uint64_t w) {
   return ((w & 0x001F001F001F001Full) << 6) | ((w >> 8) & 0x003F003F003F003Full);
 }
 
-// Copies n bytes from src to dst with every quote character doubled; returns the bytes
-// written. dst holds 2n bytes.
-inline size_t copyDoublingQuotes(const char* src, size_t n, char quote, char* dst) {
-  char* const start = dst;
+namespace detail {
+
+// Copies src[0, n) to dst up to and including its first quote character (all of it when
+// it has none); returns the bytes copied. While 16 bytes remain, whole blocks are stored,
+// so dst may be written up to 15 bytes past what is copied, never past dst + n.
+inline size_t copyThroughQuote(const char* src, size_t n, char quote, char* dst) {
   size_t i = 0;
 #if defined(__SSE2__)
-  // A block is stored whole, and the part after its first quote written over: dst stays
-  // at most 2i bytes ahead, so a whole block fits while i + 16 <= n.
   const __m128i q = _mm_set1_epi8(quote);
-  while (i + 16 <= n) {
+  for (; i + 16 <= n; i += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);
     const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, q)));
-    if (mask == 0) {
-      dst += 16;
-      i += 16;
-      continue;
-    }
-    const auto k = static_cast<size_t>(std::countr_zero(mask)) + 1;  // up to and including the quote
-    dst += k;
-    *dst++ = quote;
-    i += k;
+    if (mask != 0) return i + static_cast<size_t>(std::countr_zero(mask)) + 1;
   }
 #endif
   for (; i < n; ++i) {
-    *dst++ = src[i];
-    if (src[i] == quote) *dst++ = quote;
+    dst[i] = src[i];
+    if (src[i] == quote) return i + 1;
   }
-  return static_cast<size_t>(dst - start);
+  return n;
+}
+
+}  // namespace detail
+
+// Copies n bytes from src to dst with every quote character doubled; returns the bytes
+// written. dst holds 2n bytes.
+inline size_t copyDoublingQuotes(const char* src, size_t n, char quote, char* dst) {
+  size_t in = 0, out = 0;
+  while (in < n) {
+    const size_t k = detail::copyThroughQuote(src + in, n - in, quote, dst + out);
+    in += k;
+    out += k;
+    if (dst[out - 1] == quote) dst[out++] = quote;
+  }
+  return out;
 }
 
 // Copies n bytes of an SQL literal's inside from src to dst with every doubled quote
 // character made one; returns the bytes written (at most n, which dst holds). A quote
 // with no second one (which the lexer never lets through) is kept.
 inline size_t copyUndoublingQuotes(const char* src, size_t n, char quote, char* dst) {
-  char* const start = dst;
-  size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i q = _mm_set1_epi8(quote);
-  while (i + 16 <= n) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v);  // dst is never ahead of src
-    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, q)));
-    if (mask == 0) {
-      dst += 16;
-      i += 16;
-      continue;
-    }
-    const auto k = static_cast<size_t>(std::countr_zero(mask)) + 1;  // up to and including the quote
-    dst += k;
-    i += k;
-    if (i < n && src[i] == quote) ++i;
+  size_t in = 0, out = 0;
+  while (in < n) {
+    const size_t k = detail::copyThroughQuote(src + in, n - in, quote, dst + out);
+    in += k;
+    out += k;
+    if (dst[out - 1] == quote && in < n && src[in] == quote) ++in;
   }
-#endif
-  for (; i < n; ++i) {
-    *dst++ = src[i];
-    if (src[i] == quote && i + 1 < n && src[i + 1] == quote) ++i;
-  }
-  return static_cast<size_t>(dst - start);
+  return out;
 }
 
 }  // namespace qv::io
