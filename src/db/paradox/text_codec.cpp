@@ -71,7 +71,9 @@ void Transcoder::buildByteTable() {
     std::memcpy(utf8Of_[b], out, length);
     utf8Length_[b] = static_cast<unsigned char>(length);
   }
-  for (int b = 0; b < 256; ++b) replaced_[b] = utf8Length_[b] == 3 && std::memcmp(utf8Of_[b], kReplacement, 3) == 0;
+  for (int b = 0; b < 256; ++b) {
+    if (utf8Length_[b] == 3 && std::memcmp(utf8Of_[b], kReplacement, 3) == 0) utf8Length_[b] |= kReplacedBit;
+  }
   byteTable_ = true;
 }
 
@@ -98,12 +100,13 @@ bool Transcoder::appendByTable(const char* data, size_t n, std::string& out) con
     }
     for (; p < stop; ++p) {
       std::memcpy(dst, utf8Of_[*p], 4);
-      dst += utf8Length_[*p];
-      replaced |= replaced_[*p];
+      const unsigned length = utf8Length_[*p];
+      dst += length & 7u;
+      replaced |= length;
     }
   }
   out.resize(static_cast<size_t>(reinterpret_cast<char*>(dst) - out.data()));
-  return replaced != 0;
+  return (replaced & kReplacedBit) != 0;
 }
 
 bool Transcoder::convert(const char* data, size_t n, std::string& out) {

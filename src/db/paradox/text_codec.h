@@ -45,8 +45,9 @@ class Transcoder {
   bool byteTable_ = false;
   // The UTF-8 form of each byte (up to 3 bytes) and its length.
   unsigned char utf8Of_[256][4] = {};  // each byte's UTF-8 form (at most 3 bytes), padded
+  // Each byte's UTF-8 length, with kReplacedBit set for the bytes whose form is U+FFFD.
+  static constexpr unsigned char kReplacedBit = 0x10;
   unsigned char utf8Length_[256] = {};
-  unsigned char replaced_[256] = {};  // 1 for the bytes whose UTF-8 form is U+FFFD
 };
 
 }  // namespace qv::paradox
