@@ -210,8 +210,9 @@ inline int expectKilledRunsIntact(const std::string& reference, const std::vecto
 
 // Starts runs into copies of the empty database, each killed after a random share (from
 // `earliest` to 98%) of a whole run's length, until 25 were killed or this call made 120
-// attempts (`attempts` counts them across calls). run(path, after) returns an outcome with `killed` and `output`;
-// position(output, trial) reads the last position the run reported.
+// attempts (`attempts` counts them across calls). run(path, after) returns an outcome
+// with `killed` and `output`; position(output, trial) reads the last position the run
+// reported.
 template <typename Run, typename Position>
 std::vector<KillTrial> killAtRandomMoments(const TempDir& dir, const std::string& empty, const std::string& ext,
                                            std::chrono::steady_clock::duration length, double earliest,

@@ -43,9 +43,9 @@ class Transcoder {
   bool toUtf8_;
   bool fromUtf8_;
   bool byteTable_ = false;
-  // The UTF-8 form of each byte (up to 3 bytes) and its length.
-  unsigned char utf8Of_[256][4] = {};  // each byte's UTF-8 form (at most 3 bytes), padded
-  // Each byte's UTF-8 length, with kReplacedBit set for the bytes whose form is U+FFFD.
+  // The UTF-8 form of each byte (at most 3 bytes, padded to 4) and its length, with
+  // kReplacedBit set for the bytes whose form is U+FFFD.
+  unsigned char utf8Of_[256][4] = {};
   static constexpr unsigned char kReplacedBit = 0x10;
   unsigned char utf8Length_[256] = {};
 };
